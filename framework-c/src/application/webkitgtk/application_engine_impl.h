@@ -1,0 +1,6 @@
+// WebKitGTK part of the application record.
+#pragma once
+
+struct bw_ApplicationEngineImpl {
+	int unused;
+};

@@ -1,0 +1,6 @@
+// WebView2 part of the application record: it holds nothing.
+#pragma once
+
+struct bw_ApplicationEngineImpl {
+	int unused;
+};

@@ -1,0 +1,133 @@
+#include "../application_record.h"
+#include "../timer_map.h"
+
+#include "../../assertion.h"
+#include "../../window/win32/window_proc.h"
+
+#include <bw/win32.h>
+
+#include <cstdlib>
+
+namespace {
+
+// How long a poster on another thread waits for room when the GUI thread's queue is full.
+constexpr DWORD full_queue_retry_ms = 1;
+
+// Runs one message the loop took: window and timer messages go through their procedures,
+// WM_APP carries a dispatched call that is made and then released.
+void handleMessage(bw_Application* app, MSG* msg) {
+	TranslateMessage(msg);
+	DispatchMessageW(msg);
+	if (msg->message == WM_APP) {
+		auto* call = reinterpret_cast<bw_ApplicationDispatchData*>(msg->lParam);
+		call->func(app, call->data);
+		std::free(call);
+	}
+}
+
+} // namespace
+
+extern "C" {
+
+void CALLBACK bw_ApplicationWin32_timerHandler(HWND window, UINT, UINT_PTR timer_id, DWORD) {
+	KillTimer(window, timer_id);
+	bw_TimerMap_fire(timer_id);
+}
+
+void bw_ApplicationImpl_initialize(bw_ApplicationImpl* impl, bw_Application*, int, char**, const bw_ApplicationSettings*) {
+	InitializeSRWLock(&impl->is_running_mtx);
+	impl->thread_id = GetCurrentThreadId();
+	impl->hinstance = GetModuleHandleA(nullptr);
+
+	WNDCLASSEXW& wc = impl->wc;
+	wc.cbSize = sizeof(WNDCLASSEXW);
+	wc.style = 0;
+	wc.lpfnWndProc = bw_Window_proc;
+	wc.cbClsExtra = 0;
+	wc.cbWndExtra = 0;
+	wc.hInstance = impl->hinstance;
+	wc.hIcon = nullptr;
+	wc.hCursor = nullptr;
+	wc.hbrBackground = nullptr;
+	wc.lpszMenuName = nullptr;
+	wc.lpszClassName = L"bw-window";
+	wc.hIconSm = nullptr;
+	RegisterClassExW(&wc);
+
+	// Make sure the thread has its message queue, so that posts from other threads made before the
+	// loop first reads a message are not refused.
+	MSG msg;
+	PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+}
+
+int bw_ApplicationImpl_run(bw_Application* app, const bw_ApplicationReady* ready) {
+	bw_Application_runOnReady(ready->app, const_cast<bw_ApplicationReady*>(ready));
+
+	bool quitting = false;
+	int exit_code = 0;
+	MSG msg;
+	for (;;) {
+		if (!quitting) {
+			BOOL result = GetMessageW(&msg, nullptr, 0, 0);
+			if (result == -1) {
+				bw_win32_print_error(GetLastError());
+				bw_failAssertion("0");
+			}
+			if (result == 0) {
+				exit_code = static_cast<int>(static_cast<uint32_t>(msg.wParam));
+				quitting = true;
+			}
+		} else if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+			return exit_code;
+		}
+		handleMessage(app, &msg);
+	}
+}
+
+void bw_ApplicationImpl_runRemaining(bw_Application* app) {
+	MSG msg;
+	while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) handleMessage(app, &msg);
+}
+
+void bw_ApplicationImpl_setRunning(bw_Application* app, bw_Bool32 running) {
+	AcquireSRWLockExclusive(&app->impl_.is_running_mtx);
+	__atomic_store_n(&app->is_running, running, __ATOMIC_RELEASE);
+	ReleaseSRWLockExclusive(&app->impl_.is_running_mtx);
+}
+
+bw_Bool32 bw_ApplicationImpl_isGuiThread(const bw_ApplicationImpl* impl) { return GetCurrentThreadId() == impl->thread_id; }
+
+bw_Bool32 bw_ApplicationImpl_dispatch(bw_Application* app, bw_ApplicationDispatchData* dispatch_data) {
+	bw_ApplicationImpl* impl = &app->impl_;
+	for (;;) {
+		AcquireSRWLockShared(&impl->is_running_mtx);
+		bool running = app->is_running;
+		bool posted = running && PostThreadMessageW(impl->thread_id, WM_APP, 0, reinterpret_cast<LPARAM>(dispatch_data));
+		DWORD error = posted ? 0 : GetLastError();
+		ReleaseSRWLockShared(&impl->is_running_mtx);
+		if (posted) return 1;
+		// A full queue empties as the GUI thread runs: another thread waits for room, with the lock
+		// released so that run can still end. The GUI thread itself cannot wait for its own loop.
+		if (!running || error != ERROR_NOT_ENOUGH_QUOTA || bw_ApplicationImpl_isGuiThread(impl)) return 0;
+		Sleep(full_queue_retry_ms);
+	}
+}
+
+int bw_ApplicationImpl_exit(bw_Application* app, int exit_code) {
+	return PostThreadMessageW(app->impl_.thread_id, WM_QUIT, static_cast<WPARAM>(static_cast<intptr_t>(exit_code)), 0);
+}
+
+uintptr_t bw_ApplicationImpl_setTimer(bw_Application*, uint32_t milliseconds) {
+	return SetTimer(nullptr, 0, milliseconds, bw_ApplicationWin32_timerHandler);
+}
+
+void bw_ApplicationImpl_killTimer(uintptr_t timer_id) { KillTimer(nullptr, timer_id); }
+
+void bw_ApplicationImpl_finish(bw_ApplicationImpl* impl) {
+	bw_TimerMap_free();
+	UnregisterClassW(L"bw-window", impl->hinstance);
+}
+
+void bw_ApplicationImpl_free(bw_ApplicationImpl*) {}
+
+} // extern "C"

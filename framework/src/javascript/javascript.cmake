@@ -1,0 +1,1 @@
+# JsValue sources (filled in by the JavaScript value model work).

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs every Debian package the builds and tests need. Safe to run again.
+set -euo pipefail
+export DEBIAN_FRONTEND=noninteractive
+packages=(
+  build-essential cmake ninja-build pkg-config git
+  g++-mingw-w64-x86-64-posix mingw-w64-tools
+  wine64 xvfb xauth x11-utils imagemagick
+  libgtk-3-dev libwebkit2gtk-4.1-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  nlohmann-json3-dev libboost-dev
+  clang-14 libclang-rt-14-dev
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  apt-get update
+  apt-get install -y --no-install-recommends "${missing[@]}"
+fi
