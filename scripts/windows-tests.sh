@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Runs the Windows build's tests under Wine, in the display the caller provides. One wineserver is
+# kept alive for the whole run, since every Wine start costs seconds otherwise.
+set -uo pipefail
+top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+export WINEPREFIX="$top/build/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+wineserver=/usr/lib/wine/wineserver
+command -v wineserver >/dev/null 2>&1 && wineserver="$(command -v wineserver)"
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  "$top/scripts/wine-run.sh" wineboot -i >/dev/null 2>&1
+  "$wineserver" -w
+fi
+"$wineserver" -p
+ctest --test-dir "$top/build/windows" --output-on-failure --timeout 600 -V
+status=$?
+"$wineserver" -k 2>/dev/null || true
+exit $status
