@@ -37,11 +37,15 @@ export NO_AT_BRIDGE=1
 export GTEST_DEATH_TEST_STYLE=threadsafe
 linux_ctest() { xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir "build/$1" -j2 --output-on-failure --timeout 300; }
 
+asan_ctest() {
+  ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$top/tests/sanitizers/lsan.supp" \
+    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 linux_ctest linux-asan
+}
+tsan_ctest() { TSAN_OPTIONS=halt_on_error=1 linux_ctest linux-tsan; }
+
 suite linux linux_ctest linux
-suite linux-asan env ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
-  LSAN_OPTIONS="suppressions=$top/tests/sanitizers/lsan.supp" \
-  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 linux_ctest linux-asan
-suite linux-tsan env TSAN_OPTIONS="halt_on_error=1" linux_ctest linux-tsan
+suite linux-asan asan_ctest
+suite linux-tsan tsan_ctest
 suite windows xvfb-run -a -s "-screen 0 1280x1024x24" "$top/scripts/windows-tests.sh"
 if [ -x "$top/scripts/fuzz-javascript.sh" ]; then
   suite fuzz-javascript "$top/scripts/fuzz-javascript.sh" 30

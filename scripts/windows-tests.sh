@@ -14,6 +14,9 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   "$wineserver" -w
 fi
 "$wineserver" -p
+# Start Wine's own services now, detached from ctest's output: ctest waits for every process that
+# holds its pipes, and these would stay for as long as the wineserver.
+"$top/scripts/wine-run.sh" wineboot >/dev/null 2>&1 </dev/null
 ctest --test-dir "$top/build/windows" --output-on-failure --timeout 600 -V
 status=$?
 "$wineserver" -k 2>/dev/null || true

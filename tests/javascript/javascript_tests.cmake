@@ -1,1 +1,5 @@
-# JsValue tests.
+# JsValue and BigFloat tests.
+bw_add_test(javascript_tests
+  javascript/big_float_tests.cpp
+  javascript/js_value_tests.cpp
+)

@@ -28,12 +28,12 @@ using Backend = BigFloat::value_type::backend_type;
 // The backend keeps base-10^8 limbs, most significant first; the first limb weighs 10^exponent
 // with exponent a multiple of 8 and, unless the number is zero, is not zero.
 constexpr int kLimbDigits = 8;
-constexpr int kLimbs = Backend::cpp_dec_float_elem_number;
-static_assert(Backend::cpp_dec_float_elem_digits10 == kLimbDigits);
+constexpr int kLimbs = Backend::cpp_dec_float_total_digits10 / kLimbDigits;
 // 40 digits starting anywhere in the first limb fit in the limbs without rounding.
 static_assert((kLimbs - 1) * kLimbDigits >= kDigits);
-static_assert(BigFloat::max_exponent < Backend::cpp_dec_float_max_exp10);
-static_assert(BigFloat::min_exponent > Backend::cpp_dec_float_min_exp10 + kLimbDigits);
+// The first limb of every finite value stays inside the backend's exponent range.
+static_assert(BigFloat::max_exponent < Backend::cpp_dec_float_max_exp10 - kLimbDigits);
+static_assert(BigFloat::min_exponent - kLimbDigits > Backend::cpp_dec_float_min_exp10);
 
 constexpr std::uint32_t kPow10[kLimbDigits + 1] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
 
@@ -58,6 +58,7 @@ public:
 		switch (item.name()[0]) {
 		case 'd': // digit
 			if constexpr (std::is_same_v<T, std::uint32_t>) {
+				if (limb_index_ >= kLimbs) break;
 				if constexpr (Write)
 					field = limbs_.limb[limb_index_];
 				else

@@ -27,9 +27,9 @@ public:
 	                                                 boost::multiprecision::et_off>;
 
 	static constexpr int digits10 = 40;
-	// Kept inside the backend's own exponent range (about 10^±67,108,864).
-	static constexpr std::int64_t max_exponent = 67'108'863;
-	static constexpr std::int64_t min_exponent = -67'108'863;
+	// Kept inside the backend's own exponent range (10^±67,108,864).
+	static constexpr std::int64_t max_exponent = 67'108'855;
+	static constexpr std::int64_t min_exponent = -67'108'855;
 
 	BigFloat() noexcept = default;
 

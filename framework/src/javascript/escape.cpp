@@ -79,7 +79,10 @@ void append_js_string_literal(std::string& out, std::string_view text) {
 		char c = text[pos];
 		if (static_cast<unsigned char>(c) < 0x80) {
 			++pos;
-			if (char e = short_escape(c)) {
+			char e = short_escape(c);
+			// "\0" before a digit would read as an octal escape, or fail in strict code.
+			if (e == '0' && pos < n && text[pos] >= '0' && text[pos] <= '9') e = 0;
+			if (e) {
 				out += '\\';
 				out += e;
 			} else {

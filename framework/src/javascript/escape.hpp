@@ -10,7 +10,8 @@ namespace bw {
 // digits, space and the marks " -_!#$%&()*+,./:;<=>?@[]^`{|}~" stay as they are; NUL, backspace,
 // tab, line feed, vertical tab, form feed, carriage return and both quotes get their short
 // escapes; every other character below U+0100 becomes \xNN and every one from U+0100 on
-// \u{...} (lower-case hexadecimal). An ill-formed UTF-8 byte stands for U+FFFD, the replacement
+// \u{...} (lower-case hexadecimal). NUL before a digit is \x00, since "\0" followed by a digit
+// is a legacy octal escape. An ill-formed UTF-8 byte stands for U+FFFD, the replacement
 // character, as a UTF-8 decoder would read it, so it becomes \u{fffd}.
 void append_js_string_literal(std::string& out, std::string_view text);
 

@@ -7,15 +7,12 @@
 
 namespace bw {
 
+using js_detail::index;
+
 // Growing an array moves its elements instead of copying them deeply.
 static_assert(std::is_nothrow_move_constructible_v<JsValue>);
 
 std::ostream& operator<<(std::ostream& out, const JsText& text) { return out << text.view(); }
-
-std::optional<bool> JsValue::as_boolean() const noexcept {
-	if (const bool* value = std::get_if<index(Kind::Boolean)>(&payload_)) return *value;
-	return std::nullopt;
-}
 
 void JsValue::append_to(std::string& out) const {
 	switch (kind()) {

@@ -59,16 +59,16 @@ public:
 	// destruction well inside a thread's stack.
 	static constexpr std::size_t max_depth = 512;
 
-	JsValue() noexcept : payload_(std::in_place_index<index(Kind::Undefined)>) {}
+	JsValue() noexcept;
 
-	static JsValue array(JsArray items = {}) { return JsValue(std::in_place_index<index(Kind::Array)>, std::move(items)); }
-	static JsValue boolean(bool value) { return JsValue(std::in_place_index<index(Kind::Boolean)>, value); }
-	static JsValue null() { return JsValue(std::in_place_index<index(Kind::Null)>); }
-	static JsValue number(BigFloat value) { return JsValue(std::in_place_index<index(Kind::Number)>, std::move(value)); }
-	static JsValue object(JsObject members = {}) { return JsValue(std::in_place_index<index(Kind::Object)>, std::move(members)); }
-	static JsValue string(std::string text) { return JsValue(std::in_place_index<index(Kind::String)>, std::move(text)); }
-	static JsValue undefined() { return JsValue(); }
-	static JsValue other(std::string text) { return JsValue(std::in_place_index<index(Kind::Other)>, std::move(text)); }
+	static JsValue array(JsArray items = {});
+	static JsValue boolean(bool value);
+	static JsValue null();
+	static JsValue number(BigFloat value);
+	static JsValue object(JsObject members = {});
+	static JsValue string(std::string text);
+	static JsValue undefined();
+	static JsValue other(std::string text);
 
 	// Reads JSON text; anything that is not a JSON text (or nests deeper than max_depth) gives
 	// Other holding the whole input. Numbers keep their exact decimal value up to 40 significant
@@ -86,14 +86,14 @@ public:
 
 	Kind kind() const noexcept { return static_cast<Kind>(payload_.index()); }
 
-	const JsArray* as_array() const noexcept { return std::get_if<index(Kind::Array)>(&payload_); }
-	JsArray* as_array() noexcept { return std::get_if<index(Kind::Array)>(&payload_); }
+	const JsArray* as_array() const noexcept;
+	JsArray* as_array() noexcept;
 	std::optional<bool> as_boolean() const noexcept;
-	const BigFloat* as_number() const noexcept { return std::get_if<index(Kind::Number)>(&payload_); }
-	const JsObject* as_object() const noexcept { return std::get_if<index(Kind::Object)>(&payload_); }
-	JsObject* as_object() noexcept { return std::get_if<index(Kind::Object)>(&payload_); }
-	const std::string* as_string() const noexcept { return std::get_if<index(Kind::String)>(&payload_); }
-	const std::string* as_other() const noexcept { return std::get_if<index(Kind::Other)>(&payload_); }
+	const BigFloat* as_number() const noexcept;
+	const JsObject* as_object() const noexcept;
+	JsObject* as_object() noexcept;
+	const std::string* as_string() const noexcept;
+	const std::string* as_other() const noexcept;
 
 	// The display form: JavaScript source text for the value. Object keys are written between
 	// double quotes as they are, without escaping.
@@ -113,8 +113,6 @@ public:
 	friend std::ostream& operator<<(std::ostream& out, const JsValue& value);
 
 private:
-	static constexpr std::size_t index(Kind kind) { return static_cast<std::size_t>(kind); }
-
 	template <std::size_t I, class... Args>
 	explicit JsValue(std::in_place_index_t<I> tag, Args&&... args) : payload_(tag, std::forward<Args>(args)...) {}
 
@@ -122,5 +120,32 @@ private:
 
 	std::variant<JsArray, bool, std::monostate, BigFloat, JsObject, std::string, std::monostate, std::string> payload_;
 };
+
+namespace js_detail {
+constexpr std::size_t index(JsValue::Kind kind) { return static_cast<std::size_t>(kind); }
+} // namespace js_detail
+
+inline JsValue::JsValue() noexcept : payload_(std::in_place_index<js_detail::index(Kind::Undefined)>) {}
+
+inline JsValue JsValue::array(JsArray items) { return JsValue(std::in_place_index<js_detail::index(Kind::Array)>, std::move(items)); }
+inline JsValue JsValue::boolean(bool value) { return JsValue(std::in_place_index<js_detail::index(Kind::Boolean)>, value); }
+inline JsValue JsValue::null() { return JsValue(std::in_place_index<js_detail::index(Kind::Null)>); }
+inline JsValue JsValue::number(BigFloat value) { return JsValue(std::in_place_index<js_detail::index(Kind::Number)>, std::move(value)); }
+inline JsValue JsValue::object(JsObject members) { return JsValue(std::in_place_index<js_detail::index(Kind::Object)>, std::move(members)); }
+inline JsValue JsValue::string(std::string text) { return JsValue(std::in_place_index<js_detail::index(Kind::String)>, std::move(text)); }
+inline JsValue JsValue::undefined() { return JsValue(); }
+inline JsValue JsValue::other(std::string text) { return JsValue(std::in_place_index<js_detail::index(Kind::Other)>, std::move(text)); }
+
+inline const JsArray* JsValue::as_array() const noexcept { return std::get_if<js_detail::index(Kind::Array)>(&payload_); }
+inline JsArray* JsValue::as_array() noexcept { return std::get_if<js_detail::index(Kind::Array)>(&payload_); }
+inline std::optional<bool> JsValue::as_boolean() const noexcept {
+	if (const bool* value = std::get_if<js_detail::index(Kind::Boolean)>(&payload_)) return *value;
+	return std::nullopt;
+}
+inline const BigFloat* JsValue::as_number() const noexcept { return std::get_if<js_detail::index(Kind::Number)>(&payload_); }
+inline const JsObject* JsValue::as_object() const noexcept { return std::get_if<js_detail::index(Kind::Object)>(&payload_); }
+inline JsObject* JsValue::as_object() noexcept { return std::get_if<js_detail::index(Kind::Object)>(&payload_); }
+inline const std::string* JsValue::as_string() const noexcept { return std::get_if<js_detail::index(Kind::String)>(&payload_); }
+inline const std::string* JsValue::as_other() const noexcept { return std::get_if<js_detail::index(Kind::Other)>(&payload_); }
 
 } // namespace bw
