@@ -36,7 +36,7 @@ void bw_ApplicationEngineImpl_free(bw_ApplicationEngineImpl* engine_impl);
 void bw_ApplicationImpl_initialize(bw_ApplicationImpl* impl, bw_Application* app, int argc, char** argv,
                                    const bw_ApplicationSettings* settings);
 // The message loop: calls ready first, returns the first exit code after draining the queue.
-int bw_ApplicationImpl_run(bw_Application* app, const bw_ApplicationReady* ready);
+int bw_ApplicationImpl_run(bw_Application* app, bw_ApplicationReady* ready);
 // Runs the calls still queued after the loop stopped accepting dispatches, so none that was accepted is lost.
 void bw_ApplicationImpl_runRemaining(bw_Application* app);
 void bw_ApplicationImpl_setRunning(bw_Application* app, bw_Bool32 running);

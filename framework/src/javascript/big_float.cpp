@@ -3,6 +3,8 @@
 #include <boost/core/nvp.hpp>
 
 #include <charconv>
+#include <cstring>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <ostream>
@@ -98,27 +100,36 @@ std::int64_t floor_to_limb(std::int64_t exponent) {
 	return q * kLimbDigits;
 }
 
+// Writes the 8 digits of a limb, leading zeros included.
+void put_limb(std::uint32_t limb, unsigned char* out) {
+	for (int i = kLimbDigits - 1; i >= 0; --i) {
+		out[i] = static_cast<unsigned char>(limb % 10);
+		limb /= 10;
+	}
+}
+
 Decimal to_decimal(const BigFloat::value_type& value) {
-	Backend backend = value.backend();
 	Limbs limbs;
 	LimbArchive<false> archive(limbs);
-	backend.serialize(archive, 0);
+	// A reading archive leaves the backend as it is.
+	const_cast<Backend&>(value.backend()).serialize(archive, 0);
 
+	int last = kLimbs - 1;
+	while (last > 0 && limbs.limb[last] == 0) --last;
 	unsigned char all[kLimbs * kLimbDigits];
-	int n = 0;
+	put_limb(limbs.limb[0], all);
 	int lead = 0;
-	for (std::uint32_t v = limbs.limb[0]; v != 0; v /= 10) ++lead;
-	for (int i = lead - 1; i >= 0; --i) all[n++] = static_cast<unsigned char>(limbs.limb[0] / kPow10[i] % 10);
-	for (int l = 1; l < kLimbs; ++l)
-		for (int i = kLimbDigits - 1; i >= 0; --i) all[n++] = static_cast<unsigned char>(limbs.limb[l] / kPow10[i] % 10);
-	while (n > 0 && all[n - 1] == 0) --n;
+	while (all[lead] == 0) ++lead;
+	for (int l = 1; l <= last; ++l) put_limb(limbs.limb[l], all + l * kLimbDigits);
+	int end = (last + 1) * kLimbDigits;
+	while (end > lead + 1 && all[end - 1] == 0) --end;
 
 	Decimal d;
 	d.negative = limbs.negative;
-	d.exponent = limbs.exponent + lead - 1;
+	d.exponent = limbs.exponent + (kLimbDigits - 1 - lead);
 	// Values are built with at most 40 digits, so nothing is cut here.
-	d.count = n < kDigits ? n : kDigits;
-	for (int i = 0; i < d.count; ++i) d.digit[i] = all[i];
+	d.count = end - lead < kDigits ? end - lead : kDigits;
+	std::memcpy(d.digit, all + lead, static_cast<std::size_t>(d.count));
 	return d;
 }
 
@@ -264,19 +275,18 @@ std::optional<BigFloat> BigFloat::parse(std::string_view text) {
 	return BigFloatBuilder::build(digits.finish(negative, exponent));
 }
 
-void BigFloat::append_to(std::string& out) const {
+char* BigFloat::write(char* p) const {
 	const Backend& backend = value_.backend();
 	if (backend.isinf()) {
-		out += backend.isneg() ? "-Infinity" : "Infinity";
-		return;
+		std::string_view text = backend.isneg() ? "-Infinity" : "Infinity";
+		return std::copy(text.begin(), text.end(), p);
 	}
 	if (backend.iszero()) {
-		out += '0';
-		return;
+		*p++ = '0';
+		return p;
 	}
 	Decimal d = to_decimal(value_);
-	char buffer[kDigits + 40];
-	char* p = buffer;
+	char* const start = p;
 	auto put_digits = [&](int from, int to) {
 		for (int i = from; i < to; ++i) *p++ = static_cast<char>('0' + d.digit[i]);
 	};
@@ -305,9 +315,14 @@ void BigFloat::append_to(std::string& out) const {
 		}
 		*p++ = 'e';
 		*p++ = x < 0 ? '-' : '+';
-		p = std::to_chars(p, buffer + sizeof buffer, x < 0 ? -x : x).ptr;
+		p = std::to_chars(p, start + max_text_size, x < 0 ? -x : x).ptr;
 	}
-	out.append(buffer, p);
+	return p;
+}
+
+void BigFloat::append_to(std::string& out) const {
+	char buffer[max_text_size];
+	out.append(buffer, write(buffer));
 }
 
 std::string BigFloat::to_string() const {

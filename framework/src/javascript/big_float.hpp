@@ -5,6 +5,7 @@
 
 #include <compare>
 #include <concepts>
+#include <cstddef>
 #include <cstdint>
 #include <iosfwd>
 #include <optional>
@@ -61,6 +62,12 @@ public:
 	// otherwise a mantissa and a signed exponent ("1e+21", "-2.5e-8"); "Infinity", "-Infinity".
 	std::string to_string() const;
 	void append_to(std::string& out) const;
+
+	// Room that the display text never exceeds.
+	static constexpr std::size_t max_text_size = 64;
+	// Writes the display text at out, which has room for max_text_size characters, and returns
+	// the end of what it wrote.
+	char* write(char* out) const;
 
 	const value_type& value() const noexcept { return value_; }
 

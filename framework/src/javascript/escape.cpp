@@ -1,9 +1,11 @@
 #include "javascript/escape.hpp"
 
 #include "core/utf8.hpp"
+#include "javascript/text_writer.hpp"
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace bw {
 
@@ -23,19 +25,36 @@ constexpr char kHex[] = "0123456789abcdef";
 
 bool is_safe(char c) { return kIsSafe[static_cast<unsigned char>(c)]; }
 
+// Writes \xNN at p and returns its length.
+std::size_t write_hex_byte(char* p, char32_t c) {
+	p[0] = '\\';
+	p[1] = 'x';
+	p[2] = kHex[(c >> 4) & 0xf];
+	p[3] = kHex[c & 0xf];
+	return 4;
+}
+
+// Writes \u{...} at p (at most 10 characters) and returns its length.
+std::size_t write_unicode_escape(char* p, char32_t c) {
+	std::size_t n = 0;
+	p[n++] = '\\';
+	p[n++] = 'u';
+	p[n++] = '{';
+	int shift = 20;
+	while (shift > 0 && (c >> shift) == 0) shift -= 4;
+	for (; shift >= 0; shift -= 4) p[n++] = kHex[(c >> shift) & 0xf];
+	p[n++] = '}';
+	return n;
+}
+
 void append_hex_byte(std::string& out, char32_t c) {
-	char text[4] = {'\\', 'x', kHex[(c >> 4) & 0xf], kHex[c & 0xf]};
-	out.append(text, 4);
+	char text[4];
+	out.append(text, write_hex_byte(text, c));
 }
 
 void append_unicode_escape(std::string& out, char32_t c) {
-	char text[12] = {'\\', 'u', '{'};
-	int n = 3;
-	int shift = 20;
-	while (shift > 0 && (c >> shift) == 0) shift -= 4;
-	for (; shift >= 0; shift -= 4) text[n++] = kHex[(c >> shift) & 0xf];
-	text[n++] = '}';
-	out.append(text, static_cast<std::size_t>(n));
+	char text[12];
+	out.append(text, write_unicode_escape(text, c));
 }
 
 // The short escape of an ASCII character, or 0 when it has none.
@@ -56,26 +75,29 @@ char short_escape(char c) {
 
 } // namespace
 
-void append_js_string_literal(std::string& out, std::string_view text) {
+void js_detail::write_js_string_literal(TextWriter& out, std::string_view text) {
 	std::size_t pos = 0;
 	const std::size_t n = text.size();
 	while (pos < n && is_safe(text[pos])) ++pos;
 	if (pos == n) {
 		// Nothing to escape: the text goes out as it is.
-		out += '"';
-		out.append(text);
-		out += '"';
+		char* p = out.room(n + 2);
+		p[0] = '"';
+		if (n != 0) std::memcpy(p + 1, text.data(), n);
+		p[n + 1] = '"';
+		out.advance(n + 2);
 		return;
 	}
-	out.reserve(out.size() + 2 * n + 2);
-	out += '"';
-	out.append(text.data(), pos);
+	out.room(2 * n + 2);
+	out.put('"');
+	out.put(text.substr(0, pos));
 	while (pos < n) {
 		std::size_t run = pos;
 		while (run < n && is_safe(text[run])) ++run;
-		out.append(text.data() + pos, run - pos);
+		out.put(text.substr(pos, run - pos));
 		pos = run;
 		if (pos == n) break;
+		char* p = out.room(12);
 		char c = text[pos];
 		if (static_cast<unsigned char>(c) < 0x80) {
 			++pos;
@@ -83,20 +105,23 @@ void append_js_string_literal(std::string& out, std::string_view text) {
 			// "\0" before a digit would read as an octal escape, or fail in strict code.
 			if (e == '0' && pos < n && text[pos] >= '0' && text[pos] <= '9') e = 0;
 			if (e) {
-				out += '\\';
-				out += e;
+				p[0] = '\\';
+				p[1] = e;
+				out.advance(2);
 			} else {
-				append_hex_byte(out, static_cast<unsigned char>(c));
+				out.advance(write_hex_byte(p, static_cast<unsigned char>(c)));
 			}
 			continue;
 		}
 		char32_t code_point = utf8::next_code_point(text, pos).value_or(U'\ufffd');
-		if (code_point < 0x100)
-			append_hex_byte(out, code_point);
-		else
-			append_unicode_escape(out, code_point);
+		out.advance(code_point < 0x100 ? write_hex_byte(p, code_point) : write_unicode_escape(p, code_point));
 	}
-	out += '"';
+	out.put('"');
+}
+
+void append_js_string_literal(std::string& out, std::string_view text) {
+	js_detail::TextWriter writer(out);
+	js_detail::write_js_string_literal(writer, text);
 }
 
 void append_debug_quoted(std::string& out, std::string_view text) {

@@ -19,4 +19,10 @@ void append_js_string_literal(std::string& out, std::string_view text);
 // backslashes and control characters are escaped, and ill-formed bytes show as \xNN.
 void append_debug_quoted(std::string& out, std::string_view text);
 
+namespace js_detail {
+class TextWriter;
+// append_js_string_literal through a writer.
+void write_js_string_literal(TextWriter& out, std::string_view text);
+} // namespace js_detail
+
 } // namespace bw

@@ -1,6 +1,9 @@
 #include "javascript/js_value.hpp"
 
 #include "javascript/escape.hpp"
+#include "javascript/text_writer.hpp"
+
+#include <cstring>
 
 #include <ostream>
 #include <type_traits>
@@ -14,40 +17,52 @@ static_assert(std::is_nothrow_move_constructible_v<JsValue>);
 
 std::ostream& operator<<(std::ostream& out, const JsText& text) { return out << text.view(); }
 
+namespace {
+
+void write_display(js_detail::TextWriter& out, const JsValue& value) {
+	switch (value.kind()) {
+	case JsValue::Kind::Array: {
+		out.put('[');
+		bool first = true;
+		for (const JsValue& item : *value.as_array()) {
+			if (!first) out.put(',');
+			first = false;
+			write_display(out, item);
+		}
+		out.put(']');
+		break;
+	}
+	case JsValue::Kind::Boolean: out.put(*value.as_boolean() ? std::string_view("true") : std::string_view("false")); break;
+	case JsValue::Kind::Null: out.put("null"); break;
+	case JsValue::Kind::Number: out.advance(static_cast<std::size_t>(value.as_number()->write(out.room(BigFloat::max_text_size)) - out.room(0))); break;
+	case JsValue::Kind::Object: {
+		out.put('{');
+		bool first = true;
+		for (const auto& [key, member] : *value.as_object()) {
+			char* p = out.room(key.size() + 4);
+			if (!first) *p++ = ',';
+			first = false;
+			*p++ = '"';
+			if (!key.empty()) p = static_cast<char*>(std::memcpy(p, key.data(), key.size())) + key.size();
+			*p++ = '"';
+			*p++ = ':';
+			out.advance(static_cast<std::size_t>(p - out.room(0)));
+			write_display(out, member);
+		}
+		out.put('}');
+		break;
+	}
+	case JsValue::Kind::String: js_detail::write_js_string_literal(out, *value.as_string()); break;
+	case JsValue::Kind::Undefined: out.put("undefined"); break;
+	case JsValue::Kind::Other: out.put(*value.as_other()); break;
+	}
+}
+
+} // namespace
+
 void JsValue::append_to(std::string& out) const {
-	switch (kind()) {
-	case Kind::Array: {
-		out += '[';
-		bool first = true;
-		for (const JsValue& item : std::get<index(Kind::Array)>(payload_)) {
-			if (!first) out += ',';
-			first = false;
-			item.append_to(out);
-		}
-		out += ']';
-		break;
-	}
-	case Kind::Boolean: out += std::get<index(Kind::Boolean)>(payload_) ? "true" : "false"; break;
-	case Kind::Null: out += "null"; break;
-	case Kind::Number: std::get<index(Kind::Number)>(payload_).append_to(out); break;
-	case Kind::Object: {
-		out += '{';
-		bool first = true;
-		for (const auto& [key, member] : std::get<index(Kind::Object)>(payload_)) {
-			if (!first) out += ',';
-			first = false;
-			out += '"';
-			out += key;
-			out += "\":";
-			member.append_to(out);
-		}
-		out += '}';
-		break;
-	}
-	case Kind::String: append_js_string_literal(out, std::get<index(Kind::String)>(payload_)); break;
-	case Kind::Undefined: out += "undefined"; break;
-	case Kind::Other: out += std::get<index(Kind::Other)>(payload_); break;
-	}
+	js_detail::TextWriter writer(out);
+	write_display(writer, *this);
 }
 
 std::string JsValue::to_string() const {

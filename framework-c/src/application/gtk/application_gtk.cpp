@@ -111,11 +111,11 @@ void bw_ApplicationImpl_initialize(bw_ApplicationImpl* impl, bw_Application* app
 	g_source_attach(impl->queue_source, impl->context);
 }
 
-int bw_ApplicationImpl_run(bw_Application* app, const bw_ApplicationReady* ready) {
+int bw_ApplicationImpl_run(bw_Application* app, bw_ApplicationReady* ready) {
 	bw_ApplicationImpl* impl = &app->impl_;
 	impl->quitting = 0;
 	impl->exit_code = 0;
-	bw_Application_runOnReady(ready->app, const_cast<bw_ApplicationReady*>(ready));
+	bw_Application_runOnReady(ready->app, ready);
 
 	for (;;) {
 		if (!impl->quitting) {

@@ -60,8 +60,8 @@ void bw_ApplicationImpl_initialize(bw_ApplicationImpl* impl, bw_Application*, in
 	PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
 }
 
-int bw_ApplicationImpl_run(bw_Application* app, const bw_ApplicationReady* ready) {
-	bw_Application_runOnReady(ready->app, const_cast<bw_ApplicationReady*>(ready));
+int bw_ApplicationImpl_run(bw_Application* app, bw_ApplicationReady* ready) {
+	bw_Application_runOnReady(ready->app, ready);
 
 	bool quitting = false;
 	int exit_code = 0;
