@@ -90,6 +90,15 @@ void check_numbers_read_back(const JsValue& value) {
 	}
 }
 
+bool has_digit_run(std::string_view text, std::size_t length) {
+	std::size_t run = 0;
+	for (char c : text) {
+		run = c >= '0' && c <= '9' ? run + 1 : 0;
+		if (run >= length) return true;
+	}
+	return false;
+}
+
 bool same_double(double a, double b) { return a == b || std::nextafter(a, b) == b; }
 
 // Our value against nlohmann's own document of the same text.
@@ -134,7 +143,7 @@ void fuzz_json(std::string_view text) {
 		check(*value.as_other() == text, "Other is not the input", text);
 	} else {
 		// Only numbers past double's range make nlohmann give up where we read on.
-		check(text.find_first_of("eE") != std::string_view::npos, "read what nlohmann rejects", text);
+		check(text.find_first_of("eE") != std::string_view::npos || has_digit_run(text, 309), "read what nlohmann rejects", text);
 	}
 	check_numbers_read_back(value);
 	JsValue copy = value;

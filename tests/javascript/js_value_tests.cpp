@@ -58,8 +58,11 @@ TEST(JsValueFromJsonTest, NumbersKeepTheirDecimalValueBeyondDouble) {
 
 TEST(JsValueFromJsonTest, NumbersIgnoreTheLocaleDecimalSeparator) {
 	std::string previous = std::setlocale(LC_NUMERIC, nullptr);
-	if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8") && !std::setlocale(LC_NUMERIC, "German_Germany.1252"))
+	if ((!std::setlocale(LC_NUMERIC, "de_DE.UTF-8") && !std::setlocale(LC_NUMERIC, "German_Germany.1252")) ||
+	    std::localeconv()->decimal_point != std::string(",")) {
+		std::setlocale(LC_NUMERIC, previous.c_str());
 		GTEST_SKIP() << "no locale with a decimal comma";
+	}
 	JsValue value = JsValue::from_json("[1.5,-0.25e1]");
 	std::setlocale(LC_NUMERIC, previous.c_str());
 	EXPECT_EQ(value.to_string(), "[1.5,-2.5]");
@@ -89,6 +92,8 @@ TEST(JsValueDisplayTest, ContainersAndScalarsFormScriptText) {
 	EXPECT_EQ(JsValue::object({{"a", JsValue::null()}}).to_string(), R"({"a":null})");
 	std::string two = JsValue::object({{"a", JsValue::null()}, {"b", JsValue::boolean(false)}}).to_string();
 	EXPECT_TRUE(two == R"({"a":null,"b":false})" || two == R"({"b":false,"a":null})") << two;
+	// A key cannot close its quotes early and inject script.
+	EXPECT_EQ(JsValue::object({{"a\"};alert(1);//\n", JsValue::null()}}).to_string(), R"({"a\"};alert(1);//\n":null})");
 	EXPECT_EQ(JsValue::undefined().to_string(), "undefined");
 	EXPECT_EQ(JsValue::other("window.x").to_string(), "window.x");
 	EXPECT_EQ(JsValue::array({JsValue::object(), num("-0.5"), JsValue::boolean(true)}).to_string(), "[{},-0.5,true]");
@@ -164,6 +169,18 @@ TEST(JsValueTest, CopiesAreDeepAndIndependent) {
 	EXPECT_EQ(original, JsValue::from_json(R"({"n":1.5,"list":[1,{"s":"x"}]})"));
 	EXPECT_NE(copy, original);
 	EXPECT_EQ(copy.as_object()->at("list").to_string(), R"([1,{"s":"changed"},null])");
+
+	// At the deepest nesting read, copying, comparing, showing and dropping stay within the stack.
+	std::string deep;
+	for (std::size_t i = 0; i < JsValue::max_depth / 2; ++i) deep += R"({"k":[)";
+	deep += "1";
+	for (std::size_t i = 0; i < JsValue::max_depth / 2; ++i) deep += "]}";
+	JsValue nested = JsValue::from_json(deep);
+	ASSERT_EQ(nested.kind(), Kind::Object);
+	JsValue nested_copy = nested;
+	EXPECT_EQ(nested_copy, nested);
+	EXPECT_EQ(nested_copy.to_string(), deep);
+	EXPECT_FALSE(nested_copy.to_debug_string().empty());
 }
 
 } // namespace

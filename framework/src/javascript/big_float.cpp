@@ -2,10 +2,10 @@
 
 #include <boost/core/nvp.hpp>
 
-#include <charconv>
-#include <cstring>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <ostream>
 #include <system_error>
@@ -15,15 +15,6 @@ namespace bw {
 namespace {
 
 constexpr int kDigits = BigFloat::digits10;
-
-// A finite nonzero number as decimal digits: digit[0] is not zero, there are 1 to 40 digits and
-// no trailing zero, and the first digit weighs 10^exponent.
-struct Decimal {
-	bool negative = false;
-	int count = 0;
-	std::int64_t exponent = 0;
-	unsigned char digit[kDigits] = {};
-};
 
 using Backend = BigFloat::value_type::backend_type;
 
@@ -38,6 +29,20 @@ static_assert(BigFloat::max_exponent < Backend::cpp_dec_float_max_exp10 - kLimbD
 static_assert(BigFloat::min_exponent - kLimbDigits > Backend::cpp_dec_float_min_exp10);
 
 constexpr std::uint32_t kPow10[kLimbDigits + 1] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+
+// A finite nonzero number as decimal digit characters: digits() starts with a digit other than
+// '0', there are 1 to 40 digits and no trailing '0', and the first digit weighs 10^exponent. The
+// buffer has room for every digit the limbs can hold.
+struct Decimal {
+	bool negative = false;
+	int first = 0;
+	int count = 0;
+	std::int64_t exponent = 0;
+	char buffer[kLimbs * kLimbDigits];
+
+	char* digits() { return buffer + first; }
+	const char* digits() const { return buffer + first; }
+};
 
 struct Limbs {
 	std::uint32_t limb[kLimbs] = {};
@@ -100,36 +105,43 @@ std::int64_t floor_to_limb(std::int64_t exponent) {
 	return q * kLimbDigits;
 }
 
+constexpr char kDigitPairs[] =
+	"00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+	"40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+	"8081828384858687888990919293949596979899";
+
 // Writes the 8 digits of a limb, leading zeros included.
-void put_limb(std::uint32_t limb, unsigned char* out) {
-	for (int i = kLimbDigits - 1; i >= 0; --i) {
-		out[i] = static_cast<unsigned char>(limb % 10);
-		limb /= 10;
+void put_limb(std::uint32_t limb, char* out) {
+	for (int i = kLimbDigits - 2; i >= 0; i -= 2) {
+		std::memcpy(out + i, kDigitPairs + 2 * (limb % 100), 2);
+		limb /= 100;
 	}
 }
 
-Decimal to_decimal(const BigFloat::value_type& value) {
+Limbs read_limbs(const BigFloat::value_type& value) {
 	Limbs limbs;
 	LimbArchive<false> archive(limbs);
 	// A reading archive leaves the backend as it is.
 	const_cast<Backend&>(value.backend()).serialize(archive, 0);
+	return limbs;
+}
 
+// A finite nonzero value's digits.
+Decimal to_decimal(const Limbs& limbs) {
+	Decimal d;
 	int last = kLimbs - 1;
 	while (last > 0 && limbs.limb[last] == 0) --last;
-	unsigned char all[kLimbs * kLimbDigits];
-	put_limb(limbs.limb[0], all);
-	int lead = 0;
-	while (all[lead] == 0) ++lead;
-	for (int l = 1; l <= last; ++l) put_limb(limbs.limb[l], all + l * kLimbDigits);
-	int end = (last + 1) * kLimbDigits;
-	while (end > lead + 1 && all[end - 1] == 0) --end;
-
-	Decimal d;
+	for (int l = 0; l <= last; ++l) put_limb(limbs.limb[l], d.buffer + l * kLimbDigits);
+	int first_limb_digits = 1;
+	while (first_limb_digits < kLimbDigits && limbs.limb[0] >= kPow10[first_limb_digits]) ++first_limb_digits;
+	int lead = kLimbDigits - first_limb_digits;
+	int trailing = 0;
+	for (std::uint32_t v = limbs.limb[last]; v != 0 && v % 10 == 0; v /= 10) ++trailing;
 	d.negative = limbs.negative;
+	d.first = lead;
 	d.exponent = limbs.exponent + (kLimbDigits - 1 - lead);
 	// Values are built with at most 40 digits, so nothing is cut here.
-	d.count = end - lead < kDigits ? end - lead : kDigits;
-	std::memcpy(d.digit, all + lead, static_cast<std::size_t>(d.count));
+	d.count = std::min((last + 1) * kLimbDigits - lead - trailing, kDigits);
 	return d;
 }
 
@@ -147,12 +159,11 @@ public:
 		int offset = kLimbDigits - 1 - static_cast<int>(d.exponent - limbs.exponent);
 		for (int i = 0; i < d.count; ++i) {
 			int at = offset + i;
-			limbs.limb[at / kLimbDigits] += d.digit[i] * kPow10[kLimbDigits - 1 - at % kLimbDigits];
+			limbs.limb[at / kLimbDigits] += static_cast<std::uint32_t>(d.digits()[i] - '0') * kPow10[kLimbDigits - 1 - at % kLimbDigits];
 		}
 		BigFloat result;
-		Backend& backend = result.value_.backend();
 		LimbArchive<true> archive(limbs);
-		backend.serialize(archive, 0);
+		result.value_.backend().serialize(archive, 0);
 		return result;
 	}
 };
@@ -165,13 +176,13 @@ bool is_digit(char c) { return c >= '0' && c <= '9'; }
 // and whether anything nonzero follows.
 class DigitCollector {
 public:
-	void add(unsigned char digit) {
-		if (count_ == 0 && digit == 0) return;
+	void add(char digit) {
+		if (count_ == 0 && digit == '0') return;
 		if (count_ < kDigits)
-			d_.digit[count_] = digit;
+			d_.buffer[count_] = digit;
 		else if (count_ == kDigits)
 			round_digit_ = digit;
-		else if (digit != 0)
+		else if (digit != '0')
 			sticky_ = true;
 		++count_;
 	}
@@ -180,24 +191,24 @@ public:
 	std::int64_t count() const { return count_; }
 
 	// Rounds to nearest, ties to even, and drops trailing zeros.
-	Decimal finish(bool negative, std::int64_t exponent) {
+	Decimal& finish(bool negative, std::int64_t exponent) {
 		d_.negative = negative;
 		d_.exponent = exponent;
 		int n = count_ < kDigits ? static_cast<int>(count_) : kDigits;
 		if (count_ > kDigits) {
-			bool up = round_digit_ > 5 || (round_digit_ == 5 && (sticky_ || d_.digit[kDigits - 1] % 2 == 1));
-			if (up) {
+			bool odd = (d_.buffer[kDigits - 1] - '0') % 2 == 1;
+			if (round_digit_ > '5' || (round_digit_ == '5' && (sticky_ || odd))) {
 				int i = kDigits - 1;
-				while (i >= 0 && d_.digit[i] == 9) d_.digit[i--] = 0;
+				while (i >= 0 && d_.buffer[i] == '9') d_.buffer[i--] = '0';
 				if (i >= 0) {
-					++d_.digit[i];
+					++d_.buffer[i];
 				} else {
-					d_.digit[0] = 1;
+					d_.buffer[0] = '1';
 					++d_.exponent;
 				}
 			}
 		}
-		while (n > 1 && d_.digit[n - 1] == 0) --n;
+		while (n > 1 && d_.buffer[n - 1] == '0') --n;
 		d_.count = n;
 		return d_;
 	}
@@ -205,7 +216,7 @@ public:
 private:
 	Decimal d_;
 	std::int64_t count_ = 0;
-	unsigned char round_digit_ = 0;
+	char round_digit_ = '0';
 	bool sticky_ = false;
 };
 
@@ -234,23 +245,18 @@ std::optional<BigFloat> BigFloat::parse(std::string_view text) {
 	if (text.substr(i) == "Infinity") return infinity(negative);
 
 	DigitCollector digits;
-	// Weight of the first significant digit, found from where it stands relative to the point.
+	// The weight of the first significant digit follows from where it stands against the point.
 	std::int64_t exponent = 0;
 	std::size_t int_start = i;
-	while (i < n && is_digit(text[i])) {
-		digits.add(static_cast<unsigned char>(text[i] - '0'));
-		++i;
-	}
+	while (i < n && is_digit(text[i])) digits.add(text[i++]);
 	std::size_t int_count = i - int_start;
 	if (!digits.empty()) exponent = digits.count() - 1;
 	std::size_t frac_count = 0;
 	if (i < n && text[i] == '.') {
-		++i;
-		std::size_t frac_start = i;
+		std::size_t frac_start = ++i;
 		while (i < n && is_digit(text[i])) {
 			if (digits.empty() && text[i] != '0') exponent = -static_cast<std::int64_t>(i - frac_start) - 1;
-			digits.add(static_cast<unsigned char>(text[i] - '0'));
-			++i;
+			digits.add(text[i++]);
 		}
 		frac_count = i - frac_start;
 	}
@@ -262,11 +268,7 @@ std::optional<BigFloat> BigFloat::parse(std::string_view text) {
 		if (i < n && (text[i] == '+' || text[i] == '-')) negative_exponent = text[i++] == '-';
 		std::size_t exp_start = i;
 		std::int64_t value = 0;
-		while (i < n && is_digit(text[i])) {
-			value = value * 10 + (text[i] - '0');
-			if (value > kExponentCap) value = kExponentCap;
-			++i;
-		}
+		for (; i < n && is_digit(text[i]); ++i) value = std::min(value * 10 + (text[i] - '0'), kExponentCap);
 		if (i == exp_start) return std::nullopt;
 		exponent += negative_exponent ? -value : value;
 	}
@@ -285,33 +287,45 @@ char* BigFloat::write(char* p) const {
 		*p++ = '0';
 		return p;
 	}
-	Decimal d = to_decimal(value_);
 	char* const start = p;
-	auto put_digits = [&](int from, int to) {
-		for (int i = from; i < to; ++i) *p++ = static_cast<char>('0' + d.digit[i]);
+	const Limbs limbs = read_limbs(value_);
+	if (limbs.negative) *p++ = '-';
+	// Integers below 10^16, the most common numbers, have their digits in the first two limbs.
+	if (limbs.exponent == 0 || limbs.exponent == kLimbDigits) {
+		int whole_limbs = limbs.exponent == 0 ? 1 : 2;
+		bool integer = true;
+		for (int l = whole_limbs; l < kLimbs; ++l) integer = integer && limbs.limb[l] == 0;
+		if (integer) {
+			std::uint64_t magnitude = whole_limbs == 1 ? limbs.limb[0] : limbs.limb[0] * std::uint64_t{kPow10[kLimbDigits]} + limbs.limb[1];
+			return std::to_chars(p, start + max_text_size, magnitude).ptr;
+		}
+	}
+	const Decimal d = to_decimal(limbs);
+	auto put = [&](const char* from, std::ptrdiff_t count) {
+		std::memcpy(p, from, static_cast<std::size_t>(count));
+		p += count;
 	};
-	if (d.negative) *p++ = '-';
-	std::int64_t x = d.exponent;
+	const std::int64_t x = d.exponent;
 	if (x >= 0 && x <= 20) {
 		int whole = static_cast<int>(x) + 1;
 		if (d.count <= whole) {
-			put_digits(0, d.count);
-			for (int i = d.count; i < whole; ++i) *p++ = '0';
+			put(d.digits(), d.count);
+			p = std::fill_n(p, whole - d.count, '0');
 		} else {
-			put_digits(0, whole);
+			put(d.digits(), whole);
 			*p++ = '.';
-			put_digits(whole, d.count);
+			put(d.digits() + whole, d.count - whole);
 		}
 	} else if (x < 0 && x >= -6) {
 		*p++ = '0';
 		*p++ = '.';
-		for (std::int64_t i = -1; i > x; --i) *p++ = '0';
-		put_digits(0, d.count);
+		p = std::fill_n(p, -x - 1, '0');
+		put(d.digits(), d.count);
 	} else {
-		put_digits(0, 1);
+		*p++ = d.digits()[0];
 		if (d.count > 1) {
 			*p++ = '.';
-			put_digits(1, d.count);
+			put(d.digits() + 1, d.count - 1);
 		}
 		*p++ = 'e';
 		*p++ = x < 0 ? '-' : '+';
@@ -335,14 +349,14 @@ double BigFloat::to_double() const {
 	const Backend& backend = value_.backend();
 	if (backend.isinf()) return backend.isneg() ? -HUGE_VAL : HUGE_VAL;
 	if (backend.iszero()) return 0.0;
-	Decimal d = to_decimal(value_);
+	const Decimal d = to_decimal(read_limbs(value_));
 	// "-d.ddd…e±x", which from_chars reads with correct rounding whatever the locale.
-	char buffer[kDigits + 40];
+	char buffer[max_text_size];
 	char* p = buffer;
 	if (d.negative) *p++ = '-';
-	*p++ = static_cast<char>('0' + d.digit[0]);
+	*p++ = d.digits()[0];
 	*p++ = '.';
-	for (int i = 1; i < d.count; ++i) *p++ = static_cast<char>('0' + d.digit[i]);
+	p = std::copy(d.digits() + 1, d.digits() + d.count, p);
 	*p++ = 'e';
 	p = std::to_chars(p, buffer + sizeof buffer, d.exponent).ptr;
 	double result = 0.0;

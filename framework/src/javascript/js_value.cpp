@@ -4,7 +4,6 @@
 #include "javascript/text_writer.hpp"
 
 #include <cstring>
-
 #include <ostream>
 #include <type_traits>
 
@@ -34,19 +33,27 @@ void write_display(js_detail::TextWriter& out, const JsValue& value) {
 	}
 	case JsValue::Kind::Boolean: out.put(*value.as_boolean() ? std::string_view("true") : std::string_view("false")); break;
 	case JsValue::Kind::Null: out.put("null"); break;
-	case JsValue::Kind::Number: out.advance(static_cast<std::size_t>(value.as_number()->write(out.room(BigFloat::max_text_size)) - out.room(0))); break;
+	case JsValue::Kind::Number: {
+		char* start = out.room(BigFloat::max_text_size);
+		out.advance(static_cast<std::size_t>(value.as_number()->write(start) - start));
+		break;
+	}
 	case JsValue::Kind::Object: {
 		out.put('{');
 		bool first = true;
-		for (const auto& [key, member] : *value.as_object()) {
-			char* p = out.room(key.size() + 4);
-			if (!first) *p++ = ',';
+		const JsObject& members = *value.as_object();
+		for (auto it = members.begin(); it != members.end();) {
+			auto next = std::next(it);
+			// Map nodes lie apart in memory; fetching the next one early hides most of the wait.
+			if (next != members.end()) __builtin_prefetch(&*next);
+			const auto& [key, member] = *it;
+			it = next;
+			if (!first) out.put(',');
 			first = false;
-			*p++ = '"';
-			if (!key.empty()) p = static_cast<char*>(std::memcpy(p, key.data(), key.size())) + key.size();
-			*p++ = '"';
-			*p++ = ':';
-			out.advance(static_cast<std::size_t>(p - out.room(0)));
+			// Keys are quoted like strings: a key holding a quote or a line break must not end the
+			// literal early and turn the rest of the key into script.
+			js_detail::write_js_string_literal(out, key);
+			out.put(':');
 			write_display(out, member);
 		}
 		out.put('}');

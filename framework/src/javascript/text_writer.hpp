@@ -20,7 +20,7 @@ public:
 
 	// Room for n characters at the cursor; advance() then moves past what was written.
 	char* room(std::size_t n) {
-		if (out_.size() - size_ < n) out_.resize(std::max(out_.size() * 2, size_ + n + 256));
+		if (out_.size() - size_ < n) grow(n);
 		return out_.data() + size_;
 	}
 	void advance(std::size_t n) { size_ += n; }
@@ -33,6 +33,8 @@ public:
 	}
 
 private:
+	[[gnu::noinline]] void grow(std::size_t n) { out_.resize(std::max(out_.size() * 2, size_ + n + 256)); }
+
 	std::string& out_;
 	std::size_t size_;
 };
