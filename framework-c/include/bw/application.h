@@ -27,7 +27,7 @@ typedef struct bw_ApplicationSettings {
 	bw_CStrSlice resource_dir;
 } bw_ApplicationSettings;
 
-/* Stores the new record through *app even when a later step fails. */
+/* Stores the new record through *app; on failure *app is null and nothing is left to release. */
 bw_Err bw_Application_initialize(bw_Application** app, int argc, char** argv, const bw_ApplicationSettings* settings);
 /* Runs the message loop on the calling (GUI) thread; on_ready runs before the first message is read. */
 int bw_Application_run(bw_Application* app, bw_ApplicationReadyFn on_ready, void* data);

@@ -40,7 +40,13 @@ bw_Err bw_Application_initialize(bw_Application** app, int argc, char** argv, co
 	record->is_done = 0;
 
 	bw_Err error = bw_ApplicationEngineImpl_initialize(&record->engine_impl, record, argc, argv, settings);
-	if (error.code != 0) return error;
+	if (error.code != 0) {
+		// Nothing can be done with a record whose initialisation failed, not even freeing it the
+		// usual way (its platform part is unset): release it here rather than leave it behind.
+		std::free(record);
+		*app = nullptr;
+		return error;
+	}
 
 	bw_ApplicationImpl_initialize(&record->impl_, record, argc, argv, settings);
 	return bw_Err_success();
