@@ -13,14 +13,10 @@ mkdir -p "$out/obj" "$out/corpus-javascript"
 cxx=${CXX_FUZZ:-clang++-14}
 flags=(-std=c++20 -O1 -g -Wall -Wextra -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
        -fno-omit-frame-pointer -I"$root/framework/src")
-sources=(
-  "$root/framework/src/core/utf8.cpp"
-  "$root/framework/src/javascript/big_float.cpp"
-  "$root/framework/src/javascript/escape.cpp"
-  "$root/framework/src/javascript/js_value.cpp"
-  "$root/framework/src/javascript/json_reader.cpp"
-  "$root/fuzz/js_value_fuzzer.cpp"
-)
+# The JsValue sources are the ones the framework's build lists, so the two cannot drift apart.
+mapfile -t js_sources < <(sed -n 's|.*${CMAKE_CURRENT_LIST_DIR}/\(.*\.cpp\).*|'"$root"'/framework/src/javascript/\1|p' \
+  "$root/framework/src/javascript/javascript.cmake")
+sources=("$root/framework/src/core/utf8.cpp" "${js_sources[@]}" "$root/fuzz/js_value_fuzzer.cpp")
 
 # Two compilers at a time; a source is compiled again only when it or a header changed.
 headers_newest=$(find "$root/framework/src/javascript" "$root/framework/src/core" -name '*.hpp' -newer "$out/obj/.built" 2>/dev/null | head -1 || true)
