@@ -1,0 +1,51 @@
+#include "daemon/daemon.hpp"
+
+#include "daemon/system.hpp"
+
+#include <algorithm>
+
+namespace tarnwick::daemon {
+
+std::string Error::to_string() const {
+	if (kind_ == Kind::NotFound) return "program not found";
+	return message_ + " (os error " + std::to_string(code_) + ")";
+}
+
+bool is_daemon_name(std::string_view process_name) { return process_name.find(daemon_name) != std::string_view::npos; }
+
+std::vector<std::filesystem::path> search_directories() {
+	std::vector<std::filesystem::path> directories;
+	if (auto executable = system::executable_path()) directories.push_back(executable->parent_path());
+	for (auto& directory : system::system_directories()) directories.push_back(std::move(directory));
+	for (auto& directory : system::path_entries()) directories.push_back(std::move(directory));
+	return directories;
+}
+
+std::optional<std::filesystem::path> find_daemon(std::span<const std::filesystem::path> search_directories) {
+	const auto file_name = system::daemon_file_name();
+	for (const auto& directory : search_directories) {
+		auto candidate = directory / file_name;
+		if (system::is_program_file(candidate)) return candidate;
+	}
+	return std::nullopt;
+}
+
+Status ensure_running(std::span<const std::string> process_names, std::span<const std::filesystem::path> search_directories) {
+	if (std::ranges::any_of(process_names, is_daemon_name)) return {};
+	auto program = find_daemon(search_directories);
+	if (!program) return Error::not_found();
+	return system::start_detached(*program);
+}
+
+Status ensure_running() {
+	std::vector<std::string> names;
+	{
+		// Names only; the snapshot is gone before anything is started.
+		auto snapshot = system::process_snapshot();
+		names.reserve(snapshot.size());
+		for (auto& entry : snapshot) names.push_back(std::move(entry.name));
+	}
+	return ensure_running(names, search_directories());
+}
+
+} // namespace tarnwick::daemon

@@ -1,0 +1,75 @@
+// The daemon supervisor: makes sure a process named like the daemon runs, starting it if none does.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace tarnwick::daemon {
+
+// Looked for in process names, and the program started (with the platform's executable suffix).
+inline constexpr std::string_view daemon_name = "tarnwickd";
+
+// Why the daemon could not be started.
+class Error {
+public:
+	enum class Kind {
+		// No executable was found in any search directory.
+		NotFound,
+		// The system refused to start it; os_code() tells why.
+		Os,
+	};
+
+	static Error not_found() { return Error(Kind::NotFound, 0, {}); }
+	static Error os(int code, std::string message) { return Error(Kind::Os, code, std::move(message)); }
+
+	Kind kind() const { return kind_; }
+	// The errno value or Win32 error code; 0 for NotFound.
+	int os_code() const { return code_; }
+	// What the user is shown: "program not found", or the system's message and " (os error N)".
+	std::string to_string() const;
+
+private:
+	Error(Kind kind, int code, std::string message) : kind_(kind), code_(code), message_(std::move(message)) {}
+
+	Kind kind_;
+	int code_;
+	std::string message_;
+};
+
+// Success, or the error that kept the daemon from starting.
+class [[nodiscard]] Status {
+public:
+	Status() = default;
+	Status(Error error) : error_(std::move(error)) {}
+
+	bool ok() const { return !error_; }
+	const Error& error() const { return *error_; }
+
+private:
+	std::optional<Error> error_;
+};
+
+// Does nothing when some running process has the daemon's name in its name; otherwise starts the
+// daemon, detached, from the first search directory that holds it. Blocks only for the process
+// snapshot and the process creation; never waits for the daemon.
+Status ensure_running();
+
+// The same decision over given process names and search directories.
+Status ensure_running(std::span<const std::string> process_names, std::span<const std::filesystem::path> search_directories);
+
+// Case-sensitive: the name contains "tarnwickd" anywhere.
+bool is_daemon_name(std::string_view process_name);
+
+// Where the daemon is looked for, in order: the running executable's directory, the platform's
+// system directories, then each non-empty PATH entry. Never the current directory.
+std::vector<std::filesystem::path> search_directories();
+
+// The daemon's executable in the first directory that holds one.
+std::optional<std::filesystem::path> find_daemon(std::span<const std::filesystem::path> search_directories);
+
+} // namespace tarnwick::daemon

@@ -1,0 +1,99 @@
+#include "daemon/system.hpp"
+
+#include <signal.h>
+#include <spawn.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <string_view>
+#include <system_error>
+#include <thread>
+
+extern char** environ;
+
+namespace tarnwick::daemon::system {
+
+namespace {
+
+Error os_error(int code) {
+	char buffer[256];
+	// GNU strerror_r: returns the text, which need not be in the buffer.
+	return Error::os(code, strerror_r(code, buffer, sizeof buffer));
+}
+
+} // namespace
+
+std::optional<std::filesystem::path> executable_path() {
+	std::error_code error;
+	auto path = std::filesystem::read_symlink("/proc/self/exe", error);
+	if (error) return std::nullopt;
+	return path;
+}
+
+std::vector<std::filesystem::path> system_directories() { return {}; }
+
+std::vector<std::filesystem::path> path_entries() {
+	std::vector<std::filesystem::path> entries;
+	const char* variable = std::getenv("PATH");
+	if (variable == nullptr) return entries;
+	std::string_view rest = variable;
+	// An empty entry would mean the current directory, which is never searched.
+	while (!rest.empty()) {
+		auto colon = rest.find(':');
+		auto entry = rest.substr(0, colon);
+		if (!entry.empty()) entries.emplace_back(entry);
+		if (colon == std::string_view::npos) break;
+		rest.remove_prefix(colon + 1);
+	}
+	return entries;
+}
+
+std::filesystem::path daemon_file_name() { return std::filesystem::path(daemon_name); }
+
+bool is_program_file(const std::filesystem::path& path) {
+	struct stat info {};
+	return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(path.c_str(), X_OK) == 0;
+}
+
+Status start_detached(const std::filesystem::path& program) {
+	posix_spawnattr_t attributes;
+	if (int code = posix_spawnattr_init(&attributes); code != 0) return os_error(code);
+	// A session of its own: the daemon keeps running when the launcher's terminal or process
+	// group goes away. It starts with no blocked signals and SIGPIPE at its default.
+	sigset_t none;
+	sigemptyset(&none);
+	sigset_t defaults;
+	sigemptyset(&defaults);
+	sigaddset(&defaults, SIGPIPE);
+	posix_spawnattr_setsigmask(&attributes, &none);
+	posix_spawnattr_setsigdefault(&attributes, &defaults);
+	posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+	std::string argument0(daemon_name);
+	char* arguments[] = {argument0.data(), nullptr};
+	pid_t pid = 0;
+	// glibc's posix_spawn reports a failed exec (missing, not executable, bad format) here.
+	int code = posix_spawn(&pid, program.c_str(), nullptr, &attributes, arguments, environ);
+	posix_spawnattr_destroy(&attributes);
+	if (code != 0) return os_error(code);
+
+	// The daemon stays our child until we exit, so its end must be collected or it lingers as a
+	// zombie. A detached thread waits for exactly this pid: it touches no other child, needs no
+	// SIGCHLD handler (which would be process-wide and clash with GLib's child watches), and
+	// posix_spawn cannot double-fork. When the launcher exits first, init adopts the daemon.
+	try {
+		std::thread([pid] {
+			while (waitpid(pid, nullptr, 0) == -1 && errno == EINTR) {
+			}
+		}).detach();
+	} catch (const std::system_error&) {
+		// No thread to spare: the daemon runs all the same, and is collected when we exit.
+	}
+	return {};
+}
+
+} // namespace tarnwick::daemon::system

@@ -1,0 +1,43 @@
+// What the supervisor needs from the operating system; each platform has its own implementation.
+#pragma once
+
+#include "daemon/daemon.hpp"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarnwick::daemon::system {
+
+struct ProcessEntry {
+	std::uint64_t id;
+	std::string name;
+};
+
+// The running processes with their names (UTF-8 on Windows, the kernel's bytes on Linux); processes
+// that have ended but are not yet collected are left out. A failure gives a short or empty list,
+// which only leads to a start attempt.
+std::vector<ProcessEntry> process_snapshot();
+
+// The running executable's path, or nothing when the system cannot tell.
+std::optional<std::filesystem::path> executable_path();
+
+// Directories searched after the executable's own and before PATH.
+std::vector<std::filesystem::path> system_directories();
+
+// The non-empty entries of PATH, in order.
+std::vector<std::filesystem::path> path_entries();
+
+// The daemon's file name with the platform's executable suffix.
+std::filesystem::path daemon_file_name();
+
+// Whether the file can be started as a program (exists and is no directory; on Linux executable).
+bool is_program_file(const std::filesystem::path& path);
+
+// Starts the program with no arguments beyond its name, inheriting environment, working directory
+// and standard streams, detached from the caller: nothing waits for it or stops it.
+Status start_detached(const std::filesystem::path& program);
+
+} // namespace tarnwick::daemon::system

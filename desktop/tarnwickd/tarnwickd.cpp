@@ -1,0 +1,200 @@
+// tarnwickd, the stand-in daemon: serves the Tarnwick interface over HTTP on the loopback
+// interface only.
+//
+//   tarnwickd [--port N] [--delay-listen SECONDS] [--log FILE]
+//
+// --delay-listen starts listening only after that many seconds (a daemon that is still starting);
+// --log appends one line per request to FILE.
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/beast/core/flat_buffer.hpp>
+#include <boost/beast/http.hpp>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+
+namespace {
+
+namespace asio = boost::asio;
+namespace http = boost::beast::http;
+using tcp = asio::ip::tcp;
+
+constexpr std::string_view page = R"html(<!DOCTYPE html>
+<html lang="en">
+<head>
+<meta charset="utf-8">
+<title>Tarnwick</title>
+<style>
+	body { font-family: sans-serif; margin: 3em; color: #223; }
+	button { font-size: 1em; padding: 0.4em 1em; }
+	#status { color: #555; }
+</style>
+</head>
+<body>
+<h1>Tarnwick</h1>
+<p>This is the Tarnwick interface, served by tarnwickd.</p>
+<p><button id="ping">Ping the desktop program</button></p>
+<p id="status"></p>
+<script>
+	var status = document.getElementById("status");
+	function hasBridge() { return typeof invoke_extern === "function"; }
+	if (!hasBridge()) status.textContent = "No desktop bridge on this page: invoke_extern is not defined.";
+	document.getElementById("ping").addEventListener("click", function () {
+		if (hasBridge()) {
+			invoke_extern("ping", Date.now());
+			status.textContent = "Sent ping to the desktop program.";
+		} else {
+			status.textContent = "No desktop bridge on this page: invoke_extern is not defined.";
+		}
+	});
+</script>
+</body>
+</html>
+)html";
+
+struct Options {
+	unsigned short port = 37338;
+	double delay_seconds = 0;
+	std::string log_path;
+};
+
+[[noreturn]] void usage(std::string_view problem) {
+	std::cerr << "tarnwickd: " << problem << "\nusage: tarnwickd [--port N] [--delay-listen SECONDS] [--log FILE]\n";
+	std::exit(2);
+}
+
+Options parse(int argc, char** argv) {
+	Options options;
+	for (int i = 1; i < argc; i++) {
+		std::string_view option = argv[i];
+		if (i + 1 >= argc) usage("missing value for " + std::string(option));
+		std::string value = argv[++i];
+		char* end = nullptr;
+		if (option == "--port") {
+			long port = std::strtol(value.c_str(), &end, 10);
+			if (*end != '\0' || port < 1 || port > 65535) usage("invalid port " + value);
+			options.port = static_cast<unsigned short>(port);
+		} else if (option == "--delay-listen") {
+			options.delay_seconds = std::strtod(value.c_str(), &end);
+			if (*end != '\0' || !(options.delay_seconds >= 0)) usage("invalid delay " + value);
+		} else if (option == "--log") {
+			options.log_path = value;
+		} else {
+			usage("unknown option " + std::string(option));
+		}
+	}
+	return options;
+}
+
+class RequestLog {
+public:
+	explicit RequestLog(const std::string& path) {
+		if (path.empty()) return;
+		file_.open(path, std::ios::app);
+		if (!file_.is_open()) usage("cannot open log file " + path);
+	}
+	void write(std::string_view method, std::string_view target) {
+		if (!file_.is_open()) return;
+		std::lock_guard lock(mutex_);
+		file_ << method << ' ' << target << std::endl;
+	}
+
+private:
+	std::mutex mutex_;
+	std::ofstream file_;
+};
+
+http::response<http::string_body> answer(const http::request<http::string_body>& request) {
+	http::response<http::string_body> response(http::status::ok, request.version());
+	response.set(http::field::server, "tarnwickd");
+	response.set(http::field::cache_control, "no-store");
+	response.keep_alive(request.keep_alive());
+	auto target = std::string_view(request.target().data(), request.target().size());
+	target = target.substr(0, target.find('?'));
+	if (request.method() != http::verb::get && request.method() != http::verb::head) {
+		response.result(http::status::method_not_allowed);
+		response.set(http::field::content_type, "text/plain; charset=utf-8");
+		response.body() = "method not allowed\n";
+	} else if (target == "/") {
+		response.set(http::field::content_type, "text/html; charset=utf-8");
+		response.body() = page;
+	} else if (target == "/set-cookie") {
+		response.set(http::field::content_type, "text/plain; charset=utf-8");
+		response.set(http::field::set_cookie, "tarnwick_test=1; Path=/");
+		response.body() = "cookie set\n";
+	} else if (target == "/cookies") {
+		// The cookies the client sent, as it sent them.
+		response.set(http::field::content_type, "text/plain; charset=utf-8");
+		auto cookies = request[http::field::cookie];
+		response.body() = std::string(cookies.data(), cookies.size()) + "\n";
+	} else {
+		response.result(http::status::not_found);
+		response.set(http::field::content_type, "text/plain; charset=utf-8");
+		response.body() = "not found\n";
+	}
+	response.prepare_payload();
+	if (request.method() == http::verb::head) response.body().clear();
+	return response;
+}
+
+// One thread per connection: a browser keeps idle connections open, which must not stall others.
+void serve(tcp::socket socket, RequestLog& log) {
+	boost::beast::flat_buffer buffer;
+	boost::system::error_code error;
+	for (;;) {
+		http::request<http::string_body> request;
+		http::read(socket, buffer, request, error);
+		if (error) break;
+		auto method = request.method_string();
+		auto target = request.target();
+		log.write(std::string_view(method.data(), method.size()), std::string_view(target.data(), target.size()));
+		auto response = answer(request);
+		http::write(socket, response, error);
+		if (error || !response.keep_alive()) break;
+	}
+	socket.shutdown(tcp::socket::shutdown_send, error);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+	Options options = parse(argc, argv);
+	RequestLog log(options.log_path);
+	if (options.delay_seconds > 0) std::this_thread::sleep_for(std::chrono::duration<double>(options.delay_seconds));
+
+	asio::io_context io;
+	tcp::acceptor acceptor(io);
+	tcp::endpoint endpoint(asio::ip::address_v4::loopback(), options.port);
+	boost::system::error_code error;
+	acceptor.open(endpoint.protocol(), error);
+	if (!error && TARNWICKD_REUSE_ADDRESS) acceptor.set_option(tcp::acceptor::reuse_address(true), error);
+	if (!error) acceptor.bind(endpoint, error);
+	if (!error) acceptor.listen(asio::socket_base::max_listen_connections, error);
+	if (error == asio::error::address_in_use) {
+		std::cerr << "tarnwickd: port " << options.port << " is already in use\n";
+		return 1;
+	}
+	if (error) {
+		std::cerr << "tarnwickd: cannot listen on 127.0.0.1:" << options.port << ": " << error.message() << "\n";
+		return 1;
+	}
+	std::cerr << "tarnwickd: serving http://127.0.0.1:" << options.port << "\n";
+
+	for (;;) {
+		tcp::socket socket(io);
+		acceptor.accept(socket, error);
+		if (error) {
+			// Out of descriptors, say: give connections time to close instead of spinning.
+			std::this_thread::sleep_for(std::chrono::milliseconds(50));
+			continue;
+		}
+		std::thread(serve, std::move(socket), std::ref(log)).detach();
+	}
+}

@@ -1,0 +1,59 @@
+// Starting, watching and stopping processes from tests.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnwick::test {
+
+// The platform's suffix of executable files: "" or ".exe".
+extern const std::string_view executable_suffix;
+// The PATH entry separator: ':' or ';'.
+extern const char path_list_separator;
+// The system's error code for starting a file that is no program.
+extern const int bad_executable_error;
+
+struct ChildOptions {
+	std::vector<std::string> arguments{};
+	// Empty: the test's own.
+	std::filesystem::path working_directory{};
+	// Standard output and error go to this file when set; otherwise they are the test's own.
+	std::filesystem::path output_file{};
+};
+
+// A process started by a test; killed when dropped if it still runs.
+class Child {
+public:
+	Child(const std::filesystem::path& program, const ChildOptions& options = {});
+	Child(Child&& other) noexcept;
+	Child& operator=(Child&&) = delete;
+	~Child();
+
+	std::uint64_t id() const;
+	// The exit code, or nothing when it still runs after the timeout.
+	std::optional<int> wait(std::chrono::milliseconds timeout);
+	void kill();
+
+private:
+	struct Handle;
+	Handle* handle_;
+};
+
+std::uint64_t current_process_id();
+// Alive and not a zombie.
+bool is_running(std::uint64_t id);
+// Ends the process if it is still there; waits until it has ended.
+void kill_process(std::uint64_t id);
+
+void set_environment(const std::string& name, const std::string& value);
+std::optional<std::string> get_environment(const std::string& name);
+
+// A path as UTF-8, for messages and comparisons.
+std::string utf8(const std::filesystem::path& path);
+
+} // namespace tarnwick::test

@@ -1,0 +1,122 @@
+// The stand-in daemon as the launcher's browser meets it: HTTP on the loopback interface only.
+#include "daemon_fixture.hpp"
+
+#include <boost/asio/connect.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/beast/core/flat_buffer.hpp>
+#include <boost/beast/http.hpp>
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace tarnwick::test {
+namespace {
+
+namespace asio = boost::asio;
+namespace http = boost::beast::http;
+using tcp = asio::ip::tcp;
+using namespace std::chrono_literals;
+
+std::filesystem::path tarnwickd_program() { return test_program_directory() / TARNWICKD_FROM_TESTS; }
+
+// A port nobody listens on right now.
+unsigned short free_port() {
+	asio::io_context io;
+	tcp::acceptor acceptor(io, tcp::endpoint(asio::ip::address_v4::loopback(), 0));
+	return acceptor.local_endpoint().port();
+}
+
+struct Reply {
+	unsigned status;
+	std::string content_type;
+	std::string set_cookie;
+	std::string body;
+};
+
+// Nothing when no connection can be made.
+std::optional<Reply> get(unsigned short port, const std::string& target, const std::string& cookie = {},
+                         const asio::ip::address& address = asio::ip::address_v4::loopback()) {
+	asio::io_context io;
+	tcp::socket socket(io);
+	boost::system::error_code error;
+	socket.connect(tcp::endpoint(address, port), error);
+	if (error) return std::nullopt;
+	http::request<http::empty_body> request(http::verb::get, target, 11);
+	request.set(http::field::host, "127.0.0.1:" + std::to_string(port));
+	if (!cookie.empty()) request.set(http::field::cookie, cookie);
+	http::write(socket, request);
+	boost::beast::flat_buffer buffer;
+	http::response<http::string_body> response;
+	http::read(socket, buffer, response);
+	return Reply{response.result_int(), std::string(response[http::field::content_type]), std::string(response[http::field::set_cookie]),
+	             response.body()};
+}
+
+bool wait_until_listening(unsigned short port, std::chrono::seconds timeout) {
+	auto deadline = std::chrono::steady_clock::now() + timeout;
+	while (std::chrono::steady_clock::now() < deadline) {
+		asio::io_context io;
+		tcp::socket socket(io);
+		boost::system::error_code error;
+		socket.connect(tcp::endpoint(asio::ip::address_v4::loopback(), port), error);
+		if (!error) return true;
+		std::this_thread::sleep_for(50ms);
+	}
+	return false;
+}
+
+TEST_F(DaemonTest, TarnwickdServesTheInterfaceOnLoopbackOnly) {
+	auto port = free_port();
+	auto log = temporary_ / "requests.log";
+	auto output = temporary_ / "output.txt";
+	Child tarnwickd(tarnwickd_program(), {.arguments = {"--port", std::to_string(port), "--log", utf8(log)}, .output_file = output});
+	ASSERT_TRUE(wait_until_listening(port, 30s)) << read_file(output);
+
+	auto page = get(port, "/");
+	ASSERT_TRUE(page);
+	EXPECT_EQ(page->status, 200u);
+	EXPECT_EQ(page->content_type, "text/html; charset=utf-8");
+	EXPECT_NE(page->body.find("<title>Tarnwick</title>"), std::string::npos);
+	EXPECT_NE(page->body.find("invoke_extern(\"ping\""), std::string::npos);
+	EXPECT_NE(page->body.find("typeof invoke_extern === \"function\""), std::string::npos);
+
+	auto cookie = get(port, "/set-cookie");
+	ASSERT_TRUE(cookie);
+	EXPECT_EQ(cookie->set_cookie, "tarnwick_test=1; Path=/");
+	auto echoed = get(port, "/cookies", "tarnwick_test=1");
+	ASSERT_TRUE(echoed);
+	EXPECT_EQ(echoed->body, "tarnwick_test=1\n");
+	auto missing = get(port, "/missing");
+	ASSERT_TRUE(missing);
+	EXPECT_EQ(missing->status, 404u);
+	EXPECT_EQ(lines(read_file(log)), (std::vector<std::string>{"GET /", "GET /set-cookie", "GET /cookies", "GET /missing"}));
+
+	// Bound to 127.0.0.1 alone: another loopback address finds nothing listening.
+	EXPECT_FALSE(get(port, "/", {}, asio::ip::make_address("127.0.0.2")));
+}
+
+TEST_F(DaemonTest, TarnwickdOnATakenPortEndsWithAMessage) {
+	auto port = free_port();
+	Child first(tarnwickd_program(), {.arguments = {"--port", std::to_string(port)}, .output_file = temporary_ / "first.txt"});
+	ASSERT_TRUE(wait_until_listening(port, 30s));
+
+	auto output = temporary_ / "second.txt";
+	Child second(tarnwickd_program(), {.arguments = {"--port", std::to_string(port)}, .output_file = output});
+	auto code = second.wait(30s);
+	ASSERT_TRUE(code) << "the second instance is still running";
+	EXPECT_NE(*code, 0);
+	EXPECT_EQ(lines(read_file(output)), std::vector<std::string>{"tarnwickd: port " + std::to_string(port) + " is already in use"});
+	EXPECT_TRUE(get(port, "/")) << "the first instance stopped serving";
+}
+
+TEST_F(DaemonTest, TarnwickdListensOnlyAfterTheDelay) {
+	auto port = free_port();
+	auto start = std::chrono::steady_clock::now();
+	Child tarnwickd(tarnwickd_program(), {.arguments = {"--port", std::to_string(port), "--delay-listen", "2"}, .output_file = temporary_ / "output.txt"});
+	EXPECT_FALSE(get(port, "/"));
+	ASSERT_TRUE(wait_until_listening(port, 30s));
+	EXPECT_GE(std::chrono::steady_clock::now() - start, 2s);
+}
+
+} // namespace
+} // namespace tarnwick::test

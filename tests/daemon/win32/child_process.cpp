@@ -1,0 +1,138 @@
+#include "child_process.hpp"
+
+#include <windows.h>
+
+#include <stdexcept>
+#include <utility>
+
+namespace tarnwick::test {
+
+const std::string_view executable_suffix = ".exe";
+const int bad_executable_error = ERROR_BAD_EXE_FORMAT;
+const char path_list_separator = ';';
+
+namespace {
+
+std::wstring wide(const std::string& text) {
+	if (text.empty()) return {};
+	int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+	std::wstring out(static_cast<std::size_t>(size), L'\0');
+	MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
+	return out;
+}
+
+// Quoted so that CommandLineToArgvW gives the argument back unchanged.
+void append_argument(std::wstring& line, const std::wstring& argument) {
+	if (!line.empty()) line += L' ';
+	line += L'"';
+	std::size_t backslashes = 0;
+	for (wchar_t c : argument) {
+		if (c == L'\\') {
+			backslashes++;
+			continue;
+		}
+		line.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+		backslashes = 0;
+		line += c;
+	}
+	line.append(backslashes * 2, L'\\');
+	line += L'"';
+}
+
+} // namespace
+
+struct Child::Handle {
+	PROCESS_INFORMATION info{};
+};
+
+Child::Child(const std::filesystem::path& program, const ChildOptions& options) : handle_(new Handle{}) {
+	std::wstring line;
+	append_argument(line, program.native());
+	for (const auto& argument : options.arguments) append_argument(line, wide(argument));
+
+	STARTUPINFOW startup{};
+	startup.cb = sizeof startup;
+	HANDLE output = INVALID_HANDLE_VALUE;
+	if (!options.output_file.empty()) {
+		SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+		output = CreateFileW(options.output_file.c_str(), FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+		                     &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+		startup.dwFlags = STARTF_USESTDHANDLES;
+		startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+		startup.hStdOutput = output;
+		startup.hStdError = output;
+	}
+	const wchar_t* directory = options.working_directory.empty() ? nullptr : options.working_directory.c_str();
+	BOOL created = CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, output != INVALID_HANDLE_VALUE, 0, nullptr, directory,
+	                              &startup, &handle_->info);
+	DWORD error = GetLastError();
+	if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
+	if (!created) {
+		delete handle_;
+		throw std::runtime_error("cannot start " + utf8(program) + ": error " + std::to_string(error));
+	}
+	CloseHandle(handle_->info.hThread);
+}
+
+Child::Child(Child&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+
+Child::~Child() {
+	if (handle_ == nullptr) return;
+	kill();
+	CloseHandle(handle_->info.hProcess);
+	delete handle_;
+}
+
+std::uint64_t Child::id() const { return handle_->info.dwProcessId; }
+
+std::optional<int> Child::wait(std::chrono::milliseconds timeout) {
+	if (WaitForSingleObject(handle_->info.hProcess, static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0) return std::nullopt;
+	DWORD code = 0;
+	GetExitCodeProcess(handle_->info.hProcess, &code);
+	return static_cast<int>(code);
+}
+
+void Child::kill() {
+	if (WaitForSingleObject(handle_->info.hProcess, 0) == WAIT_OBJECT_0) return;
+	TerminateProcess(handle_->info.hProcess, 137);
+	WaitForSingleObject(handle_->info.hProcess, 30'000);
+}
+
+std::uint64_t current_process_id() { return GetCurrentProcessId(); }
+
+bool is_running(std::uint64_t id) {
+	HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(id));
+	if (process == nullptr) return false;
+	bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+	CloseHandle(process);
+	return running;
+}
+
+void kill_process(std::uint64_t id) {
+	HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, static_cast<DWORD>(id));
+	if (process == nullptr) return;
+	TerminateProcess(process, 137);
+	WaitForSingleObject(process, 30'000);
+	CloseHandle(process);
+}
+
+void set_environment(const std::string& name, const std::string& value) { SetEnvironmentVariableW(wide(name).c_str(), wide(value).c_str()); }
+
+std::optional<std::string> get_environment(const std::string& name) {
+	std::wstring key = wide(name);
+	DWORD size = GetEnvironmentVariableW(key.c_str(), nullptr, 0);
+	if (size == 0) return std::nullopt;
+	std::wstring value(size, L'\0');
+	value.resize(GetEnvironmentVariableW(key.c_str(), value.data(), size));
+	int length = WideCharToMultiByte(CP_UTF8, 0, value.data(), static_cast<int>(value.size()), nullptr, 0, nullptr, nullptr);
+	std::string out(static_cast<std::size_t>(length), '\0');
+	WideCharToMultiByte(CP_UTF8, 0, value.data(), static_cast<int>(value.size()), out.data(), length, nullptr, nullptr);
+	return out;
+}
+
+std::string utf8(const std::filesystem::path& path) {
+	auto text = path.u8string();
+	return std::string(text.begin(), text.end());
+}
+
+} // namespace tarnwick::test

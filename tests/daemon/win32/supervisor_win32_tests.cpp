@@ -1,0 +1,33 @@
+// Where the daemon is looked for on Windows.
+#include "daemon/daemon.hpp"
+#include "daemon_fixture.hpp"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+namespace tarnwick::test {
+namespace {
+
+std::filesystem::path named_directory(UINT(WINAPI* get)(LPWSTR, UINT)) {
+	wchar_t buffer[MAX_PATH + 1];
+	return std::filesystem::path(std::wstring(buffer, get(buffer, MAX_PATH + 1)));
+}
+
+TEST_F(DaemonTest, SearchGoesFromTheLauncherToSystemWindowsAndPathDirectories) {
+	// Quotes group an entry that holds ';' and are not part of it; empty entries are skipped.
+	set_environment("PATH", "C:\\first;;\"C:\\second;part\";C:\\third;");
+	std::vector<std::filesystem::path> expected{test_program_directory(), named_directory(GetSystemDirectoryW),
+	                                            named_directory(GetWindowsDirectoryW), "C:\\first", "C:\\second;part", "C:\\third"};
+	EXPECT_EQ(daemon::search_directories(), expected);
+
+	// A directory of the daemon's name is no program.
+	auto first = make_directory("first");
+	std::filesystem::create_directory(first / "tarnwickd.exe");
+	auto second = make_directory("second");
+	auto copy = install(second);
+	EXPECT_EQ(daemon::find_daemon(std::vector{first, second}), copy);
+}
+
+} // namespace
+} // namespace tarnwick::test
