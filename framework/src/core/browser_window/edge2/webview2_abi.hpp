@@ -1,0 +1,308 @@
+// The part of the WebView2 COM ABI that the edge2 binding and its test engine use, declared here
+// because the SDK header is not available to the cross build. Only the slot order, the IIDs and the
+// parameter types matter to the ABI; every method keeps its slot even when nobody calls it.
+#pragma once
+
+#include <windows.h>
+
+#include <eventtoken.h>
+#include <oaidl.h>
+#include <objbase.h>
+
+// Interfaces that only appear as parameter types of methods nobody here calls.
+struct ICoreWebView2AcceleratorKeyPressedEventHandler;
+struct ICoreWebView2CallDevToolsProtocolMethodCompletedHandler;
+struct ICoreWebView2CapturePreviewCompletedHandler;
+struct ICoreWebView2ContainsFullScreenElementChangedEventHandler;
+struct ICoreWebView2ContentLoadingEventHandler;
+struct ICoreWebView2DevToolsProtocolEventReceiver;
+struct ICoreWebView2DocumentTitleChangedEventHandler;
+struct ICoreWebView2FocusChangedEventHandler;
+struct ICoreWebView2HistoryChangedEventHandler;
+struct ICoreWebView2MoveFocusRequestedEventHandler;
+struct ICoreWebView2NavigationStartingEventHandler;
+struct ICoreWebView2NewBrowserVersionAvailableEventHandler;
+struct ICoreWebView2NewWindowRequestedEventHandler;
+struct ICoreWebView2PermissionRequestedEventHandler;
+struct ICoreWebView2ProcessFailedEventHandler;
+struct ICoreWebView2ScriptDialogOpeningEventHandler;
+struct ICoreWebView2SourceChangedEventHandler;
+struct ICoreWebView2WebResourceRequestedEventHandler;
+struct ICoreWebView2WebResourceResponse;
+struct ICoreWebView2WindowCloseRequestedEventHandler;
+struct ICoreWebView2ZoomFactorChangedEventHandler;
+
+struct ICoreWebView2;
+struct ICoreWebView2Controller;
+struct ICoreWebView2Environment;
+struct ICoreWebView2NavigationCompletedEventArgs;
+struct ICoreWebView2Settings;
+struct ICoreWebView2WebMessageReceivedEventArgs;
+
+// The engine's enums are 32-bit ints.
+enum COREWEBVIEW2_WEB_ERROR_STATUS : int {
+	COREWEBVIEW2_WEB_ERROR_STATUS_UNKNOWN = 0,
+	COREWEBVIEW2_WEB_ERROR_STATUS_CERTIFICATE_COMMON_NAME_IS_INCORRECT = 1,
+	COREWEBVIEW2_WEB_ERROR_STATUS_CERTIFICATE_EXPIRED = 2,
+	COREWEBVIEW2_WEB_ERROR_STATUS_CLIENT_CERTIFICATE_CONTAINS_ERRORS = 3,
+	COREWEBVIEW2_WEB_ERROR_STATUS_CERTIFICATE_REVOKED = 4,
+	COREWEBVIEW2_WEB_ERROR_STATUS_CERTIFICATE_IS_INVALID = 5,
+	COREWEBVIEW2_WEB_ERROR_STATUS_SERVER_UNREACHABLE = 6,
+	COREWEBVIEW2_WEB_ERROR_STATUS_TIMEOUT = 7,
+	COREWEBVIEW2_WEB_ERROR_STATUS_ERROR_HTTP_INVALID_SERVER_RESPONSE = 8,
+	COREWEBVIEW2_WEB_ERROR_STATUS_CONNECTION_ABORTED = 9,
+	COREWEBVIEW2_WEB_ERROR_STATUS_CONNECTION_RESET = 10,
+	COREWEBVIEW2_WEB_ERROR_STATUS_DISCONNECTED = 11,
+	COREWEBVIEW2_WEB_ERROR_STATUS_CANNOT_CONNECT = 12,
+	COREWEBVIEW2_WEB_ERROR_STATUS_HOST_NAME_NOT_RESOLVED = 13,
+	COREWEBVIEW2_WEB_ERROR_STATUS_OPERATION_CANCELED = 14,
+	COREWEBVIEW2_WEB_ERROR_STATUS_REDIRECT_FAILED = 15,
+	COREWEBVIEW2_WEB_ERROR_STATUS_UNEXPECTED_ERROR = 16,
+	COREWEBVIEW2_WEB_ERROR_STATUS_VALID_AUTHENTICATION_CREDENTIALS_REQUIRED = 17,
+	COREWEBVIEW2_WEB_ERROR_STATUS_VALID_PROXY_AUTHENTICATION_REQUIRED = 18,
+};
+
+enum COREWEBVIEW2_MOVE_FOCUS_REASON : int {
+	COREWEBVIEW2_MOVE_FOCUS_REASON_PROGRAMMATIC = 0,
+	COREWEBVIEW2_MOVE_FOCUS_REASON_NEXT = 1,
+	COREWEBVIEW2_MOVE_FOCUS_REASON_PREVIOUS = 2,
+};
+
+enum COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT : int {
+	COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT_PNG = 0,
+	COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT_JPEG = 1,
+};
+
+// Values 0 (all) to 16 (other); only the two ends are named here.
+enum COREWEBVIEW2_WEB_RESOURCE_CONTEXT : int {
+	COREWEBVIEW2_WEB_RESOURCE_CONTEXT_ALL = 0,
+	COREWEBVIEW2_WEB_RESOURCE_CONTEXT_OTHER = 16,
+};
+
+inline constexpr IID IID_ICoreWebView2Environment{0xb96d755e, 0x0319, 0x4e92, {0xa2, 0x96, 0x23, 0x43, 0x6f, 0x46, 0xa1, 0xfc}};
+inline constexpr IID IID_ICoreWebView2Controller{0x4d00c0d1, 0x9434, 0x4eb6, {0x80, 0x78, 0x86, 0x97, 0xa5, 0x60, 0x33, 0x4f}};
+inline constexpr IID IID_ICoreWebView2{0x76eceacb, 0x0462, 0x4d94, {0xac, 0x83, 0x42, 0x3a, 0x67, 0x93, 0x77, 0x5e}};
+inline constexpr IID IID_ICoreWebView2Settings{0xe562e4f0, 0xd7fa, 0x43ac, {0x8d, 0x71, 0xc0, 0x51, 0x50, 0x49, 0x9f, 0x00}};
+inline constexpr IID IID_ICoreWebView2EnvironmentOptions{0x2fde08a8, 0x1e9a, 0x4766, {0x8c, 0x05, 0x95, 0xa9, 0xce, 0xb9, 0xd1, 0xc5}};
+inline constexpr IID IID_ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler{
+    0x4e8a3389, 0xc9d8, 0x4bd2, {0xb6, 0xb5, 0x12, 0x4f, 0xee, 0x6c, 0xc1, 0x4d}};
+inline constexpr IID IID_ICoreWebView2CreateCoreWebView2ControllerCompletedHandler{
+    0x6c4819f3, 0xc9b7, 0x4260, {0x81, 0x27, 0xc9, 0xf5, 0xbd, 0xe7, 0xf6, 0x8c}};
+inline constexpr IID IID_ICoreWebView2NavigationCompletedEventHandler{
+    0xd33a35bf, 0x1c49, 0x4f98, {0x93, 0xab, 0x00, 0x6e, 0x05, 0x33, 0xfe, 0x1c}};
+inline constexpr IID IID_ICoreWebView2ExecuteScriptCompletedHandler{
+    0x49511172, 0xcc67, 0x4bca, {0x99, 0x23, 0x13, 0x71, 0x12, 0xf4, 0xc4, 0xcc}};
+inline constexpr IID IID_ICoreWebView2WebMessageReceivedEventHandler{
+    0x57213f19, 0x00e6, 0x49fa, {0x8e, 0x07, 0x89, 0x8e, 0xa0, 0x1e, 0xcb, 0xd2}};
+inline constexpr IID IID_ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler{
+    0xb99369f3, 0x9b11, 0x47b5, {0xbc, 0x6f, 0x8e, 0x78, 0x95, 0xfc, 0xea, 0x17}};
+inline constexpr IID IID_ICoreWebView2NavigationCompletedEventArgs{
+    0x30d68b7d, 0x20d9, 0x4752, {0xa9, 0xca, 0xec, 0x84, 0x48, 0xfb, 0xb5, 0xc1}};
+inline constexpr IID IID_ICoreWebView2WebMessageReceivedEventArgs{
+    0x0f99a40c, 0xe962, 0x4207, {0x9e, 0x92, 0xe3, 0xd5, 0x42, 0xef, 0xf8, 0x49}};
+
+// Completion and event handlers: implemented by the caller, invoked by the engine.
+
+struct ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler : public IUnknown {
+	virtual HRESULT STDMETHODCALLTYPE Invoke(HRESULT errorCode, ICoreWebView2Environment* result) = 0;
+};
+
+struct ICoreWebView2CreateCoreWebView2ControllerCompletedHandler : public IUnknown {
+	virtual HRESULT STDMETHODCALLTYPE Invoke(HRESULT errorCode, ICoreWebView2Controller* result) = 0;
+};
+
+struct ICoreWebView2NavigationCompletedEventHandler : public IUnknown {
+	virtual HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2* sender, ICoreWebView2NavigationCompletedEventArgs* args) = 0;
+};
+
+// result is the script's value as JSON text, owned by the engine.
+struct ICoreWebView2ExecuteScriptCompletedHandler : public IUnknown {
+	virtual HRESULT STDMETHODCALLTYPE Invoke(HRESULT errorCode, LPCWSTR result) = 0;
+};
+
+struct ICoreWebView2WebMessageReceivedEventHandler : public IUnknown {
+	virtual HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2* sender, ICoreWebView2WebMessageReceivedEventArgs* args) = 0;
+};
+
+// result is the id of the added script, owned by the engine.
+struct ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler : public IUnknown {
+	virtual HRESULT STDMETHODCALLTYPE Invoke(HRESULT errorCode, LPCWSTR result) = 0;
+};
+
+// Implemented by the caller; the loader reads it during CreateCoreWebView2EnvironmentWithOptions.
+// Getters hand out CoTaskMemAlloc copies (or null) that the reader frees.
+struct ICoreWebView2EnvironmentOptions : public IUnknown {
+	virtual HRESULT STDMETHODCALLTYPE get_AdditionalBrowserArguments(LPWSTR* value) = 0;
+	virtual HRESULT STDMETHODCALLTYPE put_AdditionalBrowserArguments(LPCWSTR value) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_Language(LPWSTR* value) = 0;
+	virtual HRESULT STDMETHODCALLTYPE put_Language(LPCWSTR value) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_TargetCompatibleBrowserVersion(LPWSTR* value) = 0;
+	virtual HRESULT STDMETHODCALLTYPE put_TargetCompatibleBrowserVersion(LPCWSTR value) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_AllowSingleSignOnUsingOSPrimaryAccount(BOOL* allow) = 0;
+	virtual HRESULT STDMETHODCALLTYPE put_AllowSingleSignOnUsingOSPrimaryAccount(BOOL allow) = 0;
+};
+
+// Engine objects.
+
+struct ICoreWebView2Environment : public IUnknown {
+	virtual HRESULT STDMETHODCALLTYPE CreateCoreWebView2Controller(
+	    HWND parentWindow, ICoreWebView2CreateCoreWebView2ControllerCompletedHandler* handler) = 0;
+	virtual HRESULT STDMETHODCALLTYPE CreateWebResourceResponse(
+	    IStream* content, int statusCode, LPCWSTR reasonPhrase, LPCWSTR headers, ICoreWebView2WebResourceResponse** response) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_BrowserVersionString(LPWSTR* versionInfo) = 0;
+	virtual HRESULT STDMETHODCALLTYPE add_NewBrowserVersionAvailable(
+	    ICoreWebView2NewBrowserVersionAvailableEventHandler* eventHandler, EventRegistrationToken* token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE remove_NewBrowserVersionAvailable(EventRegistrationToken token) = 0;
+};
+
+struct ICoreWebView2Controller : public IUnknown {
+	virtual HRESULT STDMETHODCALLTYPE get_IsVisible(BOOL* isVisible) = 0;
+	virtual HRESULT STDMETHODCALLTYPE put_IsVisible(BOOL isVisible) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_Bounds(RECT* bounds) = 0;
+	// RECT by value, as in the engine's ABI.
+	virtual HRESULT STDMETHODCALLTYPE put_Bounds(RECT bounds) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_ZoomFactor(double* zoomFactor) = 0;
+	virtual HRESULT STDMETHODCALLTYPE put_ZoomFactor(double zoomFactor) = 0;
+	virtual HRESULT STDMETHODCALLTYPE add_ZoomFactorChanged(ICoreWebView2ZoomFactorChangedEventHandler* eventHandler, EventRegistrationToken* token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE remove_ZoomFactorChanged(EventRegistrationToken token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE SetBoundsAndZoomFactor(RECT bounds, double zoomFactor) = 0;
+	virtual HRESULT STDMETHODCALLTYPE MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON reason) = 0;
+	virtual HRESULT STDMETHODCALLTYPE add_MoveFocusRequested(ICoreWebView2MoveFocusRequestedEventHandler* eventHandler, EventRegistrationToken* token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE remove_MoveFocusRequested(EventRegistrationToken token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE add_GotFocus(ICoreWebView2FocusChangedEventHandler* eventHandler, EventRegistrationToken* token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE remove_GotFocus(EventRegistrationToken token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE add_LostFocus(ICoreWebView2FocusChangedEventHandler* eventHandler, EventRegistrationToken* token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE remove_LostFocus(EventRegistrationToken token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE add_AcceleratorKeyPressed(
+	    ICoreWebView2AcceleratorKeyPressedEventHandler* eventHandler, EventRegistrationToken* token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE remove_AcceleratorKeyPressed(EventRegistrationToken token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_ParentWindow(HWND* parentWindow) = 0;
+	virtual HRESULT STDMETHODCALLTYPE put_ParentWindow(HWND parentWindow) = 0;
+	virtual HRESULT STDMETHODCALLTYPE NotifyParentWindowPositionChanged() = 0;
+	// Close comes before get_CoreWebView2 in the vtable.
+	virtual HRESULT STDMETHODCALLTYPE Close() = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_CoreWebView2(ICoreWebView2** coreWebView2) = 0;
+};
+
+struct ICoreWebView2 : public IUnknown {
+	virtual HRESULT STDMETHODCALLTYPE get_Settings(ICoreWebView2Settings** settings) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_Source(LPWSTR* uri) = 0;
+	virtual HRESULT STDMETHODCALLTYPE Navigate(LPCWSTR uri) = 0;
+	virtual HRESULT STDMETHODCALLTYPE NavigateToString(LPCWSTR htmlContent) = 0;
+	virtual HRESULT STDMETHODCALLTYPE add_NavigationStarting(ICoreWebView2NavigationStartingEventHandler* eventHandler, EventRegistrationToken* token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE remove_NavigationStarting(EventRegistrationToken token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE add_ContentLoading(ICoreWebView2ContentLoadingEventHandler* eventHandler, EventRegistrationToken* token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE remove_ContentLoading(EventRegistrationToken token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE add_SourceChanged(ICoreWebView2SourceChangedEventHandler* eventHandler, EventRegistrationToken* token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE remove_SourceChanged(EventRegistrationToken token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE add_HistoryChanged(ICoreWebView2HistoryChangedEventHandler* eventHandler, EventRegistrationToken* token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE remove_HistoryChanged(EventRegistrationToken token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE add_NavigationCompleted(ICoreWebView2NavigationCompletedEventHandler* eventHandler, EventRegistrationToken* token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE remove_NavigationCompleted(EventRegistrationToken token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE add_FrameNavigationStarting(
+	    ICoreWebView2NavigationStartingEventHandler* eventHandler, EventRegistrationToken* token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE remove_FrameNavigationStarting(EventRegistrationToken token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE add_FrameNavigationCompleted(
+	    ICoreWebView2NavigationCompletedEventHandler* eventHandler, EventRegistrationToken* token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE remove_FrameNavigationCompleted(EventRegistrationToken token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE add_ScriptDialogOpening(ICoreWebView2ScriptDialogOpeningEventHandler* eventHandler, EventRegistrationToken* token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE remove_ScriptDialogOpening(EventRegistrationToken token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE add_PermissionRequested(ICoreWebView2PermissionRequestedEventHandler* eventHandler, EventRegistrationToken* token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE remove_PermissionRequested(EventRegistrationToken token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE add_ProcessFailed(ICoreWebView2ProcessFailedEventHandler* eventHandler, EventRegistrationToken* token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE remove_ProcessFailed(EventRegistrationToken token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE AddScriptToExecuteOnDocumentCreated(
+	    LPCWSTR javaScript, ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler* handler) = 0;
+	virtual HRESULT STDMETHODCALLTYPE RemoveScriptToExecuteOnDocumentCreated(LPCWSTR id) = 0;
+	virtual HRESULT STDMETHODCALLTYPE ExecuteScript(LPCWSTR javaScript, ICoreWebView2ExecuteScriptCompletedHandler* handler) = 0;
+	virtual HRESULT STDMETHODCALLTYPE CapturePreview(
+	    COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT imageFormat, IStream* imageStream, ICoreWebView2CapturePreviewCompletedHandler* handler) = 0;
+	virtual HRESULT STDMETHODCALLTYPE Reload() = 0;
+	virtual HRESULT STDMETHODCALLTYPE PostWebMessageAsJson(LPCWSTR webMessageAsJson) = 0;
+	virtual HRESULT STDMETHODCALLTYPE PostWebMessageAsString(LPCWSTR webMessageAsString) = 0;
+	virtual HRESULT STDMETHODCALLTYPE add_WebMessageReceived(ICoreWebView2WebMessageReceivedEventHandler* handler, EventRegistrationToken* token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE remove_WebMessageReceived(EventRegistrationToken token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE CallDevToolsProtocolMethod(
+	    LPCWSTR methodName, LPCWSTR parametersAsJson, ICoreWebView2CallDevToolsProtocolMethodCompletedHandler* handler) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_BrowserProcessId(UINT32* value) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_CanGoBack(BOOL* canGoBack) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_CanGoForward(BOOL* canGoForward) = 0;
+	virtual HRESULT STDMETHODCALLTYPE GoBack() = 0;
+	virtual HRESULT STDMETHODCALLTYPE GoForward() = 0;
+	virtual HRESULT STDMETHODCALLTYPE GetDevToolsProtocolEventReceiver(LPCWSTR eventName, ICoreWebView2DevToolsProtocolEventReceiver** receiver) = 0;
+	virtual HRESULT STDMETHODCALLTYPE Stop() = 0;
+	virtual HRESULT STDMETHODCALLTYPE add_NewWindowRequested(ICoreWebView2NewWindowRequestedEventHandler* eventHandler, EventRegistrationToken* token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE remove_NewWindowRequested(EventRegistrationToken token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE add_DocumentTitleChanged(
+	    ICoreWebView2DocumentTitleChangedEventHandler* eventHandler, EventRegistrationToken* token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE remove_DocumentTitleChanged(EventRegistrationToken token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_DocumentTitle(LPWSTR* title) = 0;
+	virtual HRESULT STDMETHODCALLTYPE AddHostObjectToScript(LPCWSTR name, VARIANT* object) = 0;
+	virtual HRESULT STDMETHODCALLTYPE RemoveHostObjectFromScript(LPCWSTR name) = 0;
+	virtual HRESULT STDMETHODCALLTYPE OpenDevToolsWindow() = 0;
+	virtual HRESULT STDMETHODCALLTYPE add_ContainsFullScreenElementChanged(
+	    ICoreWebView2ContainsFullScreenElementChangedEventHandler* eventHandler, EventRegistrationToken* token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE remove_ContainsFullScreenElementChanged(EventRegistrationToken token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_ContainsFullScreenElement(BOOL* containsFullScreenElement) = 0;
+	virtual HRESULT STDMETHODCALLTYPE add_WebResourceRequested(
+	    ICoreWebView2WebResourceRequestedEventHandler* eventHandler, EventRegistrationToken* token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE remove_WebResourceRequested(EventRegistrationToken token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE AddWebResourceRequestedFilter(const LPCWSTR uri, const COREWEBVIEW2_WEB_RESOURCE_CONTEXT resourceContext) = 0;
+	virtual HRESULT STDMETHODCALLTYPE RemoveWebResourceRequestedFilter(const LPCWSTR uri, const COREWEBVIEW2_WEB_RESOURCE_CONTEXT resourceContext) = 0;
+	virtual HRESULT STDMETHODCALLTYPE add_WindowCloseRequested(
+	    ICoreWebView2WindowCloseRequestedEventHandler* eventHandler, EventRegistrationToken* token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE remove_WindowCloseRequested(EventRegistrationToken token) = 0;
+};
+
+struct ICoreWebView2Settings : public IUnknown {
+	virtual HRESULT STDMETHODCALLTYPE get_IsScriptEnabled(BOOL* isScriptEnabled) = 0;
+	virtual HRESULT STDMETHODCALLTYPE put_IsScriptEnabled(BOOL isScriptEnabled) = 0;
+	// IsWebMessageEnabled comes before AreDefaultScriptDialogsEnabled in the vtable.
+	virtual HRESULT STDMETHODCALLTYPE get_IsWebMessageEnabled(BOOL* isWebMessageEnabled) = 0;
+	virtual HRESULT STDMETHODCALLTYPE put_IsWebMessageEnabled(BOOL isWebMessageEnabled) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_AreDefaultScriptDialogsEnabled(BOOL* areDefaultScriptDialogsEnabled) = 0;
+	virtual HRESULT STDMETHODCALLTYPE put_AreDefaultScriptDialogsEnabled(BOOL areDefaultScriptDialogsEnabled) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_IsStatusBarEnabled(BOOL* isStatusBarEnabled) = 0;
+	virtual HRESULT STDMETHODCALLTYPE put_IsStatusBarEnabled(BOOL isStatusBarEnabled) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_AreDevToolsEnabled(BOOL* areDevToolsEnabled) = 0;
+	virtual HRESULT STDMETHODCALLTYPE put_AreDevToolsEnabled(BOOL areDevToolsEnabled) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_AreDefaultContextMenusEnabled(BOOL* enabled) = 0;
+	virtual HRESULT STDMETHODCALLTYPE put_AreDefaultContextMenusEnabled(BOOL enabled) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_AreHostObjectsAllowed(BOOL* allowed) = 0;
+	virtual HRESULT STDMETHODCALLTYPE put_AreHostObjectsAllowed(BOOL allowed) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_IsZoomControlEnabled(BOOL* enabled) = 0;
+	virtual HRESULT STDMETHODCALLTYPE put_IsZoomControlEnabled(BOOL enabled) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_IsBuiltInErrorPageEnabled(BOOL* enabled) = 0;
+	virtual HRESULT STDMETHODCALLTYPE put_IsBuiltInErrorPageEnabled(BOOL enabled) = 0;
+};
+
+struct ICoreWebView2NavigationCompletedEventArgs : public IUnknown {
+	virtual HRESULT STDMETHODCALLTYPE get_IsSuccess(BOOL* isSuccess) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_WebErrorStatus(COREWEBVIEW2_WEB_ERROR_STATUS* webErrorStatus) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_NavigationId(UINT64* navigationId) = 0;
+};
+
+// Strings from these getters are CoTaskMemAlloc copies that the caller frees.
+struct ICoreWebView2WebMessageReceivedEventArgs : public IUnknown {
+	virtual HRESULT STDMETHODCALLTYPE get_Source(LPWSTR* value) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_WebMessageAsJson(LPWSTR* value) = 0;
+	// Fails with E_INVALIDARG when the message is not a string.
+	virtual HRESULT STDMETHODCALLTYPE TryGetWebMessageAsString(LPWSTR* value) = 0;
+};
+
+// Exports of WebView2Loader.dll (extern "C", undecorated on x64), looked up with GetProcAddress.
+// Both need a single-threaded COM apartment on the calling thread.
+using CreateCoreWebView2EnvironmentWithOptionsFn = HRESULT(STDAPICALLTYPE*)(PCWSTR browserExecutableFolder,
+    PCWSTR userDataFolder, ICoreWebView2EnvironmentOptions* environmentOptions,
+    ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* environmentCreatedHandler);
+// versionInfo receives a CoTaskMemAlloc string; without an installed runtime the call fails with
+// HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) and a null string.
+using GetAvailableCoreWebView2BrowserVersionStringFn = HRESULT(STDAPICALLTYPE*)(PCWSTR browserExecutableFolder, LPWSTR* versionInfo);
+
+// The runtime's own entry in EmbeddedBrowserWebView.dll, for starting it without the loader.
+// runtimeType: 0 installed runtime, 1 fixed version.
+using CreateWebViewEnvironmentWithOptionsInternalFn = HRESULT(STDMETHODCALLTYPE*)(bool checkRunningInstance, int runtimeType,
+    PCWSTR userDataFolder, IUnknown* environmentOptions, ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler);
+
+static_assert(sizeof(EventRegistrationToken) == 8);
+static_assert(sizeof(COREWEBVIEW2_WEB_ERROR_STATUS) == 4);

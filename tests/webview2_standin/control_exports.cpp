@@ -1,0 +1,98 @@
+// The test controls.
+#include "standin_control.h"
+
+#include "objects.hpp"
+
+#include <cstring>
+
+using standin::Engine;
+using standin::NavigationMode;
+
+namespace {
+
+NavigationMode mode_of(int mode) {
+	switch (mode) {
+	case STANDIN_NAVIGATION_FAIL: return NavigationMode::Fail;
+	case STANDIN_NAVIGATION_PROBE: return NavigationMode::Probe;
+	default: return NavigationMode::Succeed;
+	}
+}
+
+} // namespace
+
+extern "C" {
+
+STANDIN_API void StandIn_Reset(void) { Engine::get().reset(); }
+
+STANDIN_API const char* StandIn_CallLog(void) {
+	thread_local std::string text;
+	text = Engine::get().call_log();
+	return text.c_str();
+}
+
+STANDIN_API const char* StandIn_Trace(void) {
+	thread_local std::string text;
+	text = Engine::get().trace();
+	return text.c_str();
+}
+
+STANDIN_API const char* StandIn_Violations(void) {
+	thread_local std::string text;
+	text = Engine::get().violations();
+	return text.c_str();
+}
+
+STANDIN_API void StandIn_FailStep(const char* step, HRESULT hr) { Engine::get().fail_step(step, hr, false); }
+
+STANDIN_API void StandIn_FailStepOnce(const char* step, HRESULT hr) { Engine::get().fail_step(step, hr, true); }
+
+STANDIN_API void StandIn_SetNavigationResult(int mode) { Engine::get().set_navigation_mode(mode_of(mode)); }
+
+STANDIN_API void StandIn_SetNavigationRule(const wchar_t* url_prefix, int mode) {
+	Engine::get().set_navigation_rule(url_prefix == nullptr ? L"" : url_prefix, mode_of(mode));
+}
+
+STANDIN_API void StandIn_BrowserVersion(const wchar_t* version) {
+	Engine::get().set_browser_version(version == nullptr ? std::nullopt : std::optional<std::wstring>(version));
+}
+
+STANDIN_API int StandIn_LiveObjects(void) { return Engine::get().live_objects(); }
+
+STANDIN_API const char* StandIn_LiveObjectList(void) {
+	thread_local std::string text;
+	text = Engine::get().live_object_list();
+	return text.c_str();
+}
+
+STANDIN_API int StandIn_PendingDeliveries(void) { return Engine::get().pending_tasks(); }
+
+STANDIN_API BOOL StandIn_PostWebMessageAsJson(const wchar_t* json) {
+	auto webview = Engine::get().latest_webview();
+	return webview && json != nullptr && webview->page_post_message(json);
+}
+
+STANDIN_API BOOL StandIn_RunPageScript(const wchar_t* script) {
+	auto webview = Engine::get().latest_webview();
+	if (!webview || script == nullptr) return FALSE;
+	webview->page_run_script(script);
+	return TRUE;
+}
+
+STANDIN_API BOOL StandIn_NavigateFromPage(const wchar_t* url) {
+	auto webview = Engine::get().latest_webview();
+	if (!webview || url == nullptr) return FALSE;
+	webview->page_navigate(url);
+	return TRUE;
+}
+
+STANDIN_API int StandIn_Setting(const char* name) {
+	auto webview = Engine::get().latest_webview();
+	if (!webview || name == nullptr) return -1;
+	const auto& names = standin::Settings::names;
+	for (size_t i = 0; i < names.size(); ++i) {
+		if (std::strcmp(names[i], name) == 0) return webview->settings()->value(static_cast<standin::Settings::Flag>(i)) ? 1 : 0;
+	}
+	return -1;
+}
+
+} // extern "C"

@@ -1,0 +1,346 @@
+// The engine's COM objects: environment, controller, webview, settings and event arguments.
+#pragma once
+
+#include "engine.hpp"
+
+#include "core/browser_window/edge2/webview2_abi.hpp"
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace standin {
+
+// What the engine answers for methods it does not model. Closed objects answer like the engine.
+inline constexpr HRESULT not_modelled = E_NOTIMPL;
+inline const HRESULT closed_error = HRESULT_FROM_WIN32(ERROR_INVALID_STATE);
+
+class Environment;
+class Settings;
+
+// Starts creating an environment: the shared work behind the loader's and the runtime's entry
+// points. call is the call log line, step the failure step's name.
+HRESULT create_environment(const std::string& call, const char* step, IUnknown* options,
+    ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler);
+
+// GetAvailableCoreWebView2BrowserVersionString.
+HRESULT available_browser_version(PCWSTR browser_folder, LPWSTR* version);
+
+class Environment final : public ComObject<ICoreWebView2Environment, IID_ICoreWebView2Environment> {
+public:
+	Environment() : ComObject("Environment") {}
+
+	HRESULT STDMETHODCALLTYPE CreateCoreWebView2Controller(HWND parentWindow, ICoreWebView2CreateCoreWebView2ControllerCompletedHandler* handler) override;
+	HRESULT STDMETHODCALLTYPE CreateWebResourceResponse(IStream*, int, LPCWSTR, LPCWSTR, ICoreWebView2WebResourceResponse**) override {
+		return unmodelled("CreateWebResourceResponse");
+	}
+	HRESULT STDMETHODCALLTYPE get_BrowserVersionString(LPWSTR* versionInfo) override;
+	HRESULT STDMETHODCALLTYPE add_NewBrowserVersionAvailable(ICoreWebView2NewBrowserVersionAvailableEventHandler*, EventRegistrationToken*) override {
+		return unmodelled("add_NewBrowserVersionAvailable");
+	}
+	HRESULT STDMETHODCALLTYPE remove_NewBrowserVersionAvailable(EventRegistrationToken) override {
+		return unmodelled("remove_NewBrowserVersionAvailable");
+	}
+
+private:
+	HRESULT unmodelled(const char* method);
+};
+
+// A page's document: what a navigation made, and what scripts defined in it.
+struct Document {
+	std::wstring source;
+	bool bridge = false;
+};
+
+class WebView final : public ComObject<ICoreWebView2, IID_ICoreWebView2> {
+public:
+	WebView();
+
+	// The controller went (closed or released): no more calls succeed and no more events arrive.
+	void close();
+	bool closed() const { return closed_; }
+
+	// Page-side actions of the test controls. All deliver their effects later.
+	void page_navigate(std::wstring url);
+	void page_run_script(std::wstring_view script);
+	bool page_post_message(std::wstring json);
+	Settings* settings();
+
+	HRESULT STDMETHODCALLTYPE get_Settings(ICoreWebView2Settings** settings) override;
+	HRESULT STDMETHODCALLTYPE get_Source(LPWSTR* uri) override;
+	HRESULT STDMETHODCALLTYPE Navigate(LPCWSTR uri) override;
+	HRESULT STDMETHODCALLTYPE NavigateToString(LPCWSTR htmlContent) override;
+	HRESULT STDMETHODCALLTYPE add_NavigationStarting(ICoreWebView2NavigationStartingEventHandler*, EventRegistrationToken*) override {
+		return unmodelled("add_NavigationStarting");
+	}
+	HRESULT STDMETHODCALLTYPE remove_NavigationStarting(EventRegistrationToken) override { return unmodelled("remove_NavigationStarting"); }
+	HRESULT STDMETHODCALLTYPE add_ContentLoading(ICoreWebView2ContentLoadingEventHandler*, EventRegistrationToken*) override {
+		return unmodelled("add_ContentLoading");
+	}
+	HRESULT STDMETHODCALLTYPE remove_ContentLoading(EventRegistrationToken) override { return unmodelled("remove_ContentLoading"); }
+	HRESULT STDMETHODCALLTYPE add_SourceChanged(ICoreWebView2SourceChangedEventHandler*, EventRegistrationToken*) override {
+		return unmodelled("add_SourceChanged");
+	}
+	HRESULT STDMETHODCALLTYPE remove_SourceChanged(EventRegistrationToken) override { return unmodelled("remove_SourceChanged"); }
+	HRESULT STDMETHODCALLTYPE add_HistoryChanged(ICoreWebView2HistoryChangedEventHandler*, EventRegistrationToken*) override {
+		return unmodelled("add_HistoryChanged");
+	}
+	HRESULT STDMETHODCALLTYPE remove_HistoryChanged(EventRegistrationToken) override { return unmodelled("remove_HistoryChanged"); }
+	HRESULT STDMETHODCALLTYPE add_NavigationCompleted(ICoreWebView2NavigationCompletedEventHandler* eventHandler, EventRegistrationToken* token) override;
+	HRESULT STDMETHODCALLTYPE remove_NavigationCompleted(EventRegistrationToken token) override;
+	HRESULT STDMETHODCALLTYPE add_FrameNavigationStarting(ICoreWebView2NavigationStartingEventHandler*, EventRegistrationToken*) override {
+		return unmodelled("add_FrameNavigationStarting");
+	}
+	HRESULT STDMETHODCALLTYPE remove_FrameNavigationStarting(EventRegistrationToken) override {
+		return unmodelled("remove_FrameNavigationStarting");
+	}
+	HRESULT STDMETHODCALLTYPE add_FrameNavigationCompleted(ICoreWebView2NavigationCompletedEventHandler*, EventRegistrationToken*) override {
+		return unmodelled("add_FrameNavigationCompleted");
+	}
+	HRESULT STDMETHODCALLTYPE remove_FrameNavigationCompleted(EventRegistrationToken) override {
+		return unmodelled("remove_FrameNavigationCompleted");
+	}
+	HRESULT STDMETHODCALLTYPE add_ScriptDialogOpening(ICoreWebView2ScriptDialogOpeningEventHandler*, EventRegistrationToken*) override {
+		return unmodelled("add_ScriptDialogOpening");
+	}
+	HRESULT STDMETHODCALLTYPE remove_ScriptDialogOpening(EventRegistrationToken) override { return unmodelled("remove_ScriptDialogOpening"); }
+	HRESULT STDMETHODCALLTYPE add_PermissionRequested(ICoreWebView2PermissionRequestedEventHandler*, EventRegistrationToken*) override {
+		return unmodelled("add_PermissionRequested");
+	}
+	HRESULT STDMETHODCALLTYPE remove_PermissionRequested(EventRegistrationToken) override { return unmodelled("remove_PermissionRequested"); }
+	HRESULT STDMETHODCALLTYPE add_ProcessFailed(ICoreWebView2ProcessFailedEventHandler*, EventRegistrationToken*) override {
+		return unmodelled("add_ProcessFailed");
+	}
+	HRESULT STDMETHODCALLTYPE remove_ProcessFailed(EventRegistrationToken) override { return unmodelled("remove_ProcessFailed"); }
+	HRESULT STDMETHODCALLTYPE AddScriptToExecuteOnDocumentCreated(
+	    LPCWSTR javaScript, ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler* handler) override;
+	HRESULT STDMETHODCALLTYPE RemoveScriptToExecuteOnDocumentCreated(LPCWSTR id) override;
+	HRESULT STDMETHODCALLTYPE ExecuteScript(LPCWSTR javaScript, ICoreWebView2ExecuteScriptCompletedHandler* handler) override;
+	HRESULT STDMETHODCALLTYPE CapturePreview(COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT, IStream*, ICoreWebView2CapturePreviewCompletedHandler*) override {
+		return unmodelled("CapturePreview");
+	}
+	HRESULT STDMETHODCALLTYPE Reload() override { return unmodelled("Reload"); }
+	HRESULT STDMETHODCALLTYPE PostWebMessageAsJson(LPCWSTR) override { return unmodelled("PostWebMessageAsJson"); }
+	HRESULT STDMETHODCALLTYPE PostWebMessageAsString(LPCWSTR) override { return unmodelled("PostWebMessageAsString"); }
+	HRESULT STDMETHODCALLTYPE add_WebMessageReceived(ICoreWebView2WebMessageReceivedEventHandler* handler, EventRegistrationToken* token) override;
+	HRESULT STDMETHODCALLTYPE remove_WebMessageReceived(EventRegistrationToken token) override;
+	HRESULT STDMETHODCALLTYPE CallDevToolsProtocolMethod(LPCWSTR, LPCWSTR, ICoreWebView2CallDevToolsProtocolMethodCompletedHandler*) override {
+		return unmodelled("CallDevToolsProtocolMethod");
+	}
+	HRESULT STDMETHODCALLTYPE get_BrowserProcessId(UINT32*) override { return unmodelled("get_BrowserProcessId"); }
+	HRESULT STDMETHODCALLTYPE get_CanGoBack(BOOL*) override { return unmodelled("get_CanGoBack"); }
+	HRESULT STDMETHODCALLTYPE get_CanGoForward(BOOL*) override { return unmodelled("get_CanGoForward"); }
+	HRESULT STDMETHODCALLTYPE GoBack() override { return unmodelled("GoBack"); }
+	HRESULT STDMETHODCALLTYPE GoForward() override { return unmodelled("GoForward"); }
+	HRESULT STDMETHODCALLTYPE GetDevToolsProtocolEventReceiver(LPCWSTR, ICoreWebView2DevToolsProtocolEventReceiver**) override {
+		return unmodelled("GetDevToolsProtocolEventReceiver");
+	}
+	HRESULT STDMETHODCALLTYPE Stop() override { return unmodelled("Stop"); }
+	HRESULT STDMETHODCALLTYPE add_NewWindowRequested(ICoreWebView2NewWindowRequestedEventHandler*, EventRegistrationToken*) override {
+		return unmodelled("add_NewWindowRequested");
+	}
+	HRESULT STDMETHODCALLTYPE remove_NewWindowRequested(EventRegistrationToken) override { return unmodelled("remove_NewWindowRequested"); }
+	HRESULT STDMETHODCALLTYPE add_DocumentTitleChanged(ICoreWebView2DocumentTitleChangedEventHandler*, EventRegistrationToken*) override {
+		return unmodelled("add_DocumentTitleChanged");
+	}
+	HRESULT STDMETHODCALLTYPE remove_DocumentTitleChanged(EventRegistrationToken) override { return unmodelled("remove_DocumentTitleChanged"); }
+	HRESULT STDMETHODCALLTYPE get_DocumentTitle(LPWSTR*) override { return unmodelled("get_DocumentTitle"); }
+	HRESULT STDMETHODCALLTYPE AddHostObjectToScript(LPCWSTR, VARIANT*) override { return unmodelled("AddHostObjectToScript"); }
+	HRESULT STDMETHODCALLTYPE RemoveHostObjectFromScript(LPCWSTR) override { return unmodelled("RemoveHostObjectFromScript"); }
+	HRESULT STDMETHODCALLTYPE OpenDevToolsWindow() override { return unmodelled("OpenDevToolsWindow"); }
+	HRESULT STDMETHODCALLTYPE add_ContainsFullScreenElementChanged(ICoreWebView2ContainsFullScreenElementChangedEventHandler*, EventRegistrationToken*) override {
+		return unmodelled("add_ContainsFullScreenElementChanged");
+	}
+	HRESULT STDMETHODCALLTYPE remove_ContainsFullScreenElementChanged(EventRegistrationToken) override {
+		return unmodelled("remove_ContainsFullScreenElementChanged");
+	}
+	HRESULT STDMETHODCALLTYPE get_ContainsFullScreenElement(BOOL*) override { return unmodelled("get_ContainsFullScreenElement"); }
+	HRESULT STDMETHODCALLTYPE add_WebResourceRequested(ICoreWebView2WebResourceRequestedEventHandler*, EventRegistrationToken*) override {
+		return unmodelled("add_WebResourceRequested");
+	}
+	HRESULT STDMETHODCALLTYPE remove_WebResourceRequested(EventRegistrationToken) override { return unmodelled("remove_WebResourceRequested"); }
+	HRESULT STDMETHODCALLTYPE AddWebResourceRequestedFilter(const LPCWSTR, const COREWEBVIEW2_WEB_RESOURCE_CONTEXT) override {
+		return unmodelled("AddWebResourceRequestedFilter");
+	}
+	HRESULT STDMETHODCALLTYPE RemoveWebResourceRequestedFilter(const LPCWSTR, const COREWEBVIEW2_WEB_RESOURCE_CONTEXT) override {
+		return unmodelled("RemoveWebResourceRequestedFilter");
+	}
+	HRESULT STDMETHODCALLTYPE add_WindowCloseRequested(ICoreWebView2WindowCloseRequestedEventHandler*, EventRegistrationToken*) override {
+		return unmodelled("add_WindowCloseRequested");
+	}
+	HRESULT STDMETHODCALLTYPE remove_WindowCloseRequested(EventRegistrationToken) override { return unmodelled("remove_WindowCloseRequested"); }
+
+private:
+	struct ScriptCall {
+		std::wstring script;
+		Ref<ICoreWebView2ExecuteScriptCompletedHandler> handler;
+		HRESULT completion;
+	};
+	// A navigation that has started but whose document does not exist yet. Scripts given to
+	// ExecuteScript meanwhile run in the new document.
+	struct PendingNavigation {
+		uint64_t id;
+		std::wstring source;
+		bool from_string;
+		std::vector<ScriptCall> scripts;
+	};
+	template <class Handler>
+	struct Registration {
+		int64_t token;
+		Ref<Handler> handler;
+	};
+
+	HRESULT call(const char* method, std::optional<std::string> arguments = std::nullopt);
+	HRESULT unmodelled(const char* method);
+	void on_final_release() override;
+	void start_navigation(std::wstring source, bool from_string);
+	void commit_navigation(uint64_t id);
+	void complete_navigation(uint64_t id, bool success, COREWEBVIEW2_WEB_ERROR_STATUS status);
+	// Runs a script in the current document, now; its messages and completion come later.
+	void run_now(ScriptCall call);
+	void run_in_document(const std::wstring& script, std::wstring* result);
+	void deliver_message(std::wstring json, std::wstring source);
+	bool messages_enabled();
+
+	bool closed_ = false;
+	Document document_{L"about:blank"};
+	std::optional<PendingNavigation> pending_;
+	std::vector<std::pair<std::wstring, std::wstring>> document_scripts_;
+	std::vector<Registration<ICoreWebView2NavigationCompletedEventHandler>> navigation_handlers_;
+	std::vector<Registration<ICoreWebView2WebMessageReceivedEventHandler>> message_handlers_;
+	Ref<Settings> settings_;
+};
+
+class Controller final : public ComObject<ICoreWebView2Controller, IID_ICoreWebView2Controller> {
+public:
+	Controller(Ref<Environment> environment, HWND parent);
+
+	HRESULT STDMETHODCALLTYPE get_IsVisible(BOOL* isVisible) override;
+	HRESULT STDMETHODCALLTYPE put_IsVisible(BOOL isVisible) override;
+	HRESULT STDMETHODCALLTYPE get_Bounds(RECT* bounds) override;
+	HRESULT STDMETHODCALLTYPE put_Bounds(RECT bounds) override;
+	HRESULT STDMETHODCALLTYPE get_ZoomFactor(double*) override { return unmodelled("get_ZoomFactor"); }
+	HRESULT STDMETHODCALLTYPE put_ZoomFactor(double) override { return unmodelled("put_ZoomFactor"); }
+	HRESULT STDMETHODCALLTYPE add_ZoomFactorChanged(ICoreWebView2ZoomFactorChangedEventHandler*, EventRegistrationToken*) override {
+		return unmodelled("add_ZoomFactorChanged");
+	}
+	HRESULT STDMETHODCALLTYPE remove_ZoomFactorChanged(EventRegistrationToken) override { return unmodelled("remove_ZoomFactorChanged"); }
+	HRESULT STDMETHODCALLTYPE SetBoundsAndZoomFactor(RECT, double) override { return unmodelled("SetBoundsAndZoomFactor"); }
+	HRESULT STDMETHODCALLTYPE MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON) override { return unmodelled("MoveFocus"); }
+	HRESULT STDMETHODCALLTYPE add_MoveFocusRequested(ICoreWebView2MoveFocusRequestedEventHandler*, EventRegistrationToken*) override {
+		return unmodelled("add_MoveFocusRequested");
+	}
+	HRESULT STDMETHODCALLTYPE remove_MoveFocusRequested(EventRegistrationToken) override { return unmodelled("remove_MoveFocusRequested"); }
+	HRESULT STDMETHODCALLTYPE add_GotFocus(ICoreWebView2FocusChangedEventHandler*, EventRegistrationToken*) override {
+		return unmodelled("add_GotFocus");
+	}
+	HRESULT STDMETHODCALLTYPE remove_GotFocus(EventRegistrationToken) override { return unmodelled("remove_GotFocus"); }
+	HRESULT STDMETHODCALLTYPE add_LostFocus(ICoreWebView2FocusChangedEventHandler*, EventRegistrationToken*) override {
+		return unmodelled("add_LostFocus");
+	}
+	HRESULT STDMETHODCALLTYPE remove_LostFocus(EventRegistrationToken) override { return unmodelled("remove_LostFocus"); }
+	HRESULT STDMETHODCALLTYPE add_AcceleratorKeyPressed(ICoreWebView2AcceleratorKeyPressedEventHandler*, EventRegistrationToken*) override {
+		return unmodelled("add_AcceleratorKeyPressed");
+	}
+	HRESULT STDMETHODCALLTYPE remove_AcceleratorKeyPressed(EventRegistrationToken) override { return unmodelled("remove_AcceleratorKeyPressed"); }
+	HRESULT STDMETHODCALLTYPE get_ParentWindow(HWND* parentWindow) override;
+	HRESULT STDMETHODCALLTYPE put_ParentWindow(HWND parentWindow) override;
+	HRESULT STDMETHODCALLTYPE NotifyParentWindowPositionChanged() override { return unmodelled("NotifyParentWindowPositionChanged"); }
+	HRESULT STDMETHODCALLTYPE Close() override;
+	HRESULT STDMETHODCALLTYPE get_CoreWebView2(ICoreWebView2** coreWebView2) override;
+
+private:
+	HRESULT call(const char* method, std::optional<std::string> arguments = std::nullopt);
+	HRESULT unmodelled(const char* method);
+	void close();
+	void on_final_release() override;
+
+	Ref<Environment> environment_;
+	Ref<WebView> webview_;
+	HWND parent_;
+	HWND host_ = nullptr;
+	RECT bounds_{};
+	BOOL visible_ = TRUE;
+	bool closed_ = false;
+};
+
+class Settings final : public ComObject<ICoreWebView2Settings, IID_ICoreWebView2Settings> {
+public:
+	enum Flag { Script, WebMessage, ScriptDialogs, StatusBar, DevTools, ContextMenus, HostObjects, ZoomControl, BuiltInErrorPage, count };
+	static constexpr std::array<const char*, count> names{"IsScriptEnabled", "IsWebMessageEnabled", "AreDefaultScriptDialogsEnabled",
+	    "IsStatusBarEnabled", "AreDevToolsEnabled", "AreDefaultContextMenusEnabled", "AreHostObjectsAllowed", "IsZoomControlEnabled",
+	    "IsBuiltInErrorPageEnabled"};
+
+	Settings() : ComObject("Settings") { values_.fill(TRUE); }
+
+	BOOL value(Flag flag) const { return values_[flag]; }
+
+	HRESULT STDMETHODCALLTYPE get_IsScriptEnabled(BOOL* value) override { return get(Script, value); }
+	HRESULT STDMETHODCALLTYPE put_IsScriptEnabled(BOOL value) override { return put(Script, value); }
+	HRESULT STDMETHODCALLTYPE get_IsWebMessageEnabled(BOOL* value) override { return get(WebMessage, value); }
+	HRESULT STDMETHODCALLTYPE put_IsWebMessageEnabled(BOOL value) override { return put(WebMessage, value); }
+	HRESULT STDMETHODCALLTYPE get_AreDefaultScriptDialogsEnabled(BOOL* value) override { return get(ScriptDialogs, value); }
+	HRESULT STDMETHODCALLTYPE put_AreDefaultScriptDialogsEnabled(BOOL value) override { return put(ScriptDialogs, value); }
+	HRESULT STDMETHODCALLTYPE get_IsStatusBarEnabled(BOOL* value) override { return get(StatusBar, value); }
+	HRESULT STDMETHODCALLTYPE put_IsStatusBarEnabled(BOOL value) override { return put(StatusBar, value); }
+	HRESULT STDMETHODCALLTYPE get_AreDevToolsEnabled(BOOL* value) override { return get(DevTools, value); }
+	HRESULT STDMETHODCALLTYPE put_AreDevToolsEnabled(BOOL value) override { return put(DevTools, value); }
+	HRESULT STDMETHODCALLTYPE get_AreDefaultContextMenusEnabled(BOOL* value) override { return get(ContextMenus, value); }
+	HRESULT STDMETHODCALLTYPE put_AreDefaultContextMenusEnabled(BOOL value) override { return put(ContextMenus, value); }
+	HRESULT STDMETHODCALLTYPE get_AreHostObjectsAllowed(BOOL* value) override { return get(HostObjects, value); }
+	HRESULT STDMETHODCALLTYPE put_AreHostObjectsAllowed(BOOL value) override { return put(HostObjects, value); }
+	HRESULT STDMETHODCALLTYPE get_IsZoomControlEnabled(BOOL* value) override { return get(ZoomControl, value); }
+	HRESULT STDMETHODCALLTYPE put_IsZoomControlEnabled(BOOL value) override { return put(ZoomControl, value); }
+	HRESULT STDMETHODCALLTYPE get_IsBuiltInErrorPageEnabled(BOOL* value) override { return get(BuiltInErrorPage, value); }
+	HRESULT STDMETHODCALLTYPE put_IsBuiltInErrorPageEnabled(BOOL value) override { return put(BuiltInErrorPage, value); }
+
+private:
+	HRESULT get(Flag flag, BOOL* value);
+	HRESULT put(Flag flag, BOOL value);
+
+	std::array<BOOL, count> values_;
+};
+
+class NavigationCompletedEventArgs final
+    : public ComObject<ICoreWebView2NavigationCompletedEventArgs, IID_ICoreWebView2NavigationCompletedEventArgs> {
+public:
+	NavigationCompletedEventArgs(bool success, COREWEBVIEW2_WEB_ERROR_STATUS status, uint64_t id)
+	    : ComObject("NavigationCompletedEventArgs"), success_(success), status_(status), id_(id) {}
+
+	HRESULT STDMETHODCALLTYPE get_IsSuccess(BOOL* isSuccess) override;
+	HRESULT STDMETHODCALLTYPE get_WebErrorStatus(COREWEBVIEW2_WEB_ERROR_STATUS* webErrorStatus) override;
+	HRESULT STDMETHODCALLTYPE get_NavigationId(UINT64* navigationId) override;
+
+private:
+	bool success_;
+	COREWEBVIEW2_WEB_ERROR_STATUS status_;
+	uint64_t id_;
+};
+
+class WebMessageReceivedEventArgs final
+    : public ComObject<ICoreWebView2WebMessageReceivedEventArgs, IID_ICoreWebView2WebMessageReceivedEventArgs> {
+public:
+	WebMessageReceivedEventArgs(std::wstring json, std::wstring source)
+	    : ComObject("WebMessageReceivedEventArgs"), json_(std::move(json)), source_(std::move(source)) {}
+
+	HRESULT STDMETHODCALLTYPE get_Source(LPWSTR* value) override;
+	HRESULT STDMETHODCALLTYPE get_WebMessageAsJson(LPWSTR* value) override;
+	HRESULT STDMETHODCALLTYPE TryGetWebMessageAsString(LPWSTR* value) override;
+
+private:
+	std::wstring json_;
+	std::wstring source_;
+};
+
+// Whether a navigation to url succeeds, by the engine's rules; status says why not.
+bool navigation_succeeds(std::wstring_view url, COREWEBVIEW2_WEB_ERROR_STATUS* status);
+
+// Whether a TCP connection to the host and port of an http or https URL can be made (other URLs
+// always succeed).
+bool probe_connection(std::wstring_view url, COREWEBVIEW2_WEB_ERROR_STATUS* status);
+
+// Hands out a CoTaskMemAlloc copy through an out pointer, as every string getter of the engine does.
+HRESULT hand_out(std::wstring_view text, LPWSTR* out);
+
+} // namespace standin

@@ -1,0 +1,91 @@
+/* Test controls of the stand-in WebView2 engine (WebView2Loader.dll built for tests).
+ *
+ * The engine is single-threaded like the real one: call it and these controls on the thread that
+ * created the environment. Only StandIn_CallLog, StandIn_Trace, StandIn_Violations and
+ * StandIn_LiveObjects may be read from any thread. Completions and events are delivered through that
+ * thread's message loop, never from inside the call that started them.
+ *
+ * Texts returned as const char* are UTF-8 and stay valid until the same control is called again on
+ * the same thread.
+ *
+ * Call log lines are method names with their arguments, e.g. "put_Bounds(0,0,1008,729)",
+ * "Navigate(http://127.0.0.1:37338)", "put_AreDevToolsEnabled(0)", "CreateCoreWebView2Controller(window)",
+ * "options.get_TargetCompatibleBrowserVersion=89.0.765"; getters of event arguments start with
+ * "args.". Text arguments have backslash, CR, LF and tab escaped as \\ \r \n \t; a null text is
+ * "null".
+ *
+ * Failure steps are method names ("Navigate", "get_Settings", "args.get_WebMessageAsJson",
+ * "CreateCoreWebView2EnvironmentWithOptions", "GetAvailableCoreWebView2BrowserVersionString", ...):
+ * the call returns the HRESULT and does nothing. A name with ".completion" appended
+ * ("CreateCoreWebView2EnvironmentWithOptions.completion", "CreateCoreWebView2Controller.completion",
+ * "ExecuteScript.completion", "AddScriptToExecuteOnDocumentCreated.completion") lets the call succeed
+ * and makes its completion handler receive the HRESULT (and a null result) instead.
+ */
+#ifndef STANDIN_CONTROL_H
+#define STANDIN_CONTROL_H
+
+#include <windows.h>
+
+#ifdef STANDIN_BUILDING
+#define STANDIN_API __declspec(dllexport)
+#else
+#define STANDIN_API __declspec(dllimport)
+#endif
+
+/* Navigation outcomes. */
+#define STANDIN_NAVIGATION_FAIL 0
+#define STANDIN_NAVIGATION_SUCCEED 1
+/* http and https URLs succeed when a TCP connection to their host and port can be made. */
+#define STANDIN_NAVIGATION_PROBE 2
+
+/* Class of the child window each controller makes inside its parent; put_Bounds moves it. */
+#define STANDIN_HOST_WINDOW_CLASS L"WebView2StandInHost"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Forgets the log, violations, failures, rules and pending deliveries; restores the defaults
+ * (navigations succeed, runtime 138.0.3351.48 installed). Objects the caller still holds stay alive. */
+STANDIN_API void StandIn_Reset(void);
+
+/* Every call the engine received, one per line, in order. */
+STANDIN_API const char* StandIn_CallLog(void);
+/* The calls interleaved with what the engine delivered (lines starting with "> "). */
+STANDIN_API const char* StandIn_Trace(void);
+/* Misuse seen, one per line: a call on a released object, a release too many, a call from another
+ * thread, a handler that does not answer QueryInterface for its interface. Empty when none. */
+STANDIN_API const char* StandIn_Violations(void);
+
+STANDIN_API void StandIn_FailStep(const char* step, HRESULT hr); /* until reset; S_OK clears */
+STANDIN_API void StandIn_FailStepOnce(const char* step, HRESULT hr);
+
+STANDIN_API void StandIn_SetNavigationResult(int mode);
+/* URLs starting with prefix get mode; the longest matching prefix wins. */
+STANDIN_API void StandIn_SetNavigationRule(const wchar_t* url_prefix, int mode);
+
+/* The installed runtime's version; null means no runtime: the loader's calls fail with
+ * HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND). */
+STANDIN_API void StandIn_BrowserVersion(const wchar_t* version);
+
+/* Engine objects not yet released, and a line per object ("WebView #5 refs=2"). */
+STANDIN_API int StandIn_LiveObjects(void);
+STANDIN_API const char* StandIn_LiveObjectList(void);
+/* Completions and events posted but not yet delivered. */
+STANDIN_API int StandIn_PendingDeliveries(void);
+
+/* The page of the most recently created open webview acts; FALSE when there is none. */
+/* The page posts a message (delivered as given, valid JSON or not); FALSE when web messages are off. */
+STANDIN_API BOOL StandIn_PostWebMessageAsJson(const wchar_t* json);
+/* The page runs a script of its own, e.g. invoke_extern("open", 1), in its current document. */
+STANDIN_API BOOL StandIn_RunPageScript(const wchar_t* script);
+/* The page navigates itself: a new document, and NavigationCompleted again. */
+STANDIN_API BOOL StandIn_NavigateFromPage(const wchar_t* url);
+/* A setting of that webview by its property name ("AreDevToolsEnabled"): 1, 0, or -1 when unknown. */
+STANDIN_API int StandIn_Setting(const char* name);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

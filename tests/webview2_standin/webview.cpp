@@ -1,0 +1,314 @@
+// The webview: navigations and their documents, scripts, events and the page's messages.
+#include "objects.hpp"
+#include "script.hpp"
+#include "text.hpp"
+
+#include <algorithm>
+#include <cwchar>
+#include <vector>
+
+namespace standin {
+namespace {
+
+// Navigate takes URIs only: a scheme of two or more characters, so that a drive-letter path such
+// as C:\page.html is refused as the engine refuses it.
+bool has_scheme(std::wstring_view uri) {
+	size_t colon = uri.find(L':');
+	if (colon == std::wstring_view::npos || colon < 2) return false;
+	for (size_t i = 0; i < colon; ++i) {
+		wchar_t c = uri[i];
+		bool letter = (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z');
+		bool other = (c >= L'0' && c <= L'9') || c == L'+' || c == L'-' || c == L'.';
+		if (!letter && !(i > 0 && other)) return false;
+	}
+	return true;
+}
+
+// NavigateToString's limit on the content.
+constexpr size_t max_string_content_bytes = 2 * 1024 * 1024;
+
+// Calls handler for each registration in a snapshot that is still registered when its turn comes.
+template <class Registrations, class Call>
+void for_each_registered(const Registrations& registrations, Call call) {
+	auto snapshot = registrations;
+	for (auto& registration : snapshot) {
+		auto still = std::find_if(registrations.begin(), registrations.end(), [&](auto& r) { return r.token == registration.token; });
+		if (still != registrations.end()) call(registration.handler.get());
+	}
+}
+
+template <class Registrations>
+void unregister(Registrations& registrations, int64_t token) {
+	auto found = std::find_if(registrations.begin(), registrations.end(), [&](auto& r) { return r.token == token; });
+	if (found == registrations.end()) return;
+	// The handler is released after it has left the list.
+	auto handler = std::move(found->handler);
+	registrations.erase(found);
+}
+
+} // namespace
+
+bool navigation_succeeds(std::wstring_view url, COREWEBVIEW2_WEB_ERROR_STATUS* status) {
+	*status = COREWEBVIEW2_WEB_ERROR_STATUS_UNKNOWN;
+	switch (Engine::get().navigation_mode(url)) {
+	case NavigationMode::Succeed: return true;
+	case NavigationMode::Probe: return probe_connection(url, status);
+	case NavigationMode::Fail: break;
+	}
+	*status = COREWEBVIEW2_WEB_ERROR_STATUS_CANNOT_CONNECT;
+	return false;
+}
+
+WebView::WebView() : ComObject("WebView") { Engine::get().webview_opened(this); }
+
+HRESULT WebView::call(const char* method, std::optional<std::string> arguments) {
+	if (HRESULT hr = enter(method); FAILED(hr)) return hr;
+	Engine& engine = Engine::get();
+	engine.record_call(arguments ? std::string(method) + "(" + *arguments + ")" : std::string(method));
+	if (closed_) return closed_error;
+	return engine.failure(method);
+}
+
+HRESULT WebView::unmodelled(const char* method) {
+	HRESULT hr = call(method);
+	return FAILED(hr) ? hr : not_modelled;
+}
+
+void WebView::close() {
+	if (closed_) return;
+	closed_ = true;
+	Engine::get().webview_closed(this);
+	// Handlers and waiting scripts are released after they have left the object: a handler's last
+	// release may run the caller's code.
+	auto navigation_handlers = std::move(navigation_handlers_);
+	auto message_handlers = std::move(message_handlers_);
+	auto pending = std::move(pending_);
+	navigation_handlers_.clear();
+	message_handlers_.clear();
+	pending_.reset();
+	document_scripts_.clear();
+}
+
+void WebView::on_final_release() {
+	close();
+	settings_.reset();
+}
+
+Settings* WebView::settings() {
+	if (!settings_) settings_ = Ref<Settings>::adopt(new Settings());
+	return settings_.get();
+}
+
+bool WebView::messages_enabled() { return settings()->value(Settings::WebMessage); }
+
+HRESULT WebView::get_Settings(ICoreWebView2Settings** settings_out) {
+	if (HRESULT hr = call("get_Settings"); FAILED(hr)) return hr;
+	if (settings_out == nullptr) return E_POINTER;
+	*settings_out = Ref<Settings>::share(settings()).detach();
+	return S_OK;
+}
+
+HRESULT WebView::get_Source(LPWSTR* uri) {
+	if (HRESULT hr = call("get_Source"); FAILED(hr)) return hr;
+	return hand_out(document_.source, uri);
+}
+
+HRESULT WebView::Navigate(LPCWSTR uri) {
+	if (HRESULT hr = call("Navigate", logged(uri)); FAILED(hr)) return hr;
+	if (uri == nullptr || !has_scheme(uri)) return E_INVALIDARG;
+	start_navigation(uri, false);
+	return S_OK;
+}
+
+HRESULT WebView::NavigateToString(LPCWSTR htmlContent) {
+	if (HRESULT hr = call("NavigateToString", logged(htmlContent)); FAILED(hr)) return hr;
+	if (htmlContent == nullptr || wcslen(htmlContent) * sizeof(wchar_t) > max_string_content_bytes) return E_INVALIDARG;
+	start_navigation(L"about:blank", true);
+	return S_OK;
+}
+
+void WebView::start_navigation(std::wstring source, bool from_string) {
+	Engine& engine = Engine::get();
+	std::vector<ScriptCall> scripts;
+	if (pending_) {
+		// A new navigation cancels the one in progress; scripts waiting for its document wait for the
+		// new one instead.
+		scripts = std::move(pending_->scripts);
+		uint64_t cancelled = pending_->id;
+		engine.post([this, cancelled] {
+			if (Engine::get().webview_open(this)) complete_navigation(cancelled, false, COREWEBVIEW2_WEB_ERROR_STATUS_OPERATION_CANCELED);
+		});
+	}
+	uint64_t id = engine.next_navigation_id();
+	pending_ = PendingNavigation{id, std::move(source), from_string, std::move(scripts)};
+	engine.post([this, id] {
+		if (Engine::get().webview_open(this)) commit_navigation(id);
+	});
+}
+
+void WebView::commit_navigation(uint64_t id) {
+	if (!pending_ || pending_->id != id) return;
+	auto self = Ref<WebView>::share(this);
+	PendingNavigation navigation = std::move(*pending_);
+	pending_.reset();
+
+	COREWEBVIEW2_WEB_ERROR_STATUS status = COREWEBVIEW2_WEB_ERROR_STATUS_UNKNOWN;
+	bool success = navigation.from_string || navigation_succeeds(navigation.source, &status);
+	// A failed navigation still makes a document: the error page, where the page's scripts do not run.
+	document_ = Document{navigation.source};
+	Engine::get().record_event("document " + logged(navigation.source) + (success ? "" : " (error page)"));
+	if (success) {
+		auto scripts = document_scripts_;
+		for (auto& script : scripts) run_in_document(script.second, nullptr);
+	}
+	for (auto& script_call : navigation.scripts) run_now(std::move(script_call));
+	Engine::get().post([this, id, success, status] {
+		if (Engine::get().webview_open(this)) complete_navigation(id, success, status);
+	});
+}
+
+void WebView::complete_navigation(uint64_t id, bool success, COREWEBVIEW2_WEB_ERROR_STATUS status) {
+	auto self = Ref<WebView>::share(this);
+	Engine::get().record_event("NavigationCompleted id=" + std::to_string(id) + " success=" + std::to_string(success) +
+	    " status=" + std::to_string(status));
+	auto args = Ref<NavigationCompletedEventArgs>::adopt(new NavigationCompletedEventArgs(success, status, id));
+	for_each_registered(navigation_handlers_, [&](ICoreWebView2NavigationCompletedEventHandler* handler) {
+		if (!closed_) handler->Invoke(this, args.get());
+	});
+}
+
+void WebView::run_now(ScriptCall script_call) {
+	std::wstring result = L"null";
+	// A completion made to fail stands for a script that never ran.
+	if (SUCCEEDED(script_call.completion)) run_in_document(script_call.script, &result);
+	if (!script_call.handler) return;
+	Engine::get().post([this, handler = std::move(script_call.handler), hr = script_call.completion, result = std::move(result)] {
+		if (!Engine::get().webview_open(this)) return;
+		auto self = Ref<WebView>::share(this);
+		Engine::get().record_event("ExecuteScript completed " + hex(hr) + (FAILED(hr) ? "" : " " + logged(result)));
+		handler->Invoke(hr, FAILED(hr) ? nullptr : result.c_str());
+	});
+}
+
+void WebView::run_in_document(const std::wstring& script, std::wstring* result) {
+	ScriptRun run = run_script(script, document_.bridge, messages_enabled());
+	if (run.defines_bridge) document_.bridge = true;
+	for (auto& message : run.messages) deliver_message(std::move(message), document_.source);
+	if (run.threw) Engine::get().record_event("script threw");
+	if (result != nullptr) *result = std::move(run.result);
+}
+
+void WebView::deliver_message(std::wstring json, std::wstring source) {
+	Engine::get().post([this, json = std::move(json), source = std::move(source)] {
+		if (!Engine::get().webview_open(this)) return;
+		auto self = Ref<WebView>::share(this);
+		Engine::get().record_event("WebMessageReceived " + logged(json));
+		auto args = Ref<WebMessageReceivedEventArgs>::adopt(new WebMessageReceivedEventArgs(json, source));
+		for_each_registered(message_handlers_, [&](ICoreWebView2WebMessageReceivedEventHandler* handler) {
+			if (!closed_) handler->Invoke(this, args.get());
+		});
+	});
+}
+
+HRESULT WebView::ExecuteScript(LPCWSTR javaScript, ICoreWebView2ExecuteScriptCompletedHandler* handler) {
+	if (HRESULT hr = call("ExecuteScript", logged(javaScript)); FAILED(hr)) return hr;
+	if (javaScript == nullptr) return E_INVALIDARG;
+	Ref<ICoreWebView2ExecuteScriptCompletedHandler> completed;
+	if (handler != nullptr) {
+		completed = query_handler(handler, IID_ICoreWebView2ExecuteScriptCompletedHandler, "the ExecuteScript completion handler");
+		if (!completed) return E_NOINTERFACE;
+	}
+	ScriptCall script_call{javaScript, std::move(completed), Engine::get().failure("ExecuteScript.completion")};
+	if (pending_) {
+		pending_->scripts.push_back(std::move(script_call));
+	} else {
+		run_now(std::move(script_call));
+	}
+	return S_OK;
+}
+
+HRESULT WebView::AddScriptToExecuteOnDocumentCreated(LPCWSTR javaScript, ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler* handler) {
+	if (HRESULT hr = call("AddScriptToExecuteOnDocumentCreated", logged(javaScript)); FAILED(hr)) return hr;
+	if (javaScript == nullptr) return E_INVALIDARG;
+	Ref<ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler> completed;
+	if (handler != nullptr) {
+		completed = query_handler(handler, IID_ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler,
+		    "the AddScriptToExecuteOnDocumentCreated completion handler");
+		if (!completed) return E_NOINTERFACE;
+	}
+	Engine& engine = Engine::get();
+	HRESULT hr = engine.failure("AddScriptToExecuteOnDocumentCreated.completion");
+	std::wstring id;
+	if (SUCCEEDED(hr)) {
+		id = std::to_wstring(engine.next_script_id());
+		document_scripts_.emplace_back(id, javaScript);
+	}
+	if (completed) {
+		engine.post([this, completed, hr, id] {
+			if (!Engine::get().webview_open(this)) return;
+			auto self = Ref<WebView>::share(this);
+			Engine::get().record_event("AddScriptToExecuteOnDocumentCreated completed " + hex(hr) + (FAILED(hr) ? "" : " " + logged(id)));
+			completed->Invoke(hr, FAILED(hr) ? nullptr : id.c_str());
+		});
+	}
+	return S_OK;
+}
+
+HRESULT WebView::RemoveScriptToExecuteOnDocumentCreated(LPCWSTR id) {
+	if (HRESULT hr = call("RemoveScriptToExecuteOnDocumentCreated", logged(id)); FAILED(hr)) return hr;
+	if (id == nullptr) return E_INVALIDARG;
+	std::erase_if(document_scripts_, [&](auto& script) { return script.first == id; });
+	return S_OK;
+}
+
+HRESULT WebView::add_NavigationCompleted(ICoreWebView2NavigationCompletedEventHandler* eventHandler, EventRegistrationToken* token) {
+	if (HRESULT hr = call("add_NavigationCompleted"); FAILED(hr)) return hr;
+	if (eventHandler == nullptr) return E_INVALIDARG;
+	if (token == nullptr) return E_POINTER;
+	auto handler = query_handler(eventHandler, IID_ICoreWebView2NavigationCompletedEventHandler, "the NavigationCompleted handler");
+	if (!handler) return E_NOINTERFACE;
+	token->value = Engine::get().next_token();
+	navigation_handlers_.push_back({token->value, std::move(handler)});
+	return S_OK;
+}
+
+HRESULT WebView::remove_NavigationCompleted(EventRegistrationToken token) {
+	if (HRESULT hr = call("remove_NavigationCompleted"); FAILED(hr)) return hr;
+	unregister(navigation_handlers_, token.value);
+	return S_OK;
+}
+
+HRESULT WebView::add_WebMessageReceived(ICoreWebView2WebMessageReceivedEventHandler* eventHandler, EventRegistrationToken* token) {
+	if (HRESULT hr = call("add_WebMessageReceived"); FAILED(hr)) return hr;
+	if (eventHandler == nullptr) return E_INVALIDARG;
+	if (token == nullptr) return E_POINTER;
+	auto handler = query_handler(eventHandler, IID_ICoreWebView2WebMessageReceivedEventHandler, "the WebMessageReceived handler");
+	if (!handler) return E_NOINTERFACE;
+	token->value = Engine::get().next_token();
+	message_handlers_.push_back({token->value, std::move(handler)});
+	return S_OK;
+}
+
+HRESULT WebView::remove_WebMessageReceived(EventRegistrationToken token) {
+	if (HRESULT hr = call("remove_WebMessageReceived"); FAILED(hr)) return hr;
+	unregister(message_handlers_, token.value);
+	return S_OK;
+}
+
+void WebView::page_navigate(std::wstring url) {
+	Engine::get().record_event("page navigates to " + logged(url));
+	start_navigation(std::move(url), false);
+}
+
+void WebView::page_run_script(std::wstring_view script) {
+	Engine::get().record_event("page runs " + logged(script));
+	run_in_document(std::wstring(script), nullptr);
+}
+
+bool WebView::page_post_message(std::wstring json) {
+	if (!messages_enabled()) return false;
+	deliver_message(std::move(json), document_.source);
+	return true;
+}
+
+} // namespace standin
