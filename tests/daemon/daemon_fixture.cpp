@@ -39,9 +39,10 @@ std::vector<std::string> lines(const std::string& text) {
 
 std::set<std::uint64_t> daemon_processes() {
 	std::set<std::uint64_t> ids;
-	for (const auto& entry : daemon::system::process_snapshot()) {
-		if (daemon::is_daemon_name(entry.name) && is_running(entry.id)) ids.insert(entry.id);
-	}
+	daemon::system::visit_processes([&](std::uint64_t id, std::string_view name) {
+		if (daemon::is_daemon_name(name) && is_running(id)) ids.insert(id);
+		return false;
+	});
 	return ids;
 }
 
@@ -85,8 +86,7 @@ Child DaemonTest::run_named(const std::string& file_name) {
 	Child child(program, {.arguments = {"60"}});
 	running_.push_back(child.id());
 	for (int i = 0; i < 1000; i++) {
-		auto snapshot = daemon::system::process_snapshot();
-		bool listed = std::ranges::any_of(snapshot, [&](const auto& entry) { return entry.id == child.id() && entry.name == file_name; });
+		bool listed = daemon::system::visit_processes([&](std::uint64_t id, std::string_view name) { return id == child.id() && name == file_name; });
 		if (listed) return child;
 		std::this_thread::sleep_for(std::chrono::milliseconds(10));
 	}

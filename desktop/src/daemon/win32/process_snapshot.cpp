@@ -20,17 +20,17 @@ std::string to_utf8(const wchar_t* text) {
 
 } // namespace
 
-std::vector<ProcessEntry> process_snapshot() {
-	std::vector<ProcessEntry> entries;
+bool visit_processes(const std::function<bool(std::uint64_t id, std::string_view name)>& visit) {
 	HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-	if (snapshot == INVALID_HANDLE_VALUE) return entries;
+	if (snapshot == INVALID_HANDLE_VALUE) return false;
 	PROCESSENTRY32W entry{};
 	entry.dwSize = sizeof entry;
-	for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
-		entries.push_back({entry.th32ProcessID, to_utf8(entry.szExeFile)});
+	bool found = false;
+	for (BOOL more = Process32FirstW(snapshot, &entry); more && !found; more = Process32NextW(snapshot, &entry)) {
+		found = visit(entry.th32ProcessID, to_utf8(entry.szExeFile));
 	}
 	CloseHandle(snapshot);
-	return entries;
+	return found;
 }
 
 } // namespace tarnwick::daemon::system
