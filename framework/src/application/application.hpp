@@ -5,6 +5,7 @@
 #include "application/sleep.hpp"
 #include "application/task.hpp"
 #include "core/application.hpp"
+#include "cookie/cookie_jar.hpp"
 
 #include <cstdint>
 #include <filesystem>
@@ -43,6 +44,9 @@ public:
 	void spawn(F future) const {
 		executor::spawn(impl_, std::move(future));
 	}
+
+	// The engine's global cookie jar, or none when the engine has no cookie access.
+	std::optional<CookieJar> cookie_jar() const { return CookieJar::global(); }
 
 	// A future that completes on the GUI thread once the duration has elapsed.
 	SleepFuture sleep(std::chrono::nanoseconds duration) const { return SleepFuture(impl_, duration); }
