@@ -1,6 +1,7 @@
 // A lower-layer application for one test, initialised on the test's thread and freed afterwards.
 #pragma once
 
+#include "application/application.hpp"
 #include "core/application.hpp"
 
 #include <bw/application.h>
@@ -45,6 +46,20 @@ public:
 			    ready->on_ready(app);
 		    },
 		    &ready);
+	}
+
+	// Runs the loop with one main task, as Runtime::run_async does: when the task ends the application
+	// is marked done, which ends the loop with 0 once no window is left.
+	int run_main(std::function<Task<>(ApplicationHandle)> main, std::chrono::seconds watchdog = std::chrono::seconds(30)) {
+		return run(
+		    [main = std::move(main)](bw_Application* raw) {
+			    ApplicationHandle handle{ApplicationImpl(raw)};
+			    handle.spawn([](ApplicationHandle handle, std::function<Task<>(ApplicationHandle)> main) -> Task<> {
+				    co_await main(handle);
+				    handle.impl().mark_as_done();
+			    }(handle, main));
+		    },
+		    watchdog);
 	}
 
 private:

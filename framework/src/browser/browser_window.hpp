@@ -1,0 +1,124 @@
+// Browser windows: the handle, the counted owner, the owning BrowserWindow, the window attachment
+// and the events.
+#pragma once
+
+#include "application/application.hpp"
+#include "browser/eval_js_future.hpp"
+#include "core/browser_window/browser_window_impl.hpp"
+#include "window/window_handle.hpp"
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace bw {
+
+// Copyable; owns nothing. Valid while its owner exists.
+class BrowserWindowHandle {
+public:
+	explicit BrowserWindowHandle(bw_BrowserWindow* record);
+
+	ApplicationHandle app() const { return app_; }
+	// Hides the window; nothing is released and it can be shown again.
+	void close() const { window_.hide(); }
+	Result<std::monostate> navigate(std::string_view url) const { return inner_.navigate(url); }
+	std::string url() const { return inner_.url(); }
+	// Runs the script and discards its outcome.
+	void exec_js(std::string_view script) const;
+	// Runs the script; the future completes with its value or its error.
+	EvalJsFuture eval_js(std::string_view script) const;
+
+	const ApplicationHandle& app_handle() const { return app_; }
+	const WindowHandle& window() const { return window_; }
+	BrowserWindowImpl inner() const { return inner_; }
+
+private:
+	BrowserWindowImpl inner_;
+	ApplicationHandle app_;
+	WindowHandle window_;
+};
+
+// Owns the browser window: when the last strong reference goes, it releases the engine's objects,
+// then frees the native window, then the record. GUI thread only.
+class BrowserWindowOwner {
+public:
+	explicit BrowserWindowOwner(BrowserWindowHandle handle) : handle_(handle) {}
+	BrowserWindowOwner(const BrowserWindowOwner&) = delete;
+	BrowserWindowOwner& operator=(const BrowserWindowOwner&) = delete;
+	~BrowserWindowOwner();
+
+	const BrowserWindowHandle& handle() const { return handle_; }
+	const BrowserWindowHandle* operator->() const { return &handle_; }
+
+private:
+	BrowserWindowHandle handle_;
+};
+
+// The window attachment: the native window's user data holds one strong reference to the owner
+// until the user closes the window.
+struct BrowserUserData {
+	std::shared_ptr<BrowserWindowOwner> owner;
+};
+
+// Page-to-program messages of one browser window. Holds the owner weakly.
+class MessageEvent {
+public:
+	explicit MessageEvent(std::weak_ptr<BrowserWindowOwner> owner) : owner_(std::move(owner)) {}
+
+	void register_handler(SyncMessageHandler handler) const;
+	void register_handler(AsyncMessageHandler handler) const;
+
+private:
+	std::weak_ptr<BrowserWindowOwner> owner_;
+};
+
+// The events the engines do not offer: requesting one is a fatal stop.
+struct UnsupportedEvent {};
+
+// A strong reference to a browser window, what build_async yields. Dropping the last one while the
+// window is open frees nothing: the window holds its own reference until it is closed.
+class BrowserWindow {
+public:
+	explicit BrowserWindow(std::shared_ptr<BrowserWindowOwner> owner) : owner_(std::move(owner)) {}
+
+	const BrowserWindowHandle& handle() const { return owner_->handle(); }
+	const BrowserWindowHandle* operator->() const { return &owner_->handle(); }
+	const ApplicationHandle& app_handle() const { return handle().app_handle(); }
+	const WindowHandle& window() const { return handle().window(); }
+
+	MessageEvent on_message() const { return MessageEvent(owner_); }
+
+	[[noreturn]] UnsupportedEvent on_address_changed() const;
+	[[noreturn]] UnsupportedEvent on_console_message() const;
+	[[noreturn]] UnsupportedEvent on_fullscreen_mode_changed() const;
+	[[noreturn]] UnsupportedEvent on_loading_progress_changed() const;
+	[[noreturn]] UnsupportedEvent on_navigation_end() const;
+	[[noreturn]] UnsupportedEvent on_navigation_start() const;
+	[[noreturn]] UnsupportedEvent on_page_title_changed() const;
+	[[noreturn]] UnsupportedEvent on_status_message() const;
+	[[noreturn]] UnsupportedEvent on_tooltip() const;
+	[[noreturn]] UnsupportedEvent on_auth_credentials() const;
+	[[noreturn]] UnsupportedEvent on_certificate_error() const;
+	[[noreturn]] UnsupportedEvent on_download_progress() const;
+	[[noreturn]] UnsupportedEvent on_download_started() const;
+	[[noreturn]] UnsupportedEvent on_favicon_changed() const;
+	[[noreturn]] UnsupportedEvent on_file_dialog() const;
+	[[noreturn]] UnsupportedEvent on_key_press() const;
+	[[noreturn]] UnsupportedEvent on_key_pressed() const;
+	[[noreturn]] UnsupportedEvent on_scroll_offset_changed() const;
+	[[noreturn]] UnsupportedEvent on_select_client_certificate() const;
+	[[noreturn]] UnsupportedEvent on_start_dragging() const;
+	[[noreturn]] UnsupportedEvent on_text_selection_changed() const;
+
+	const std::shared_ptr<BrowserWindowOwner>& owner() const { return owner_; }
+
+private:
+	[[noreturn]] UnsupportedEvent engine_event() const;
+
+	std::shared_ptr<BrowserWindowOwner> owner_;
+};
+
+// Makes the counted owner and the window attachment around a browser window the engine announced.
+BrowserWindow prepare_handle(BrowserWindowHandle handle);
+
+} // namespace bw

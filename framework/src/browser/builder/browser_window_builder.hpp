@@ -1,0 +1,67 @@
+// Describes a browser window and builds it. The builder dereferences to its window options.
+#pragma once
+
+#include "application/application.hpp"
+#include "browser/browser_window.hpp"
+#include "browser/oneshot.hpp"
+#include "browser/source.hpp"
+#include "window/window_builder.hpp"
+
+#include <functional>
+
+namespace bw {
+
+// The future build_async returns: completes with the BrowserWindow once the engine announced it.
+class BrowserWindowFuture {
+public:
+	using Output = BrowserWindow;
+
+	explicit BrowserWindowFuture(oneshot::Receiver<BrowserWindowHandle> receiver) : receiver_(std::move(receiver)) {}
+
+	bool poll(const Waker& waker) { return receiver_.poll(waker); }
+	BrowserWindow take_output();
+
+private:
+	oneshot::Receiver<BrowserWindowHandle> receiver_;
+};
+
+class BrowserWindowBuilder {
+public:
+	using OnCreated = std::function<void(BrowserWindowHandle)>;
+
+	// Window options at their defaults, developer tools off.
+	explicit BrowserWindowBuilder(Source source) : source_(std::move(source)) {}
+
+	BrowserWindowBuilder& dev_tools(bool enabled) {
+		dev_tools_ = enabled;
+		return *this;
+	}
+
+	WindowBuilder& operator*() { return window_; }
+	const WindowBuilder& operator*() const { return window_; }
+	WindowBuilder* operator->() { return &window_; }
+	const WindowBuilder* operator->() const { return &window_; }
+
+	// Starts building at once: the native window exists, hidden, when this returns. Await the
+	// future on the GUI thread, in a task of the application.
+	static BrowserWindowFuture build_async(BrowserWindowBuilder builder, ApplicationHandle app);
+	// The same, started only when first awaited.
+	static Task<BrowserWindow> build(BrowserWindowBuilder builder, ApplicationHandle app);
+
+	// Starts the creation; on_created receives the handle once the engine announces the window.
+	static void _build(BrowserWindowBuilder builder, ApplicationHandle app, OnCreated on_created);
+
+	const Source& source() const { return source_; }
+	bool dev_tools_enabled() const { return dev_tools_; }
+
+private:
+	WindowBuilder window_;
+	Source source_;
+	bool dev_tools_ = false;
+};
+
+// What the engine binding calls once the window is ready: hands the handle to the one-shot
+// callable in data, then frees it.
+void browser_window_created_callback(BrowserWindowImpl browser, void* data);
+
+} // namespace bw

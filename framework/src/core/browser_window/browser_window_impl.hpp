@@ -1,0 +1,87 @@
+// The seam between browser windows and the browser engine. The functions of BrowserWindowImpl are
+// defined by the engine binding the build links in (WebView2 on Windows, WebKitGTK on Linux); the
+// rest of the framework is written against this header only.
+#pragma once
+
+#include "application/task.hpp"
+#include "browser/source.hpp"
+#include "core/application.hpp"
+#include "core/error.hpp"
+#include "core/window.hpp"
+#include "javascript/js_value.hpp"
+
+#include <bw/browser_window.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace bw {
+
+class BrowserWindow;
+class BrowserWindowHandle;
+class BrowserWindowOwner;
+
+// A script that could not be run, or that threw.
+struct JsEvaluationError {
+	std::string message;
+	friend bool operator==(const JsEvaluationError&, const JsEvaluationError&) = default;
+};
+
+// What a script evaluated to, or why it did not.
+using JsEvalResult = std::variant<JsValue, JsEvaluationError>;
+
+// A message the page sent with invoke_extern(cmd, ...args).
+struct MessageEventArgs {
+	std::string cmd;
+	std::vector<JsValue> args;
+};
+
+// A handler of page messages: called with the window's handle, or, asynchronously, with a counted
+// reference to the window, returning a task that the application runs.
+using SyncMessageHandler = std::function<void(BrowserWindowHandle, MessageEventArgs)>;
+using AsyncMessageHandler = std::function<Task<>(BrowserWindow, MessageEventArgs)>;
+using EventHandler = std::variant<SyncMessageHandler, AsyncMessageHandler>;
+
+// The engine binding's handle of one browser window: the lower-layer record. Owns nothing.
+class BrowserWindowImpl {
+public:
+	using CreationCallback = void (*)(BrowserWindowImpl browser, void* data);
+	// Called exactly once per evaluation, on the GUI thread, also when the script could not run.
+	using EvalJsCallback = void (*)(BrowserWindowImpl browser, void* data, JsEvalResult result);
+
+	explicit BrowserWindowImpl(bw_BrowserWindow* inner) : inner_(inner) {}
+
+	// Makes the record and its hidden native window at once, then starts the engine; once the first
+	// navigation has completed (successfully or not) the callback is called once on the GUI thread.
+	static void new_(ApplicationImpl app, WindowImpl parent, Source source, std::string_view title, std::optional<uint32_t> width,
+	                 std::optional<uint32_t> height, const bw_WindowOptions& window_options, const bw_BrowserWindowOptions& browser_options,
+	                 CreationCallback callback, void* callback_data);
+
+	// GUI thread.
+	void eval_js(std::string_view script, EvalJsCallback callback, void* callback_data) const;
+	// Any thread: the work is carried to the GUI thread.
+	void eval_js_threadsafe(std::string_view script, EvalJsCallback callback, void* callback_data) const;
+	Result<std::monostate> navigate(std::string_view url) const;
+	// The view's current address; empty when the engine cannot tell.
+	std::string url() const;
+	WindowImpl window() const { return WindowImpl(inner_->window); }
+	// Releases the engine's objects; the native window is freed separately.
+	void free() const;
+
+	// Installs the handler of page messages. The owner must exist.
+	static void register_message_handler(const std::weak_ptr<BrowserWindowOwner>& owner, std::shared_ptr<EventHandler> handler);
+
+	bw_BrowserWindow* inner() const { return inner_; }
+	bool operator==(const BrowserWindowImpl&) const = default;
+
+private:
+	bw_BrowserWindow* inner_;
+};
+
+} // namespace bw
