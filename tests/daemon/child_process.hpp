@@ -50,10 +50,7 @@ bool is_running(std::uint64_t id);
 // Ends the process if it is still there; waits until it has ended.
 void kill_process(std::uint64_t id);
 
+// Sets the variable for this process and the processes it starts.
 void set_environment(const std::string& name, const std::string& value);
-std::optional<std::string> get_environment(const std::string& name);
-
-// A path as UTF-8, for messages and comparisons.
-std::string utf8(const std::filesystem::path& path);
 
 } // namespace tarnwick::test

@@ -5,11 +5,23 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <thread>
 
 namespace tarnwick::test {
+
+std::string utf8(const std::filesystem::path& path) {
+	auto text = path.u8string();
+	return std::string(text.begin(), text.end());
+}
+
+std::optional<std::string> get_environment(const char* name) {
+	// std::getenv sees the environment the process started with, not later changes on Windows.
+	const char* value = std::getenv(name);
+	return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+}
 
 std::string executable(const std::string& name) { return name + std::string(executable_suffix); }
 

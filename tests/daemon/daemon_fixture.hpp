@@ -17,6 +17,11 @@
 
 namespace tarnwick::test {
 
+// A path as UTF-8, for messages and comparisons.
+std::string utf8(const std::filesystem::path& path);
+// The variable's value as this process started with it.
+std::optional<std::string> get_environment(const char* name);
+
 // The name with the platform's executable suffix.
 std::string executable(const std::string& name);
 

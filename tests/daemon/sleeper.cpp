@@ -14,13 +14,13 @@
 
 int main(int argc, char** argv) {
 	if (argc == 1) {
-		auto path = tarnwick::daemon::system::executable_path();
-		std::string text = path ? tarnwick::test::utf8(*path) : std::string("?");
+		auto path = tarnwick::daemon::system::executable_path().value_or("?").u8string();
+		std::string text(path.begin(), path.end());
 		std::printf("daemon stand-in started: %s\n", text.c_str());
 		std::fflush(stdout);
-		if (auto record = tarnwick::test::get_environment("TARNWICK_TEST_STARTED")) {
+		if (const char* record = std::getenv("TARNWICK_TEST_STARTED")) {
 			std::string line = std::to_string(tarnwick::test::current_process_id()) + "\t" + text + "\n";
-			if (std::FILE* file = std::fopen(record->c_str(), "a")) {
+			if (std::FILE* file = std::fopen(record, "a")) {
 				std::fwrite(line.data(), 1, line.size(), file);
 				std::fclose(file);
 			}

@@ -99,12 +99,4 @@ void kill_process(std::uint64_t id) {
 
 void set_environment(const std::string& name, const std::string& value) { setenv(name.c_str(), value.c_str(), 1); }
 
-std::optional<std::string> get_environment(const std::string& name) {
-	const char* value = std::getenv(name.c_str());
-	if (value == nullptr) return std::nullopt;
-	return std::string(value);
-}
-
-std::string utf8(const std::filesystem::path& path) { return path.string(); }
-
 } // namespace tarnwick::test

@@ -57,7 +57,7 @@ Child::Child(const std::filesystem::path& program, const ChildOptions& options) 
 	if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
 	if (!created) {
 		delete handle_;
-		throw std::runtime_error("cannot start " + utf8(program) + ": error " + std::to_string(error));
+		throw std::runtime_error("cannot start " + program.string() + ": error " + std::to_string(error));
 	}
 	CloseHandle(handle_->info.hThread);
 }
@@ -105,22 +105,5 @@ void kill_process(std::uint64_t id) {
 }
 
 void set_environment(const std::string& name, const std::string& value) { SetEnvironmentVariableW(wide(name).c_str(), wide(value).c_str()); }
-
-std::optional<std::string> get_environment(const std::string& name) {
-	std::wstring key = wide(name);
-	DWORD size = GetEnvironmentVariableW(key.c_str(), nullptr, 0);
-	if (size == 0) return std::nullopt;
-	std::wstring value(size, L'\0');
-	value.resize(GetEnvironmentVariableW(key.c_str(), value.data(), size));
-	int length = WideCharToMultiByte(CP_UTF8, 0, value.data(), static_cast<int>(value.size()), nullptr, 0, nullptr, nullptr);
-	std::string out(static_cast<std::size_t>(length), '\0');
-	WideCharToMultiByte(CP_UTF8, 0, value.data(), static_cast<int>(value.size()), out.data(), length, nullptr, nullptr);
-	return out;
-}
-
-std::string utf8(const std::filesystem::path& path) {
-	auto text = path.u8string();
-	return std::string(text.begin(), text.end());
-}
 
 } // namespace tarnwick::test
