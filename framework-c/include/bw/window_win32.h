@@ -9,6 +9,8 @@
 BW_EXTERN_C_BEGIN
 
 HWND bw_WindowWin32_getHandle(const bw_Window* window);
+/* The style the window was created with (the system may add bits of its own). */
+uint32_t bw_WindowWin32_getStyle(const bw_Window* window);
 /* The position that centres a window of the given size on the desktop. */
 void bw_WindowWin32_calculatePositionCentered(int width, int height, int* x, int* y);
 

@@ -83,6 +83,8 @@ void bw_WindowImpl_free(bw_WindowImpl* impl) {
 
 HWND bw_WindowWin32_getHandle(const bw_Window* window) { return window->impl_.handle; }
 
+uint32_t bw_WindowWin32_getStyle(const bw_Window* window) { return window->impl_.style; }
+
 bw_Dims2D bw_Window_getContentDimensions(const bw_Window* window) {
 	RECT rect{};
 	GetClientRect(window->impl_.handle, &rect);
