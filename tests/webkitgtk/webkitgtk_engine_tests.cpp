@@ -1,0 +1,162 @@
+// The WebKitGTK binding with the real engine: pages render, scripts return their values, pages
+// served over HTTP reach the program through invoke_extern, the view follows the window, and the
+// cookies a server sets are in the jar.
+#include "browser/builder/browser_window_builder.hpp"
+#include "page_server.hpp"
+#include "support/test_application.hpp"
+#include "support/user_actions.hpp"
+
+#include <bw/window_gtk.h>
+#include <gtest/gtest.h>
+
+namespace bw {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::eventually;
+using testing::PageServer;
+using testing::TestApplication;
+
+// Called as its own statement: g++ 12 destroys temporaries of a co_await's full expression twice.
+BrowserWindowFuture open(ApplicationHandle app, Source source, uint32_t width = 400, uint32_t height = 300) {
+	BrowserWindowBuilder builder(std::move(source));
+	builder->size(width, height);
+	return BrowserWindowBuilder::build_async(std::move(builder), app);
+}
+
+// The share of the window's pixels, as the X server shows them, that are close to the colour.
+double share_of_colour(bw_Window* window, guint8 red, guint8 green, guint8 blue) {
+	GdkWindow* gdk_window = gtk_widget_get_window(bw_WindowGtk_getHandle(window));
+	int width = gdk_window_get_width(gdk_window), height = gdk_window_get_height(gdk_window);
+	GdkPixbuf* shot = gdk_pixbuf_get_from_window(gdk_window, 0, 0, width, height);
+	if (shot == nullptr) return 0;
+	int channels = gdk_pixbuf_get_n_channels(shot), stride = gdk_pixbuf_get_rowstride(shot);
+	const guint8* pixels = gdk_pixbuf_read_pixels(shot);
+	long matching = 0;
+	for (int y = 0; y < height; y++)
+		for (int x = 0; x < width; x++) {
+			const guint8* p = pixels + y * stride + x * channels;
+			if (std::abs(p[0] - red) < 16 && std::abs(p[1] - green) < 16 && std::abs(p[2] - blue) < 16) matching++;
+		}
+	g_object_unref(shot);
+	return static_cast<double>(matching) / (static_cast<double>(width) * height);
+}
+
+std::string eval_text(const JsEvalResult& result) {
+	if (const auto* error = std::get_if<JsEvaluationError>(&result)) return "error: " + error->message;
+	return std::get<JsValue>(result).to_debug_string();
+}
+
+void close_by_user(std::optional<BrowserWindow>& browser) {
+	bw_Window* window = (*browser)->window().impl().inner();
+	(*browser)->window().show();
+	browser.reset();
+	testing::user_close(window);
+}
+
+TEST(WebKitGtkEngine, AnHtmlPageRendersAndTheViewFollowsTheWindow) {
+	TestApplication app;
+	EXPECT_EQ(app.run_main([](ApplicationHandle app) -> Task<> {
+		BrowserWindowFuture opening = open(app, Source::Html{"<html><body style='margin:0;background:#e01010'><h1>Tarnwick</h1></body></html>"});
+		std::optional<BrowserWindow> browser = co_await std::move(opening);
+		BrowserWindow& window = *browser;
+		window.window().show();
+		bw_Window* native = window.window().impl().inner();
+		EXPECT_TRUE(co_await eventually(app, [&] { return share_of_colour(native, 0xe0, 0x10, 0x10) > 0.8; }, 10s));
+
+		GtkWidget* view = gtk_bin_get_child(GTK_BIN(bw_WindowGtk_getHandle(native)));
+		window.window().set_content_dimensions({640, 480});
+		EXPECT_TRUE(co_await eventually(app, [&] {
+			return gtk_widget_get_allocated_width(view) == 640 && gtk_widget_get_allocated_height(view) == 480;
+		}));
+		close_by_user(browser);
+	}),
+	          0);
+}
+
+TEST(WebKitGtkEngine, ScriptsReturnEachKindOfValueAndThrowingOnesComplete) {
+	TestApplication app;
+	EXPECT_EQ(app.run_main([](ApplicationHandle app) -> Task<> {
+		BrowserWindowFuture opening = open(app, Source::Html{"<p>scripts</p>"});
+		std::optional<BrowserWindow> browser = co_await std::move(opening);
+		const std::pair<const char*, const char*> cases[] = {
+		    {"1.5 * 2", "Number(3)"},
+		    {"'t\\u00e4xt'", "String(\"t\xC3\xA4xt\")"},
+		    {"true", "Boolean(true)"},
+		    {"null", "Null"},
+		    {"undefined", "Undefined"},
+		    {"[1, 'a', [null]]", "Array([Number(1), String(\"a\"), Array([Null])])"},
+		    {"({k: 0.1})", "Object({\"k\": Number(0.1)})"},
+		};
+		for (const auto& [script, expected] : cases) {
+			JsEvalResult result = co_await (*browser)->eval_js(script);
+			EXPECT_EQ(eval_text(result), expected) << script;
+		}
+		JsEvalResult thrown = co_await (*browser)->eval_js("throw new Error('boom')");
+		EXPECT_NE(eval_text(thrown).find("error: "), std::string::npos);
+		EXPECT_NE(eval_text(thrown).find("boom"), std::string::npos);
+		close_by_user(browser);
+	}),
+	          0);
+}
+
+TEST(WebKitGtkEngine, PagesOverHttpReachTheProgramAfterNavigatingAndKeepTheServersCookies) {
+	PageServer server;
+	TestApplication app;
+	std::vector<std::string> messages;
+	EXPECT_EQ(app.run_main([&](ApplicationHandle app) -> Task<> {
+		BrowserWindowFuture opening = open(app, Source::Url{server.url("/")});
+		std::optional<BrowserWindow> browser = co_await std::move(opening);
+		(*browser)->window().show();
+		EXPECT_EQ((*browser)->url(), server.url("/"));
+		browser->on_message().register_handler([&](BrowserWindowHandle handle, MessageEventArgs args) {
+			std::string line = args.cmd;
+			for (const JsValue& arg : args.args) line += "|" + arg.to_string();
+			messages.push_back(line);
+			// The program answers into the page.
+			handle.exec_js("document.title = 'answered " + args.cmd + "'");
+		});
+
+		// The page itself moves on: the bridge is defined in the new document as well.
+		(*browser)->exec_js("location.href = '/set-cookie'");
+		const std::string second_page = server.url("/set-cookie");
+		EXPECT_TRUE(co_await eventually(app, [&] { return (*browser)->url() == second_page; }, 10s));
+		bool second_page_ready = false;
+		for (int i = 0; i < 100 && !second_page_ready; i++) {
+			JsEvalResult ready = co_await (*browser)->eval_js("document.readyState === 'complete' && typeof invoke_extern === 'function'");
+			second_page_ready = eval_text(ready) == "Boolean(true)";
+			if (!second_page_ready) co_await app.sleep(50ms);
+		}
+		EXPECT_TRUE(second_page_ready);
+		(*browser)->exec_js("invoke_extern('open', 1, true, \"say \\\"hi\\\"\")");
+		EXPECT_TRUE(co_await eventually(app, [&] { return !messages.empty(); }, 10s));
+		EXPECT_EQ(messages, (std::vector<std::string>{"open|1|true|\"say \\\"hi\\\"\""}));
+		bool answered = false;
+		for (int i = 0; i < 100 && !answered; i++) {
+			answered = eval_text(co_await (*browser)->eval_js("document.title")) == "String(\"answered open\")";
+			if (!answered) co_await app.sleep(50ms);
+		}
+		EXPECT_TRUE(answered);
+
+		// The cookie the server set is in the engine's jar: found, then deleted through it.
+		std::optional<CookieJar> jar = app.cookie_jar();
+		EXPECT_TRUE(jar.has_value());
+		if (jar) {
+			const std::string site = server.url("/");
+			const std::string name = "tarnwick_test";
+			std::optional<Cookie> cookie = co_await jar->find(site, name, true);
+			EXPECT_TRUE(cookie.has_value());
+			EXPECT_EQ(cookie ? cookie->value().to_owned() : "", "1");
+			std::size_t deleted = co_await jar->delete_(site, name);
+			EXPECT_EQ(deleted, 1u);
+			std::optional<Cookie> gone = co_await jar->find(site, name, true);
+			EXPECT_FALSE(gone.has_value());
+		}
+		close_by_user(browser);
+	}),
+	          0);
+	EXPECT_NE(server.requests().find("GET /set-cookie"), std::string::npos);
+}
+
+} // namespace
+} // namespace bw
