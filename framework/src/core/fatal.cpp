@@ -1,15 +1,26 @@
 #include "core/fatal.hpp"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 
 namespace bw {
+
+namespace {
+
+std::atomic<void (*)(std::string_view)> observer{nullptr};
+
+} // namespace
+
+void set_fatal_stop_observer(void (*new_observer)(std::string_view text)) { observer.store(new_observer); }
 
 void fatal_stop(std::string_view text) {
 	std::fwrite(text.data(), 1, text.size(), stderr);
 	std::fputc('\n', stderr);
 	std::fflush(stderr);
 	std::fflush(stdout);
+	// Taken out first: a stop while showing the text does not show it again.
+	if (void (*show)(std::string_view) = observer.exchange(nullptr)) show(text);
 	// Other threads may still be running: end without running static destructors under them.
 	std::_Exit(101);
 }
