@@ -35,7 +35,7 @@ suite() {
 # No accessibility bus under Xvfb; death tests re-run the test program instead of forking threads.
 export NO_AT_BRIDGE=1
 export GTEST_DEATH_TEST_STYLE=threadsafe
-linux_ctest() { xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir "build/$1" -j2 --output-on-failure --timeout 300; }
+linux_ctest() { xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ctest --test-dir "build/$1" -j2 --output-on-failure --timeout 300; }
 
 asan_ctest() {
   ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$top/tests/sanitizers/lsan.supp" \
@@ -46,7 +46,7 @@ tsan_ctest() { TSAN_OPTIONS=halt_on_error=1 linux_ctest linux-tsan; }
 suite linux linux_ctest linux
 suite linux-asan asan_ctest
 suite linux-tsan tsan_ctest
-suite windows xvfb-run -a -s "-screen 0 1280x1024x24" "$top/scripts/windows-tests.sh"
+suite windows xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$top/scripts/windows-tests.sh"
 if [ -x "$top/scripts/fuzz-javascript.sh" ]; then
   suite fuzz-javascript "$top/scripts/fuzz-javascript.sh" 30
 fi

@@ -4,7 +4,8 @@
 //   tarnwickd [--port N] [--delay-listen SECONDS] [--log FILE]
 //
 // --delay-listen starts listening only after that many seconds (a daemon that is still starting);
-// --log appends one line per request to FILE.
+// --log appends one line per request to FILE; without it, the file named by the environment variable
+// TARNWICKD_LOG, if set (so a daemon that the launcher started can be watched).
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/http.hpp>
@@ -166,6 +167,9 @@ void serve(tcp::socket socket, RequestLog& log) {
 
 int main(int argc, char** argv) {
 	Options options = parse(argc, argv);
+	if (options.log_path.empty()) {
+		if (const char* from_environment = std::getenv("TARNWICKD_LOG")) options.log_path = from_environment;
+	}
 	RequestLog log(options.log_path);
 	if (options.delay_seconds > 0) std::this_thread::sleep_for(std::chrono::duration<double>(options.delay_seconds));
 

@@ -48,6 +48,11 @@ extern "C" {
 
 bw_WindowImpl bw_WindowImpl_new(bw_Window* window, bw_CStrSlice title, int width, int height, const bw_WindowOptions* options) {
 	DWORD style = style_for(options);
+	// Sizes are given in logical pixels: a per-monitor DPI aware program makes the window as large to
+	// the eye on a 200 % display as on a 100 % one.
+	UINT dpi = GetDpiForSystem();
+	if (width > 0) width = MulDiv(width, static_cast<int>(dpi), USER_DEFAULT_SCREEN_DPI);
+	if (height > 0) height = MulDiv(height, static_cast<int>(dpi), USER_DEFAULT_SCREEN_DPI);
 	// Both absent: the system's default size (it ignores the height then). One absent value is
 	// passed on as it is.
 	if (width == -1 && height == -1) width = CW_USEDEFAULT;
@@ -171,6 +176,13 @@ LRESULT CALLBACK bw_Window_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 		bw_Window* window = record_of(hwnd);
 		if (window != nullptr && window->user_data != nullptr) bw_Window_freeUserData(window);
 		ShowWindow(hwnd, SW_HIDE);
+		return 0;
+	}
+	case WM_DPICHANGED: {
+		// Moved to a display of another scale: take the size and place the system suggests.
+		const RECT* suggested = reinterpret_cast<const RECT*>(lp);
+		SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left, suggested->bottom - suggested->top,
+		             SWP_NOZORDER | SWP_NOACTIVATE);
 		return 0;
 	}
 	case WM_DESTROY: {
