@@ -506,8 +506,8 @@ TEST_F(StandIn, InjectedFailuresAndAMissingRuntimeAreReportedWhereTheEngineRepor
 	EXPECT_EQ(view.webview->get_Settings(&settings), E_OUTOFMEMORY);
 	StandIn_FailStepOnce("Navigate", E_INVALIDARG);
 	EXPECT_EQ(view.webview->Navigate(L"http://127.0.0.1/"), E_INVALIDARG);
-	// Paths are not URIs.
-	EXPECT_EQ(view.webview->Navigate(L"C:\\page.html"), E_INVALIDARG);
+	// A plain path is taken as it is.
+	EXPECT_EQ(view.webview->Navigate(L"C:\\page.html"), S_OK);
 	EXPECT_EQ(view.webview->Navigate(L"file:///C:/page.html"), S_OK);
 
 	// The parent window may go first and take the engine's view with it.

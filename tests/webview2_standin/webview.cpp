@@ -10,20 +10,6 @@
 namespace standin {
 namespace {
 
-// Navigate takes URIs only: a scheme of two or more characters, so that a drive-letter path such
-// as C:\page.html is refused as the engine refuses it.
-bool has_scheme(std::wstring_view uri) {
-	size_t colon = uri.find(L':');
-	if (colon == std::wstring_view::npos || colon < 2) return false;
-	for (size_t i = 0; i < colon; ++i) {
-		wchar_t c = uri[i];
-		bool letter = (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z');
-		bool other = (c >= L'0' && c <= L'9') || c == L'+' || c == L'-' || c == L'.';
-		if (!letter && !(i > 0 && other)) return false;
-	}
-	return true;
-}
-
 // NavigateToString's limit on the content.
 constexpr size_t max_string_content_bytes = 2 * 1024 * 1024;
 
@@ -115,7 +101,8 @@ HRESULT WebView::get_Source(LPWSTR* uri) {
 
 HRESULT WebView::Navigate(LPCWSTR uri) {
 	if (HRESULT hr = call("Navigate", logged(uri)); FAILED(hr)) return hr;
-	if (uri == nullptr || !has_scheme(uri)) return E_INVALIDARG;
+	// Any text is taken and recorded, a plain file path too; only a null one is refused.
+	if (uri == nullptr) return E_INVALIDARG;
 	start_navigation(uri, false);
 	return S_OK;
 }

@@ -1,0 +1,214 @@
+// Creating a browser window: the record and its native window at once, then the engine's
+// environment, its controller, the settings, the bounds and the first navigation, each stage
+// announced later by a completion on the GUI thread.
+#include "core/browser_window/browser_window_impl.hpp"
+#include "core/browser_window/edge2/com_handler.hpp"
+#include "core/browser_window/edge2/creation_failure.hpp"
+#include "core/browser_window/edge2/engine_slots.hpp"
+#include "core/browser_window/edge2/engine_text.hpp"
+#include "core/browser_window/edge2/environment_options.hpp"
+#include "core/browser_window/edge2/liveness.hpp"
+#include "core/browser_window/edge2/loader.hpp"
+#include "core/browser_window/edge2/script_completion.hpp"
+#include "core/browser_window/edge2/user_data_folder.hpp"
+#include "core/process.hpp"
+#include "core/string.hpp"
+
+#include <bw/window_win32.h>
+#include <wrl/client.h>
+
+#include <atomic>
+#include <memory>
+#include <utility>
+
+namespace bw {
+
+namespace {
+
+using Microsoft::WRL::ComPtr;
+
+// Defines invoke_extern(...args) in the page: it posts all its arguments as one array message.
+constexpr std::string_view bridge_script = "\n\t\t\t\t\t\tfunction invoke_extern(...args) {\n\t\t\t\t\t\t\t"
+                                           "window.chrome.webview.postMessage([].slice.call(args));\n\t\t\t\t\t\t}\n\t\t\t\t\t";
+static_assert(bridge_script.size() == 117);
+
+// What travels from new_ through the two completions; consumed exactly once.
+struct CreationContext {
+	bw_BrowserWindowOptions options;
+	HWND window;
+	bw_BrowserWindow* record;
+	BrowserWindowImpl::CreationCallback callback;
+	void* callback_data;
+	Source source;
+	std::shared_ptr<edge2::Liveness> liveness;
+};
+
+// Announces the window after its first completed navigation, successful or not; later ones do
+// nothing. Never removed: the view drops it when it closes.
+class NavigationCompleted final
+    : public edge2::ComHandler<ICoreWebView2NavigationCompletedEventHandler, IID_ICoreWebView2NavigationCompletedEventHandler> {
+public:
+	NavigationCompleted(BrowserWindowImpl::CreationCallback callback, bw_BrowserWindow* record, void* callback_data,
+	                    std::shared_ptr<edge2::Liveness> liveness)
+	    : callback_(callback), record_(record), callback_data_(callback_data), liveness_(std::move(liveness)) {}
+
+	// sender and args are only lent.
+	HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2*, ICoreWebView2NavigationCompletedEventArgs*) override {
+		edge2::KeepAlive keep(this);
+		if (!liveness_->alive) return S_OK;
+		if (!created_.exchange(true)) callback_(BrowserWindowImpl(record_), callback_data_);
+		return S_OK;
+	}
+
+private:
+	~NavigationCompleted() override = default;
+
+	BrowserWindowImpl::CreationCallback callback_;
+	bw_BrowserWindow* record_;
+	void* callback_data_;
+	std::shared_ptr<edge2::Liveness> liveness_;
+	std::atomic<bool> created_{false};
+};
+
+// The bridge's registration for every new document; its outcome changes nothing.
+class DocumentScriptAdded final : public edge2::ComHandler<ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler,
+                                                           IID_ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler> {
+public:
+	HRESULT STDMETHODCALLTYPE Invoke(HRESULT, LPCWSTR) override { return S_OK; }
+
+private:
+	~DocumentScriptAdded() override = default;
+};
+
+// The source is freed once the navigation has started.
+HRESULT navigate_to_source(ICoreWebView2* webview, Source source) {
+	std::wstring text;
+	if (const auto* html = std::get_if<Source::Html>(&source.value)) {
+		if (HRESULT hr = edge2::to_engine_text(html->html, text); FAILED(hr)) return hr;
+		return webview->NavigateToString(text.c_str());
+	}
+	// A file goes to the engine as its plain path text, without a scheme.
+	std::string target = std::holds_alternative<Source::Url>(source.value) ? std::get<Source::Url>(source.value).url
+	                                                                         : process::path_to_utf8_lossy(std::get<Source::File>(source.value).path);
+	if (HRESULT hr = edge2::to_engine_text(target, text); FAILED(hr)) return hr;
+	return webview->Navigate(text.c_str());
+}
+
+// Brings up the view in the window and starts loading the source.
+void set_up_view(ICoreWebView2Controller* controller, CreationContext& context) {
+	controller->put_IsVisible(TRUE);
+	ComPtr<ICoreWebView2> webview;
+	HRESULT hr = controller->get_CoreWebView2(webview.GetAddressOf());
+	if (SUCCEEDED(hr) && webview == nullptr) hr = E_POINTER;
+	if (FAILED(hr)) edge2::creation_failure("unable to get webview", hr);
+	ComPtr<ICoreWebView2Settings> settings;
+	hr = webview->get_Settings(settings.GetAddressOf());
+	if (SUCCEEDED(hr) && settings == nullptr) hr = E_POINTER;
+	if (FAILED(hr)) edge2::creation_failure("unable to get settings", hr);
+	settings->put_IsScriptEnabled(TRUE);
+	settings->put_AreDefaultScriptDialogsEnabled(TRUE);
+	settings->put_IsWebMessageEnabled(TRUE);
+	settings->put_AreDevToolsEnabled(context.options.dev_tools > 0 ? TRUE : FALSE);
+	RECT bounds{};
+	GetClientRect(context.window, &bounds);
+	controller->put_Bounds(bounds);
+	edge2::fill_slot(context.record->impl_.controller, controller);
+	edge2::fill_slot(context.record->impl_.webview, webview.Get());
+
+	std::wstring bridge;
+	edge2::to_engine_text(bridge_script, bridge);
+	// Defines the bridge in every document from the first one on, also in those the page reaches
+	// by itself; the script issued after the navigation covers an engine that is late with this.
+	auto* added = new DocumentScriptAdded();
+	webview->AddScriptToExecuteOnDocumentCreated(bridge.c_str(), added);
+	added->Release();
+
+	hr = navigate_to_source(webview.Get(), std::move(context.source));
+	if (FAILED(hr)) edge2::creation_failure("unable to navigate to source", hr);
+
+	ApplicationImpl app(bw_Window_getApp(context.record->window));
+	auto* bridge_completion = new edge2::ScriptCompletion(app, BrowserWindowImpl(context.record), nullptr, nullptr);
+	webview->ExecuteScript(bridge.c_str(), bridge_completion);
+	bridge_completion->Release();
+
+	auto* completed = new NavigationCompleted(context.callback, context.record, context.callback_data, context.liveness);
+	EventRegistrationToken token{};
+	webview->add_NavigationCompleted(completed, &token);
+	completed->Release();
+}
+
+class ControllerCompletion final : public edge2::ComHandler<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler,
+                                                            IID_ICoreWebView2CreateCoreWebView2ControllerCompletedHandler> {
+public:
+	explicit ControllerCompletion(std::unique_ptr<CreationContext> context) : context_(std::move(context)) {}
+
+	// The controller is only lent: the slot takes a reference of its own.
+	HRESULT STDMETHODCALLTYPE Invoke(HRESULT error_code, ICoreWebView2Controller* controller) override {
+		edge2::KeepAlive keep(this);
+		if (SUCCEEDED(error_code) && controller == nullptr) error_code = E_POINTER;
+		if (FAILED(error_code)) edge2::creation_failure("controller error", error_code);
+		std::unique_ptr<CreationContext> context = std::move(context_);
+		if (!context) return S_OK;
+		ComPtr<ICoreWebView2Controller> held(controller);
+		set_up_view(held.Get(), *context);
+		return S_OK;
+	}
+
+private:
+	~ControllerCompletion() override = default;
+
+	std::unique_ptr<CreationContext> context_;
+};
+
+class EnvironmentCompletion final : public edge2::ComHandler<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler,
+                                                             IID_ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler> {
+public:
+	explicit EnvironmentCompletion(std::unique_ptr<CreationContext> context) : context_(std::move(context)) {}
+
+	// The environment is only lent; the engine keeps it alive while the controller is being made.
+	HRESULT STDMETHODCALLTYPE Invoke(HRESULT error_code, ICoreWebView2Environment* environment) override {
+		edge2::KeepAlive keep(this);
+		if (SUCCEEDED(error_code) && environment == nullptr) error_code = E_POINTER;
+		if (FAILED(error_code)) edge2::creation_failure("environment error", error_code);
+		std::unique_ptr<CreationContext> context = std::move(context_);
+		if (!context) return S_OK;
+		HWND window = context->window;
+		auto* next = new ControllerCompletion(std::move(context));
+		HRESULT hr = environment->CreateCoreWebView2Controller(window, next);
+		next->Release();
+		// Its completion would never come: the window would wait unannounced for ever.
+		if (FAILED(hr)) edge2::creation_failure("controller error", hr);
+		return S_OK;
+	}
+
+private:
+	~EnvironmentCompletion() override = default;
+
+	std::unique_ptr<CreationContext> context_;
+};
+
+} // namespace
+
+void BrowserWindowImpl::new_(ApplicationImpl app, WindowImpl parent, Source source, std::string_view title, std::optional<uint32_t> width,
+                             std::optional<uint32_t> height, const bw_WindowOptions& window_options, const bw_BrowserWindowOptions& browser_options,
+                             CreationCallback callback, void* callback_data) {
+	bw_BrowserWindow* record = bw_BrowserWindow_new(app.inner(), parent.inner(), to_cstr_slice(title), window_size_argument(width),
+	                                                window_size_argument(height), &window_options);
+	HWND window = bw_WindowWin32_getHandle(record->window);
+	std::shared_ptr<edge2::Liveness> liveness = edge2::liveness_begin(record);
+
+	const edge2::Loader& loader = edge2::loader();
+	edge2::require_runtime(loader);
+	auto context = std::make_unique<CreationContext>(
+	    CreationContext{browser_options, window, record, callback, callback_data, std::move(source), std::move(liveness)});
+	std::optional<std::wstring> user_data = edge2::user_data_folder();
+
+	auto* options = new edge2::EnvironmentOptions();
+	auto* completion = new EnvironmentCompletion(std::move(context));
+	HRESULT hr = loader.create_environment(nullptr, user_data ? user_data->c_str() : nullptr, options, completion);
+	completion->Release();
+	options->Release();
+	if (FAILED(hr)) edge2::creation_failure("unable to create environment", hr);
+}
+
+} // namespace bw
