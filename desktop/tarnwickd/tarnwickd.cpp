@@ -1,11 +1,16 @@
 // tarnwickd, the stand-in daemon: serves the Tarnwick interface over HTTP on the loopback
 // interface only.
 //
-//   tarnwickd [--port N] [--delay-listen SECONDS] [--log FILE]
+//   tarnwickd [--port N] [--delay-listen SECONDS] [--log FILE] [--log-times]
 //
 // --delay-listen starts listening only after that many seconds (a daemon that is still starting);
 // --log appends one line per request to FILE; without it, the file named by the environment variable
-// TARNWICKD_LOG, if set (so a daemon that the launcher started can be watched).
+// TARNWICKD_LOG, if set (so a daemon that the launcher started can be watched). --log-times starts
+// each line with the time the request arrived, in seconds of the system's monotonic clock
+// (CLOCK_MONOTONIC on Linux), which other processes can compare with their own readings.
+//
+// The page reports its own load: its load event fetches /loaded, which answers 204. So the log shows
+// when a browser finished loading the page, for measuring a browser's start from outside.
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/http.hpp>
@@ -47,6 +52,7 @@ constexpr std::string_view page = R"html(<!DOCTYPE html>
 	var status = document.getElementById("status");
 	function hasBridge() { return typeof invoke_extern === "function"; }
 	if (!hasBridge()) status.textContent = "No desktop bridge on this page: invoke_extern is not defined.";
+	window.addEventListener("load", function () { fetch("/loaded", { cache: "no-store" }).catch(function () {}); });
 	document.getElementById("ping").addEventListener("click", function () {
 		if (hasBridge()) {
 			invoke_extern("ping", Date.now());
@@ -64,10 +70,11 @@ struct Options {
 	unsigned short port = 37338;
 	double delay_seconds = 0;
 	std::string log_path;
+	bool log_times = false;
 };
 
 [[noreturn]] void usage(std::string_view problem) {
-	std::cerr << "tarnwickd: " << problem << "\nusage: tarnwickd [--port N] [--delay-listen SECONDS] [--log FILE]\n";
+	std::cerr << "tarnwickd: " << problem << "\nusage: tarnwickd [--port N] [--delay-listen SECONDS] [--log FILE] [--log-times]\n";
 	std::exit(2);
 }
 
@@ -75,6 +82,10 @@ Options parse(int argc, char** argv) {
 	Options options;
 	for (int i = 1; i < argc; i++) {
 		std::string_view option = argv[i];
+		if (option == "--log-times") {
+			options.log_times = true;
+			continue;
+		}
 		if (i + 1 >= argc) usage("missing value for " + std::string(option));
 		std::string value = argv[++i];
 		char* end = nullptr;
@@ -96,18 +107,27 @@ Options parse(int argc, char** argv) {
 
 class RequestLog {
 public:
-	explicit RequestLog(const std::string& path) {
+	RequestLog(const std::string& path, bool with_times) : with_times_(with_times) {
 		if (path.empty()) return;
 		file_.open(path, std::ios::app);
 		if (!file_.is_open()) usage("cannot open log file " + path);
 	}
 	void write(std::string_view method, std::string_view target) {
 		if (!file_.is_open()) return;
+		auto now = std::chrono::steady_clock::now().time_since_epoch();
 		std::lock_guard lock(mutex_);
+		if (with_times_) {
+			auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(now).count();
+			char time[32];
+			std::snprintf(time, sizeof time, "%lld.%09lld ", static_cast<long long>(nanoseconds / 1'000'000'000),
+			              static_cast<long long>(nanoseconds % 1'000'000'000));
+			file_ << time;
+		}
 		file_ << method << ' ' << target << std::endl;
 	}
 
 private:
+	bool with_times_;
 	std::mutex mutex_;
 	std::ofstream file_;
 };
@@ -126,6 +146,8 @@ http::response<http::string_body> answer(const http::request<http::string_body>&
 	} else if (target == "/") {
 		response.set(http::field::content_type, "text/html; charset=utf-8");
 		response.body() = page;
+	} else if (target == "/loaded") {
+		response.result(http::status::no_content);
 	} else if (target == "/set-cookie") {
 		response.set(http::field::content_type, "text/plain; charset=utf-8");
 		response.set(http::field::set_cookie, "tarnwick_test=1; Path=/");
@@ -141,6 +163,8 @@ http::response<http::string_body> answer(const http::request<http::string_body>&
 		response.body() = "not found\n";
 	}
 	response.prepare_payload();
+	// A 204 carries no length at all.
+	if (response.result() == http::status::no_content) response.content_length(boost::none);
 	if (request.method() == http::verb::head) response.body().clear();
 	return response;
 }
@@ -170,7 +194,7 @@ int main(int argc, char** argv) {
 	if (options.log_path.empty()) {
 		if (const char* from_environment = std::getenv("TARNWICKD_LOG")) options.log_path = from_environment;
 	}
-	RequestLog log(options.log_path);
+	RequestLog log(options.log_path, options.log_times);
 	if (options.delay_seconds > 0) std::this_thread::sleep_for(std::chrono::duration<double>(options.delay_seconds));
 
 	asio::io_context io;

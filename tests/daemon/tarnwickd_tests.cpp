@@ -118,5 +118,40 @@ TEST_F(DaemonTest, TarnwickdListensOnlyAfterTheDelay) {
 	EXPECT_GE(std::chrono::steady_clock::now() - start, 2s);
 }
 
+// The log's times are read on the monotonic clock other processes read too: a start-up benchmark
+// compares them with the moment it started a browser, which announces its load by fetching /loaded.
+TEST_F(DaemonTest, TarnwickdLogsMonotonicTimesAndThePageAnnouncesItsLoad) {
+	auto port = free_port();
+	auto log = temporary_ / "requests.log";
+	auto output = temporary_ / "output.txt";
+	Child tarnwickd(tarnwickd_program(),
+	                {.arguments = {"--port", std::to_string(port), "--log", utf8(log), "--log-times"}, .output_file = output});
+	ASSERT_TRUE(wait_until_listening(port, 30s)) << read_file(output);
+
+	auto seconds = [] { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); };
+	double before = seconds();
+	auto page = get(port, "/");
+	auto loaded = get(port, "/loaded?from=page");
+	double after = seconds();
+	ASSERT_TRUE(page && loaded);
+	EXPECT_NE(page->body.find("fetch(\"/loaded\""), std::string::npos);
+	EXPECT_EQ(loaded->status, 204u);
+	EXPECT_EQ(loaded->body, "");
+
+	auto logged = lines(read_file(log));
+	ASSERT_EQ(logged.size(), 2u);
+	const char* expected_requests[] = {"GET /", "GET /loaded?from=page"};
+	double previous = before;
+	for (std::size_t i = 0; i < 2; i++) {
+		std::size_t space = logged[i].find(' ');
+		ASSERT_NE(space, std::string::npos) << logged[i];
+		EXPECT_EQ(logged[i].substr(space + 1), expected_requests[i]);
+		double time = std::stod(logged[i].substr(0, space));
+		EXPECT_GE(time, previous) << logged[i];
+		EXPECT_LE(time, after) << logged[i];
+		previous = time;
+	}
+}
+
 } // namespace
 } // namespace tarnwick::test

@@ -1,0 +1,10 @@
+# The launcher's start-up against a bare WebKitGTK window (launcher_startup.py drives both), and the
+# cost of its TCP probe.
+add_executable(bare_webkit_window ${CMAKE_CURRENT_LIST_DIR}/bare_webkit_window.cpp)
+target_link_libraries(bare_webkit_window PRIVATE PkgConfig::GTK3 PkgConfig::WEBKIT)
+# Building the baseline builds everything the script starts.
+add_dependencies(bare_webkit_window tarnwick_desktop tarnwickd)
+
+add_executable(address_probe_benchmark ${CMAKE_CURRENT_LIST_DIR}/address_probe_benchmark.cpp ${PROJECT_SOURCE_DIR}/desktop/src/main/address_probe.cpp)
+target_include_directories(address_probe_benchmark PRIVATE ${PROJECT_SOURCE_DIR}/desktop/src/main)
+target_link_libraries(address_probe_benchmark PRIVATE benchmark::benchmark bw_framework Threads::Threads)

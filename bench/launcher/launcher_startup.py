@@ -1,0 +1,212 @@
+#!/usr/bin/env python3
+"""Start-up time and peak memory of tarnwick_desktop against a bare WebKitGTK window, in one run.
+
+Run under a display (Xvfb). Starts the built tarnwickd on 127.0.0.1:37338 with a request log that
+carries monotonic times, then alternately starts the launcher and bare_webkit_window, which both
+load the daemon's page. The page fetches /loaded from its load event, so the daemon's log tells
+when each program finished its first navigation, on the same monotonic clock as the spawn time
+read here: start-up is (arrival of GET /loaded) - (moment just before the spawn).
+
+Memory: after a settle time the peak resident size (VmHWM) of the program itself and the sum over
+its whole process tree (WebKit's web and network processes, the sandbox helpers) are read; then
+the program and whatever of its tree is left are ended, each by its own id.
+
+    xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" python3 bench/launcher/launcher_startup.py --build build/linux
+"""
+import argparse
+import os
+import signal
+import socket
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+PORT = 37338
+
+
+def now():
+    return time.clock_gettime(time.CLOCK_MONOTONIC)
+
+
+def listening():
+    try:
+        with socket.create_connection(("127.0.0.1", PORT), timeout=1):
+            return True
+    except OSError:
+        return False
+
+
+def parent_of_every_process():
+    parents = {}
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open(f"/proc/{entry}/stat") as stat:
+                text = stat.read()
+        except OSError:
+            continue
+        # The name may hold spaces and parentheses: the fields follow the last ")".
+        fields = text[text.rindex(")") + 2:].split()
+        parents[int(entry)] = int(fields[1])
+    return parents
+
+
+def process_tree(root):
+    parents = parent_of_every_process()
+    tree, frontier = [root], [root]
+    while frontier:
+        children = [pid for pid, parent in parents.items() if parent in frontier]
+        tree += children
+        frontier = children
+    return tree
+
+
+def status_kib(pid, key):
+    try:
+        with open(f"/proc/{pid}/status") as status:
+            for line in status:
+                if line.startswith(key + ":"):
+                    return int(line.split()[1])
+    except OSError:
+        pass
+    return 0
+
+
+def alive(pid):
+    try:
+        with open(f"/proc/{pid}/stat") as stat:
+            return stat.read().split(")")[-1].split()[0] != "Z"
+    except OSError:
+        return False
+
+
+def end_process(pid, grace=5.0):
+    """Ends one process we started (or that one of ours started), by its id."""
+    for sig in (signal.SIGTERM, signal.SIGKILL):
+        try:
+            os.kill(pid, sig)
+        except ProcessLookupError:
+            return
+        deadline = now() + grace
+        while now() < deadline and alive(pid):
+            time.sleep(0.02)
+        if not alive(pid):
+            return
+
+
+class RequestLog:
+    def __init__(self, path):
+        self.path = path
+        self.offset = 0
+
+    def skip_to_end(self):
+        self.offset = os.path.getsize(self.path)
+
+    def loaded_since(self, start):
+        """The time of the first GET /loaded that arrived at or after start, if any yet."""
+        with open(self.path) as log:
+            log.seek(self.offset)
+            for line in log.read().splitlines():
+                parts = line.split()
+                if len(parts) == 3 and parts[1] == "GET" and parts[2] == "/loaded" and float(parts[0]) >= start:
+                    return float(parts[0])
+        return None
+
+
+def one_run(command, environment, log, settle, timeout):
+    log.skip_to_end()
+    with tempfile.TemporaryFile() as errors:
+        start = now()
+        program = subprocess.Popen(command, env=environment, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=errors)
+        loaded = None
+        while loaded is None:
+            loaded = log.loaded_since(start)
+            if loaded is None:
+                if program.poll() is not None or now() - start > timeout:
+                    end_process(program.pid)
+                    errors.seek(0)
+                    sys.exit(f"{command[0]} did not load the page (exit {program.poll()}): {errors.read().decode(errors='replace')}")
+                time.sleep(0.002)
+        time.sleep(settle)
+        tree = process_tree(program.pid)
+        main_peak = status_kib(program.pid, "VmHWM")
+        tree_peak = sum(status_kib(pid, "VmHWM") for pid in tree)
+        end_process(program.pid)
+        program.wait()
+        for pid in tree[1:]:
+            end_process(pid)
+    return {"startup_ms": (loaded - start) * 1000, "main_kib": main_peak, "tree_kib": tree_peak, "processes": len(tree)}
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--build", default="build/linux", help="the linux preset's build directory")
+    parser.add_argument("--runs", type=int, default=10, help="measured runs of each program")
+    parser.add_argument("--warm-up", type=int, default=1, help="unmeasured runs of each program first")
+    parser.add_argument("--settle", type=float, default=2.0, help="seconds after the load before memory is read")
+    parser.add_argument("--timeout", type=float, default=60.0)
+    options = parser.parse_args()
+
+    launcher = os.path.join(options.build, "desktop", "tarnwick_desktop")
+    tarnwickd = os.path.join(options.build, "desktop", "tarnwickd")
+    baseline = os.path.join(options.build, "bench", "bare_webkit_window")
+    for program in (launcher, tarnwickd, baseline):
+        if not os.access(program, os.X_OK):
+            sys.exit(f"missing {program}: build the targets tarnwick_desktop tarnwickd bare_webkit_window")
+    if "DISPLAY" not in os.environ:
+        sys.exit("no display: run under xvfb-run")
+    if listening():
+        sys.exit(f"something already listens on 127.0.0.1:{PORT}")
+
+    environment = dict(os.environ, NO_AT_BRIDGE="1")
+    # Both programs render the same way; the launcher keeps a choice made in the environment.
+    environment.setdefault("WEBKIT_DISABLE_DMABUF_RENDERER", "1")
+    environment.pop("TARNWICKD_LOG", None)
+
+    with tempfile.TemporaryDirectory() as directory:
+        log_path = os.path.join(directory, "requests.log")
+        open(log_path, "w").close()
+        daemon = subprocess.Popen([tarnwickd, "--port", str(PORT), "--log", log_path, "--log-times"], stdin=subprocess.DEVNULL,
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            deadline = now() + 30
+            while not listening():
+                if daemon.poll() is not None or now() > deadline:
+                    sys.exit("tarnwickd did not start listening")
+                time.sleep(0.02)
+            log = RequestLog(log_path)
+            programs = {"launcher": [launcher], "baseline": [baseline, f"http://127.0.0.1:{PORT}"]}
+            results = {name: [] for name in programs}
+            print(f"load average before: {os.getloadavg()}", flush=True)
+            for run in range(options.warm_up + options.runs):
+                # Alternating which goes first cancels drift between the two.
+                order = ["launcher", "baseline"] if run % 2 == 0 else ["baseline", "launcher"]
+                for name in order:
+                    result = one_run(programs[name], environment, log, options.settle, options.timeout)
+                    measured = run >= options.warm_up
+                    if measured:
+                        results[name].append(result)
+                    print(f"{'run' if measured else 'warm-up'} {run + 1 - options.warm_up if measured else run + 1:2} {name:8} "
+                          f"start-up {result['startup_ms']:7.1f} ms  peak {result['main_kib'] / 1024:6.1f} MiB alone, "
+                          f"{result['tree_kib'] / 1024:6.1f} MiB over {result['processes']} processes", flush=True)
+                    time.sleep(0.5)
+            print(f"load average after: {os.getloadavg()}")
+        finally:
+            end_process(daemon.pid)
+            daemon.wait()
+
+    def median(name, key):
+        return statistics.median(r[key] for r in results[name])
+
+    print(f"\nmedians over {options.runs} runs each (launcher / baseline = ratio):")
+    for key, label, scale, unit in (("startup_ms", "start-up to first load", 1, "ms"), ("main_kib", "peak resident, program", 1024, "MiB"),
+                                    ("tree_kib", "peak resident, process tree", 1024, "MiB")):
+        a, b = median("launcher", key) / scale, median("baseline", key) / scale
+        print(f"  {label:28} {a:8.1f} {unit} / {b:8.1f} {unit} = {a / b:.3f}")
+
+
+if __name__ == "__main__":
+    main()
