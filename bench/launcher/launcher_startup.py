@@ -7,6 +7,9 @@ load the daemon's page. The page fetches /loaded from its load event, so the dae
 when each program finished its first navigation, on the same monotonic clock as the spawn time
 read here: start-up is (arrival of GET /loaded) - (moment just before the spawn).
 
+CPU: the user and system time of the program and the sum over its process tree, read as soon as the
+load was seen.
+
 Memory: after a settle time the peak resident size (VmHWM) of the program itself and the sum over
 its whole process tree (WebKit's web and network processes, the sandbox helpers) are read; then
 the program and whatever of its tree is left are ended, each by its own id.
@@ -62,6 +65,16 @@ def process_tree(root):
         tree += children
         frontier = children
     return tree
+
+
+def cpu_ms(pid):
+    """User and system time the process has used so far."""
+    try:
+        with open(f"/proc/{pid}/stat") as stat:
+            fields = stat.read().rsplit(")", 1)[1].split()
+    except OSError:
+        return 0.0
+    return (int(fields[11]) + int(fields[12])) * 1000 / os.sysconf("SC_CLK_TCK")
 
 
 def status_kib(pid, key):
@@ -130,6 +143,9 @@ def one_run(command, environment, log, settle, timeout):
                     errors.seek(0)
                     sys.exit(f"{command[0]} did not load the page (exit {program.poll()}): {errors.read().decode(errors='replace')}")
                 time.sleep(0.002)
+        # Read at once: the CPU time the tree needed to get there (less sensitive to load than the wall time).
+        main_cpu = cpu_ms(program.pid)
+        cpu = sum(cpu_ms(pid) for pid in process_tree(program.pid))
         time.sleep(settle)
         tree = process_tree(program.pid)
         main_peak = status_kib(program.pid, "VmHWM")
@@ -138,7 +154,7 @@ def one_run(command, environment, log, settle, timeout):
         program.wait()
         for pid in tree[1:]:
             end_process(pid)
-    return {"startup_ms": (loaded - start) * 1000, "main_kib": main_peak, "tree_kib": tree_peak, "processes": len(tree)}
+    return {"startup_ms": (loaded - start) * 1000, "cpu_ms": cpu, "main_cpu_ms": main_cpu, "main_kib": main_peak, "tree_kib": tree_peak, "processes": len(tree)}
 
 
 def main():
@@ -190,7 +206,7 @@ def main():
                     if measured:
                         results[name].append(result)
                     print(f"{'run' if measured else 'warm-up'} {run + 1 - options.warm_up if measured else run + 1:2} {name:8} "
-                          f"start-up {result['startup_ms']:7.1f} ms  peak {result['main_kib'] / 1024:6.1f} MiB alone, "
+                          f"start-up {result['startup_ms']:7.1f} ms (CPU {result['main_cpu_ms']:4.0f} ms alone, {result['cpu_ms']:5.0f} ms tree)  peak {result['main_kib'] / 1024:6.1f} MiB alone, "
                           f"{result['tree_kib'] / 1024:6.1f} MiB over {result['processes']} processes", flush=True)
                     time.sleep(0.5)
             print(f"load average after: {os.getloadavg()}")
@@ -202,7 +218,9 @@ def main():
         return statistics.median(r[key] for r in results[name])
 
     print(f"\nmedians over {options.runs} runs each (launcher / baseline = ratio):")
-    for key, label, scale, unit in (("startup_ms", "start-up to first load", 1, "ms"), ("main_kib", "peak resident, program", 1024, "MiB"),
+    for key, label, scale, unit in (("startup_ms", "start-up to first load", 1, "ms"), ("main_cpu_ms", "CPU until then, program", 1, "ms"),
+                                    ("cpu_ms", "CPU until then, process tree", 1, "ms"),
+                                    ("main_kib", "peak resident, program", 1024, "MiB"),
                                     ("tree_kib", "peak resident, process tree", 1024, "MiB")):
         a, b = median("launcher", key) / scale, median("baseline", key) / scale
         print(f"  {label:28} {a:8.1f} {unit} / {b:8.1f} {unit} = {a / b:.3f}")
