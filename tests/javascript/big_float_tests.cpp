@@ -25,6 +25,12 @@ TEST(BigFloatTest, DisplaysJavaScriptNumberText) {
 	EXPECT_EQ(shown("123456789012345678901"), "123456789012345678901");
 	EXPECT_EQ(shown("1e21"), "1e+21");
 	EXPECT_EQ(shown("-1.25E+300"), "-1.25e+300");
+	// Around the limbs of eight digits that the common cases are written from.
+	for (const char* same : {"12345678.9", "99999999.5", "7.00000001", "100000000", "123456789", "1234567890123456", "12345678901234567",
+	                         "-1.000000000000000000000000000000000000001", "10000000.00000000000000000000000000000001", "0.5"})
+		EXPECT_EQ(shown(same), same);
+	EXPECT_EQ(shown("1.10000000"), "1.1");
+	EXPECT_EQ(shown("3.000000000000000000000"), "3");
 	EXPECT_EQ(BigFloat(-9223372036854775807LL - 1).to_string(), "-9223372036854775808");
 	EXPECT_EQ(BigFloat(18446744073709551615ULL).to_string(), "18446744073709551615");
 }

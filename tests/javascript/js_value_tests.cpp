@@ -102,6 +102,36 @@ TEST(JsValueDisplayTest, ContainersAndScalarsFormScriptText) {
 	EXPECT_EQ(out.str(), R"(["\n"])");
 }
 
+TEST(JsValueDisplayTest, LargeFormsMatchTheirPartsAndAppend) {
+	// Hundreds of kilobytes, with strings longer than the writer's blocks, shown twice in a row: the
+	// whole must be exactly its parts, each small enough to be shown in one piece.
+	JsArray items;
+	std::string expected = "[";
+	for (int i = 0; i < 6000; ++i) {
+		expected += i ? "," : "";
+		if (i % 1500 == 4) {
+			std::string backslashes;
+			for (int n = 0; n < 40'000; ++n) backslashes += "\\x5c";
+			items.push_back(str(std::string(70'000 + i, 'x') + "\n" + std::string(40'000, '\\')));
+			expected += '"' + std::string(70'000 + i, 'x') + "\\n" + backslashes + '"';
+			continue;
+		}
+		std::string text = "item " + std::to_string(i) + (i % 7 == 0 ? " caf\xc3\xa9 \"q\"\t" : "");
+		JsValue item = i % 3 == 0 ? JsValue::object({{"k" + std::to_string(i), str(text)}}) : i % 3 == 1 ? str(text) : num(std::to_string(i) + ".25");
+		expected += item.to_string();
+		items.push_back(std::move(item));
+	}
+	expected += "]";
+	JsValue value = JsValue::array(std::move(items));
+	ASSERT_GT(expected.size(), 500'000u);
+	EXPECT_EQ(value.to_string(), expected);
+	std::string appended = "run(";
+	value.append_to(appended);
+	EXPECT_EQ(appended, "run(" + expected);
+	std::string long_text(200'000, '\'');
+	EXPECT_EQ(str(long_text).to_string().size(), 400'002u);
+}
+
 TEST(JsValueDisplayTest, UnenclosedTextBorrowsStringsAndShowsTheRest) {
 	JsValue quoted = str("a\"b");
 	JsText text = quoted.to_string_unenclosed();

@@ -135,8 +135,11 @@ Decimal to_decimal(const Limbs& limbs) {
 	int first_limb_digits = 1;
 	while (first_limb_digits < kLimbDigits && limbs.limb[0] >= kPow10[first_limb_digits]) ++first_limb_digits;
 	int lead = kLimbDigits - first_limb_digits;
+	// The last limb is not zero; its zeros are counted two at a time.
 	int trailing = 0;
-	for (std::uint32_t v = limbs.limb[last]; v != 0 && v % 10 == 0; v /= 10) ++trailing;
+	std::uint32_t v = limbs.limb[last];
+	for (; v % 100 == 0; v /= 100) trailing += 2;
+	if (v % 10 == 0) ++trailing;
 	d.negative = limbs.negative;
 	d.first = lead;
 	d.exponent = limbs.exponent + (kLimbDigits - 1 - lead);
@@ -290,15 +293,23 @@ char* BigFloat::write(char* p) const {
 	char* const start = p;
 	const Limbs limbs = read_limbs(value_);
 	if (limbs.negative) *p++ = '-';
+	int last = kLimbs - 1;
+	while (last > 0 && limbs.limb[last] == 0) --last;
 	// Integers below 10^16, the most common numbers, have their digits in the first two limbs.
-	if (limbs.exponent == 0 || limbs.exponent == kLimbDigits) {
-		int whole_limbs = limbs.exponent == 0 ? 1 : 2;
-		bool integer = true;
-		for (int l = whole_limbs; l < kLimbs; ++l) integer = integer && limbs.limb[l] == 0;
-		if (integer) {
-			std::uint64_t magnitude = whole_limbs == 1 ? limbs.limb[0] : limbs.limb[0] * std::uint64_t{kPow10[kLimbDigits]} + limbs.limb[1];
-			return std::to_chars(p, start + max_text_size, magnitude).ptr;
-		}
+	if ((limbs.exponent == 0 && last == 0) || (limbs.exponent == kLimbDigits && last <= 1)) {
+		std::uint64_t magnitude = last == 0 ? limbs.limb[0] : limbs.limb[0] * std::uint64_t{kPow10[kLimbDigits]} + limbs.limb[1];
+		if (limbs.exponent == kLimbDigits && last == 0) magnitude *= kPow10[kLimbDigits];
+		return std::to_chars(p, start + max_text_size, magnitude).ptr;
+	}
+	// Next most common: at least 1 and below 10^8, with a fraction. The first limb is the
+	// integer part, the others hold the fraction, whose trailing zeros are dropped. (At most 40
+	// digits leave it well inside max_text_size; the bound on last only keeps it so.)
+	if (limbs.exponent == 0 && last <= 5) {
+		p = std::to_chars(p, start + max_text_size, limbs.limb[0]).ptr;
+		*p++ = '.';
+		for (int l = 1; l <= last; ++l, p += kLimbDigits) put_limb(limbs.limb[l], p);
+		while (p[-1] == '0') --p;
+		return p;
 	}
 	const Decimal d = to_decimal(limbs);
 	auto put = [&](const char* from, std::ptrdiff_t count) {

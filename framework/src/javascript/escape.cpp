@@ -122,6 +122,7 @@ void js_detail::write_js_string_literal(TextWriter& out, std::string_view text) 
 void append_js_string_literal(std::string& out, std::string_view text) {
 	js_detail::TextWriter writer(out);
 	js_detail::write_js_string_literal(writer, text);
+	writer.finish();
 }
 
 void append_debug_quoted(std::string& out, std::string_view text) {

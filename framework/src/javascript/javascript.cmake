@@ -4,4 +4,5 @@ target_sources(bw_framework PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/escape.cpp
   ${CMAKE_CURRENT_LIST_DIR}/js_value.cpp
   ${CMAKE_CURRENT_LIST_DIR}/json_reader.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/text_writer.cpp
 )

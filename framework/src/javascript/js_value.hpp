@@ -95,8 +95,8 @@ public:
 	const std::string* as_string() const noexcept;
 	const std::string* as_other() const noexcept;
 
-	// The display form: JavaScript source text for the value. Object keys are written between
-	// double quotes as they are, without escaping.
+	// The display form: JavaScript source text for the value. Object keys are quoted and escaped
+	// like String values, so a key cannot end its literal early.
 	std::string to_string() const;
 	void append_to(std::string& out) const;
 
