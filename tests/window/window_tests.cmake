@@ -1,21 +1,8 @@
-# Native windows and browser windows, over a test engine that stands in for the browser engine.
-add_library(bw_test_engine STATIC support/test_engine.cpp support/user_actions.cpp)
-target_link_libraries(bw_test_engine PUBLIC bw_framework GTest::gtest)
-target_include_directories(bw_test_engine PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-if(WIN32)
-  target_sources(bw_test_engine PRIVATE support/user_actions_win32.cpp)
-else()
-  target_sources(bw_test_engine PRIVATE support/user_actions_gtk.cpp)
-  pkg_check_modules(X11 REQUIRED IMPORTED_TARGET x11)
-  target_link_libraries(bw_test_engine PUBLIC PkgConfig::X11)
-endif()
-
+# Native windows and browser windows, over the test engine.
 if(WIN32)
   set(platform_window_tests window/window_win32_tests.cpp)
 else()
   set(platform_window_tests window/window_gtk_tests.cpp)
 endif()
 bw_add_test(window_tests window/window_tests.cpp ${platform_window_tests})
-bw_link_with_engine(window_tests bw_test_engine)
 bw_add_test(browser_window_tests browser/browser_window_tests.cpp)
-bw_link_with_engine(browser_window_tests bw_test_engine)

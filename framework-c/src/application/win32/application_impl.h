@@ -8,4 +8,7 @@ struct bw_ApplicationImpl {
 	HINSTANCE hinstance;
 	WNDCLASSEXW wc;
 	SRWLOCK is_running_mtx;
+	// Receives the dispatched calls (WM_APP): a window's messages are dispatched by every message
+	// loop of the thread, also the modal loops of message boxes and dialogs, thread messages are not.
+	HWND dispatch_window;
 };

@@ -13,16 +13,23 @@ namespace {
 // How long a poster on another thread waits for room when the GUI thread's queue is full.
 constexpr DWORD full_queue_retry_ms = 1;
 
-// Runs one message the loop took: window and timer messages go through their procedures,
-// WM_APP carries a dispatched call that is made and then released.
-void handleMessage(bw_Application* app, MSG* msg) {
+constexpr const wchar_t* dispatch_window_class = L"bw-dispatch";
+
+// Runs one message the loop took: window and timer messages go through their procedures, the
+// dispatched calls through the dispatch window's.
+void handleMessage(MSG* msg) {
 	TranslateMessage(msg);
 	DispatchMessageW(msg);
-	if (msg->message == WM_APP) {
-		auto* call = reinterpret_cast<bw_ApplicationDispatchData*>(msg->lParam);
-		call->func(app, call->data);
-		std::free(call);
-	}
+}
+
+// WM_APP carries a dispatched call that is made and then released.
+LRESULT CALLBACK dispatchWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+	if (msg != WM_APP) return DefWindowProcW(hwnd, msg, wp, lp);
+	auto* app = reinterpret_cast<bw_Application*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+	auto* call = reinterpret_cast<bw_ApplicationDispatchData*>(lp);
+	call->func(app, call->data);
+	std::free(call);
+	return 0;
 }
 
 } // namespace
@@ -34,7 +41,7 @@ void CALLBACK bw_ApplicationWin32_timerHandler(HWND window, UINT, UINT_PTR timer
 	bw_TimerMap_fire(timer_id);
 }
 
-void bw_ApplicationImpl_initialize(bw_ApplicationImpl* impl, bw_Application*, int, char**, const bw_ApplicationSettings*) {
+void bw_ApplicationImpl_initialize(bw_ApplicationImpl* impl, bw_Application* app, int, char**, const bw_ApplicationSettings*) {
 	InitializeSRWLock(&impl->is_running_mtx);
 	impl->thread_id = GetCurrentThreadId();
 	impl->hinstance = GetModuleHandleA(nullptr);
@@ -54,13 +61,26 @@ void bw_ApplicationImpl_initialize(bw_ApplicationImpl* impl, bw_Application*, in
 	wc.hIconSm = nullptr;
 	RegisterClassExW(&wc);
 
+	WNDCLASSEXW dispatch_class{};
+	dispatch_class.cbSize = sizeof dispatch_class;
+	dispatch_class.lpfnWndProc = dispatchWindowProc;
+	dispatch_class.hInstance = impl->hinstance;
+	dispatch_class.lpszClassName = dispatch_window_class;
+	RegisterClassExW(&dispatch_class);
+	impl->dispatch_window = CreateWindowExW(0, dispatch_window_class, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, impl->hinstance, nullptr);
+	if (impl->dispatch_window == nullptr) {
+		bw_win32_print_error(GetLastError());
+		bw_failAssertion("0");
+	}
+	SetWindowLongPtrW(impl->dispatch_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(app));
+
 	// Make sure the thread has its message queue, so that posts from other threads made before the
 	// loop first reads a message are not refused.
 	MSG msg;
 	PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
 }
 
-int bw_ApplicationImpl_run(bw_Application* app, bw_ApplicationReady* ready) {
+int bw_ApplicationImpl_run(bw_Application*, bw_ApplicationReady* ready) {
 	bw_Application_runOnReady(ready->app, ready);
 
 	bool quitting = false;
@@ -80,13 +100,13 @@ int bw_ApplicationImpl_run(bw_Application* app, bw_ApplicationReady* ready) {
 		} else if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
 			return exit_code;
 		}
-		handleMessage(app, &msg);
+		handleMessage(&msg);
 	}
 }
 
-void bw_ApplicationImpl_runRemaining(bw_Application* app) {
+void bw_ApplicationImpl_runRemaining(bw_Application*) {
 	MSG msg;
-	while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) handleMessage(app, &msg);
+	while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) handleMessage(&msg);
 }
 
 void bw_ApplicationImpl_setRunning(bw_Application* app, bw_Bool32 running) {
@@ -102,7 +122,7 @@ bw_Bool32 bw_ApplicationImpl_dispatch(bw_Application* app, bw_ApplicationDispatc
 	for (;;) {
 		AcquireSRWLockShared(&impl->is_running_mtx);
 		bool running = app->is_running;
-		bool posted = running && PostThreadMessageW(impl->thread_id, WM_APP, 0, reinterpret_cast<LPARAM>(dispatch_data));
+		bool posted = running && PostMessageW(impl->dispatch_window, WM_APP, 0, reinterpret_cast<LPARAM>(dispatch_data));
 		DWORD error = posted ? 0 : GetLastError();
 		ReleaseSRWLockShared(&impl->is_running_mtx);
 		if (posted) return 1;
@@ -125,6 +145,11 @@ void bw_ApplicationImpl_killTimer(uintptr_t timer_id) { KillTimer(nullptr, timer
 
 void bw_ApplicationImpl_finish(bw_ApplicationImpl* impl) {
 	bw_TimerMap_free();
+	// Calls still queued for the window are released uncalled, like the timers' calls.
+	MSG msg;
+	while (PeekMessageW(&msg, impl->dispatch_window, WM_APP, WM_APP, PM_REMOVE)) std::free(reinterpret_cast<void*>(msg.lParam));
+	DestroyWindow(impl->dispatch_window);
+	UnregisterClassW(dispatch_window_class, impl->hinstance);
 	UnregisterClassW(L"bw-window", impl->hinstance);
 }
 
