@@ -11,6 +11,7 @@ packages=(
   nlohmann-json3-dev libboost-dev
   clang-14 libclang-rt-14-dev
   locales
+  dpkg-dev file desktop-file-utils appstream librsvg2-bin
 )
 missing=()
 for p in "${packages[@]}"; do

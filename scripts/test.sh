@@ -50,6 +50,8 @@ suite windows xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$top/scripts/win
 if [ -x "$top/scripts/fuzz-javascript.sh" ]; then
   suite fuzz-javascript "$top/scripts/fuzz-javascript.sh" 30
 fi
+suite package "$top/scripts/package-tests.sh"
+suite examples "$top/scripts/example-tests.sh"
 
 echo
 [ ${#failures[@]} -eq 0 ] || echo "failed suites: ${failures[*]}"

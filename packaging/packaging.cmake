@@ -1,0 +1,11 @@
+# Installation and packages: the launcher and the stand-in daemon (two Debian packages on Linux, one
+# zip on Windows), and the framework as a CMake package that other programs find with find_package(bw).
+if(BW_TSAN_ONLY)
+  return()
+endif()
+
+set(TARNWICK_VERSION 0.1.0) # the same as the launcher's version resource
+
+include(${CMAKE_CURRENT_LIST_DIR}/programs.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/framework/framework.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/cpack.cmake)
