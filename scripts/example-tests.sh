@@ -66,6 +66,7 @@ fi
 
 work="$(mktemp -d /tmp/tarnwick-example-XXXXXX)"
 trap 'rm -rf "$work"' EXIT
+trap 'exit 130' INT TERM
 export NO_AT_BRIDGE=1
 xvfb() { xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$@"; }
 # Warnings in the installed headers are the users' warnings.

@@ -120,10 +120,19 @@ fi
 work="$(mktemp -d /tmp/tarnwick-package-XXXXXX)"
 # apt reads the local packages as its own user.
 chmod 755 "$work"
+# The daemon outlives the launcher, as it should: the test ends it, before its file goes.
+stop_daemons() {
+  local pid waited=0
+  for pid in $(pids_of /usr/bin/tarnwickd); do kill "$pid" 2>/dev/null; done
+  while [ -n "$(pids_of /usr/bin/tarnwickd)" ] && [ $waited -lt 50 ]; do
+    sleep 0.1
+    waited=$((waited + 1))
+  done
+  for pid in $(pids_of /usr/bin/tarnwickd); do kill -9 "$pid" 2>/dev/null; done
+}
 installed=0
 cleanup() {
-  local pid
-  for pid in $(pids_of /usr/bin/tarnwickd); do kill "$pid" 2>/dev/null; done
+  stop_daemons
   if [ $installed = 1 ]; then
     apt-get purge -y -o DPkg::Lock::Timeout=300 "$launcher_package" "$standin_package" >/dev/null 2>&1 ||
       echo "could not remove the packages"
@@ -131,6 +140,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+trap 'exit 130' INT TERM
 
 apt_install() { DEBIAN_FRONTEND=noninteractive apt-get install -y -o DPkg::Lock::Timeout=300 "$@" >"$work/apt.log" 2>&1 || { cat "$work/apt.log"; false; }; }
 is_installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
@@ -202,9 +212,9 @@ if [ -n "$screenshot" ]; then
     fail "no screenshot to save"
   fi
 fi
-# The daemon outlives the launcher, as it should; the test ends it.
-for pid in $(pids_of /usr/bin/tarnwickd); do kill "$pid"; done
 
+stop_daemons
+[ -z "$(pids_of /usr/bin/tarnwickd)" ] && pass "no tarnwickd is left running" || fail "no tarnwickd is left running"
 check "apt-get removes the packages" apt-get purge -y -o DPkg::Lock::Timeout=300 "$launcher_package" "$standin_package"
 installed=0
 [ ! -e /usr/bin/tarnwick_desktop ] && [ ! -e "$desktop_file" ] && pass "nothing of the launcher is left" || fail "nothing of the launcher is left"
@@ -226,6 +236,11 @@ else
     headers="$("$objdump" -p "$root/tarnwick_desktop.exe")"
     grep -q 'Subsystem.*(Windows GUI)' <<<"$headers" && pass "tarnwick_desktop.exe is a GUI program" ||
       fail "tarnwick_desktop.exe is a GUI program"
+    # The resource types at the top of the resource tree: 0x0e icon group, 0x10 version, 0x18 manifest.
+    types="$(sed -n '/The .rsrc Resource Directory section/,$p' <<<"$headers" | sed -n 's/^[0-9a-f]*   Entry: ID: 0x0000\(..\),.*/\1/p')"
+    for type in "0e icon" "10 version information" "18 manifest"; do
+      grep -qx "${type%% *}" <<<"$types" && pass "tarnwick_desktop.exe has its ${type#* }" || fail "tarnwick_desktop.exe has its ${type#* }"
+    done
     # The MinGW runtime (libstdc++, libgcc, libwinpthread) is linked in: only Windows' own DLLs remain.
     system_dlls='^(kernel32|user32|advapi32|gdi32|ole32|oleaut32|shell32|shlwapi|comctl32|comdlg32|ws2_32|mswsock|msvcrt|ucrtbase|bcrypt|version|api-ms-win-[a-z0-9-]+)\.dll$'
     for exe in tarnwick_desktop.exe standin-daemon/tarnwickd.exe; do
