@@ -29,10 +29,20 @@ fs::path this_program() {
 	return path;
 }
 
+// Removes the folder; under Wine a child's files may stay open a moment after the child ended.
+void remove_folder(const fs::path& folder) {
+	std::error_code error;
+	for (int attempt = 0; attempt < 50; attempt++) {
+		fs::remove_all(folder, error);
+		if (!error) return;
+		Sleep(100);
+	}
+}
+
 // A fresh folder holding a copy of this program.
 fs::path folder_with_copy(const wchar_t* name) {
 	fs::path folder = fs::temp_directory_path() / (std::wstring(L"edge2-") + name + L"-" + std::to_wstring(GetCurrentProcessId()));
-	fs::remove_all(folder);
+	remove_folder(folder);
 	fs::create_directories(folder);
 	fs::copy_file(this_program(), folder / this_program().filename());
 	return folder;
@@ -94,7 +104,7 @@ TEST(Loader, WithoutTheDllCreationStopsNamingIt) {
 	// 2147942526: HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND).
 	EXPECT_NE(run.standard_error.find("unable to load WebView2Loader.dll: Error(cbw_Err { code: 2147942526, "), std::string::npos)
 	    << run.standard_error;
-	fs::remove_all(folder);
+	remove_folder(folder);
 }
 
 TEST(Loader, WithoutItsEntryPointCreationStopsNamingIt) {
@@ -107,7 +117,7 @@ TEST(Loader, WithoutItsEntryPointCreationStopsNamingIt) {
 	EXPECT_NE(run.standard_error.find("WebView2Loader.dll has no export CreateCoreWebView2EnvironmentWithOptions: Error(cbw_Err { code: 2147942527, "),
 	          std::string::npos)
 	    << run.standard_error;
-	fs::remove_all(folder);
+	remove_folder(folder);
 }
 
 TEST(UserDataFolder, BesideTheProgramUnlessItsFolderCannotBeWritten) {

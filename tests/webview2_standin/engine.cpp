@@ -93,9 +93,25 @@ HRESULT Object::enter(const char* method) const {
 	return S_OK;
 }
 
+namespace {
+
+std::wstring environment(const wchar_t* name) {
+	wchar_t value[1024];
+	DWORD length = GetEnvironmentVariableW(name, value, 1024);
+	return length == 0 || length >= 1024 ? std::wstring() : std::wstring(value, length);
+}
+
+} // namespace
+
 Engine::Engine() : module_(this_module()), version_(L"138.0.3351.48") {
 	register_class(module_, task_window_class, task_window_proc);
 	register_class(module_, host_window_class, host_window_proc);
+	// Out of process, the test configures the engine through the environment:
+	// WEBVIEW2_STANDIN_NAVIGATION=probe|fail|succeed and WEBVIEW2_STANDIN_LOG=<file>.
+	std::wstring mode = environment(L"WEBVIEW2_STANDIN_NAVIGATION");
+	if (mode == L"probe") default_mode_ = NavigationMode::Probe;
+	if (mode == L"fail") default_mode_ = NavigationMode::Fail;
+	log_file_ = environment(L"WEBVIEW2_STANDIN_LOG");
 }
 
 Engine& Engine::get() {
@@ -129,6 +145,12 @@ void Engine::reset() {
 
 void Engine::record_call(std::string line) {
 	std::lock_guard lock(mutex_);
+	if (!log_file_.empty()) {
+		if (FILE* file = _wfopen(log_file_.c_str(), L"ab")) {
+			std::fprintf(file, "%s\n", line.c_str());
+			std::fclose(file);
+		}
+	}
 	log_.push_back({false, std::move(line)});
 }
 

@@ -89,6 +89,9 @@ private:
 	std::vector<std::string> violations_;
 	std::map<std::string, Failure, std::less<>> failures_;
 	NavigationMode default_mode_ = NavigationMode::Succeed;
+	// Set from the environment, for a program that loads the engine in a process of its own (the
+	// launcher under test): the file every call line is appended to.
+	std::wstring log_file_;
 	std::vector<std::pair<std::wstring, NavigationMode>> rules_;
 	std::optional<std::wstring> version_;
 	std::map<uint64_t, std::function<void()>> tasks_;

@@ -1,0 +1,218 @@
+// The real Windows launcher under Wine with the stand-in WebView2 engine beside it: the daemon is
+// found or started, the "Tarnwick" window navigates to its address, the close button ends the
+// program with 0; without a daemon anywhere one error box with the exact text, and exit code 1.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tarnwick {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// The build's paths are the host's; Wine shows the host's root as drive Z:.
+fs::path host_path(const char* path) {
+	std::string text = path;
+	if (!text.empty() && text[0] == '/') text = "Z:" + text;
+	return fs::path(text).make_preferred();
+}
+
+std::string read_file(const fs::path& path) {
+	std::ifstream file(path, std::ios::binary);
+	return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+bool wait_until(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+	auto deadline = std::chrono::steady_clock::now() + timeout;
+	while (!condition()) {
+		if (std::chrono::steady_clock::now() > deadline) return false;
+		std::this_thread::sleep_for(50ms);
+	}
+	return true;
+}
+
+std::vector<DWORD> processes_named(const wchar_t* name) {
+	std::vector<DWORD> found;
+	HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+	PROCESSENTRY32W entry{};
+	entry.dwSize = sizeof entry;
+	for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+		if (_wcsicmp(entry.szExeFile, name) == 0) found.push_back(entry.th32ProcessID);
+	CloseHandle(snapshot);
+	return found;
+}
+
+void kill_processes_named(const wchar_t* name) {
+	for (DWORD pid : processes_named(name)) {
+		if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)) {
+			TerminateProcess(process, 9);
+			WaitForSingleObject(process, 5000);
+			CloseHandle(process);
+		}
+	}
+}
+
+HWND tarnwick_window() { return FindWindowW(L"bw-window", L"Tarnwick"); }
+
+class LauncherRunWine : public ::testing::Test {
+protected:
+	void SetUp() override {
+		kill_processes_named(L"tarnwickd.exe");
+		wchar_t temp[MAX_PATH];
+		GetTempPathW(MAX_PATH, temp);
+		root_ = fs::path(temp) / ("tarnwick-e2e-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount64()));
+		launcher_dir_ = root_ / "launcher";
+		elsewhere_dir_ = root_ / "elsewhere";
+		fs::create_directories(launcher_dir_);
+		fs::create_directories(elsewhere_dir_);
+		fs::copy_file(host_path(TARNWICK_LAUNCHER), launcher_dir_ / "tarnwick_desktop.exe");
+		fs::copy_file(host_path(STANDIN_LOADER), launcher_dir_ / "WebView2Loader.dll");
+	}
+
+	void TearDown() override {
+		for (HANDLE process : processes_) {
+			TerminateProcess(process, 9);
+			WaitForSingleObject(process, 5000);
+			CloseHandle(process);
+		}
+		kill_processes_named(L"tarnwickd.exe");
+		std::error_code ignored;
+		fs::remove_all(root_, ignored);
+	}
+
+	HANDLE spawn(const fs::path& program, const std::wstring& arguments) {
+		// Nothing on PATH holds a daemon; the engine succeeds a navigation only where something
+		// listens, and writes its calls where the test reads them.
+		std::wstring environment;
+		const std::vector<std::wstring> variables = {L"PATH=C:\\windows\\system32;C:\\windows", L"WEBVIEW2_STANDIN_NAVIGATION=probe", L"WEBVIEW2_STANDIN_LOG=" + engine_log().wstring(),
+		                                             L"SystemRoot=C:\\windows", L"TEMP=" + root_.wstring(), L"BW_NO_ERROR_BOX=1"};
+		for (const std::wstring& variable : variables) {
+			environment += variable;
+			environment.push_back(L'\0');
+		}
+		environment.push_back(L'\0');
+		std::wstring command = L"\"" + program.wstring() + L"\" " + arguments;
+		STARTUPINFOW startup{};
+		startup.cb = sizeof startup;
+		PROCESS_INFORMATION info{};
+		BOOL created = CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT, environment.data(),
+		                              root_.c_str(), &startup, &info);
+		EXPECT_TRUE(created) << GetLastError();
+		if (!created) return nullptr;
+		CloseHandle(info.hThread);
+		processes_.push_back(info.hProcess);
+		return info.hProcess;
+	}
+
+	void start_launcher() { launcher_ = spawn(launcher_dir_ / "tarnwick_desktop.exe", L""); }
+
+	void start_daemon_elsewhere(const std::wstring& arguments = L"") {
+		fs::copy_file(host_path(TARNWICK_DAEMON), elsewhere_dir_ / "tarnwickd.exe");
+		spawn(elsewhere_dir_ / "tarnwickd.exe", arguments);
+	}
+
+	int launcher_exit_code(DWORD timeout_ms = 20000) {
+		if (WaitForSingleObject(launcher_, timeout_ms) != WAIT_OBJECT_0) return -1;
+		DWORD code = 0;
+		GetExitCodeProcess(launcher_, &code);
+		return static_cast<int>(code);
+	}
+
+	fs::path engine_log() const { return root_ / "engine.log"; }
+	std::string engine_calls() const { return read_file(engine_log()); }
+
+	fs::path root_, launcher_dir_, elsewhere_dir_;
+	HANDLE launcher_ = nullptr;
+	std::vector<HANDLE> processes_;
+};
+
+TEST_F(LauncherRunWine, StartsTheDaemonBesideItNavigatesToItAndEndsWithZeroWhenClosed) {
+	fs::copy_file(host_path(TARNWICK_DAEMON), launcher_dir_ / "tarnwickd.exe");
+	start_launcher();
+	HWND window = nullptr;
+	ASSERT_TRUE(wait_until([&] { return (window = tarnwick_window()) != nullptr && IsWindowVisible(window); }, 30s)) << engine_calls();
+	RECT outer{};
+	GetWindowRect(window, &outer);
+	EXPECT_EQ(outer.right - outer.left, 1024);
+	EXPECT_EQ(outer.bottom - outer.top, 768);
+	EXPECT_EQ(processes_named(L"tarnwickd.exe").size(), 1u);
+	EXPECT_NE(engine_calls().find("Navigate(http://127.0.0.1:37338)"), std::string::npos) << engine_calls();
+	EXPECT_NE(engine_calls().find("put_AreDevToolsEnabled(1)"), std::string::npos);
+	// Once the daemon listens, the window shows its page.
+	EXPECT_TRUE(wait_until([&] {
+		std::string calls = engine_calls();
+		return calls.rfind("Navigate(http://127.0.0.1:37338)") > calls.find("Navigate(http://127.0.0.1:37338)") ||
+		       calls.find("Navigate(data:") == std::string::npos;
+	}, 20s)) << engine_calls();
+
+	PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+	EXPECT_EQ(launcher_exit_code(), 0);
+	EXPECT_EQ(processes_named(L"tarnwickd.exe").size(), 1u); // the daemon outlives the launcher
+}
+
+TEST_F(LauncherRunWine, UsesADaemonThatAlreadyRunsAndStartsNoOther) {
+	fs::copy_file(host_path(TARNWICK_DAEMON), launcher_dir_ / "tarnwickd.exe");
+	start_daemon_elsewhere();
+	ASSERT_TRUE(wait_until([] { return processes_named(L"tarnwickd.exe").size() == 1; }, 10s));
+	start_launcher();
+	HWND window = nullptr;
+	ASSERT_TRUE(wait_until([&] { return (window = tarnwick_window()) != nullptr && IsWindowVisible(window); }, 30s)) << engine_calls();
+	EXPECT_EQ(processes_named(L"tarnwickd.exe").size(), 1u);
+	PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+	EXPECT_EQ(launcher_exit_code(), 0);
+}
+
+TEST_F(LauncherRunWine, WithoutADaemonAnywhereShowsOneErrorBoxAndEndsWithOne) {
+	start_launcher();
+	HWND box = nullptr;
+	bool window_seen = false;
+	ASSERT_TRUE(wait_until([&] {
+		window_seen = window_seen || tarnwick_window() != nullptr;
+		return (box = FindWindowW(L"#32770", L"Tarnwick Error")) != nullptr;
+	}, 30s));
+	wchar_t text[256] = {};
+	GetDlgItemTextW(box, 0xFFFF, text, 256);
+	EXPECT_STREQ(text, L"Unable to spawn the Tarnwick daemon: program not found");
+	int boxes = 0;
+	for (HWND each = FindWindowExW(nullptr, nullptr, L"#32770", L"Tarnwick Error"); each != nullptr;
+	     each = FindWindowExW(nullptr, each, L"#32770", L"Tarnwick Error"))
+		boxes++;
+	EXPECT_EQ(boxes, 1);
+	EXPECT_EQ(WaitForSingleObject(launcher_, 300), static_cast<DWORD>(WAIT_TIMEOUT));
+
+	PostMessageW(box, WM_COMMAND, IDOK, 0);
+	EXPECT_EQ(launcher_exit_code(), 1);
+	EXPECT_FALSE(window_seen);
+	EXPECT_TRUE(processes_named(L"tarnwickd.exe").empty());
+}
+
+TEST_F(LauncherRunWine, ShowsTheWindowAtOnceAndTheDaemonsPageOnceItListens) {
+	start_daemon_elsewhere(L"--delay-listen 12");
+	ASSERT_TRUE(wait_until([] { return processes_named(L"tarnwickd.exe").size() == 1; }, 10s));
+	start_launcher();
+	HWND window = nullptr;
+	ASSERT_TRUE(wait_until([&] { return (window = tarnwick_window()) != nullptr && IsWindowVisible(window); }, 30s)) << engine_calls();
+	// Shown while the daemon does not listen yet: the launcher's own page.
+	EXPECT_NE(engine_calls().find("Navigate(data:text/html"), std::string::npos) << engine_calls();
+	EXPECT_TRUE(wait_until([&] {
+		std::string calls = engine_calls();
+		std::size_t page = calls.find("Navigate(data:text/html");
+		return page != std::string::npos && calls.find("Navigate(http://127.0.0.1:37338)", page) != std::string::npos;
+	}, 30s)) << engine_calls();
+	PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+	EXPECT_EQ(launcher_exit_code(), 0);
+}
+
+} // namespace
+} // namespace tarnwick
