@@ -60,7 +60,7 @@ daemons_running() { grep -l tarnwickd /proc/[0-9]*/comm 2>/dev/null | wc -l; }
 # The launcher run, inside the Xvfb display (this script calls itself under xvfb-run). The daemon
 # that the launcher starts writes each request it serves to requests.log.
 run_launcher() {
-  local log="$work/requests.log" err="$work/launcher.err" id size pid status waited
+  local log="$work/requests.log" err="$work/launcher.err" id size wm_class pid status waited
   env PATH=/usr/bin:/bin TARNWICKD_LOG="$log" NO_AT_BRIDGE=1 /usr/bin/tarnwick_desktop 2>"$err" &
   pid=$!
   if ! id="$("$x_tool" wait-title Tarnwick 30)"; then
@@ -73,6 +73,10 @@ run_launcher() {
   pass "the Tarnwick window appears"
   size="$("$x_tool" size "$id")"
   [ "$size" = 1024x768 ] && pass "the window is 1024x768" || fail "the window is 1024x768 (it is $size)"
+  # Desktops match the window to its menu entry through the entry's StartupWMClass.
+  wm_class="$(sed -n 's/^StartupWMClass=//p' /usr/share/applications/tarnwick.desktop)"
+  xprop -id "$id" WM_CLASS | grep -q "= \"$wm_class\"," && pass "the window's class is the desktop entry's" ||
+    fail "the window's class is the desktop entry's: $(xprop -id "$id" WM_CLASS)"
   if [ -n "$(pids_of /usr/bin/tarnwickd)" ]; then
     pass "the launcher started /usr/bin/tarnwickd"
   else
