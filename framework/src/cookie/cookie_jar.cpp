@@ -34,10 +34,15 @@ std::optional<std::string> url_of(const Cookie& cookie) {
 	std::string host(cookie.domain().view());
 	if (!host.empty() && host.front() == '.') host.erase(0, 1);
 	if (host.empty()) return std::nullopt;
-	if (host.find(':') != std::string::npos) host = "[" + host + "]";
-	std::string path(cookie.path().view());
-	if (path.empty() || path.front() != '/') path.insert(0, "/");
-	return "https://" + host + path;
+	std::string url = "https://";
+	bool ipv6 = host.find(':') != std::string::npos;
+	if (ipv6) url += '[';
+	url += host;
+	if (ipv6) url += ']';
+	std::string_view path = cookie.path().view();
+	if (path.empty() || path.front() != '/') url += '/';
+	url += path;
+	return url;
 }
 
 } // namespace
