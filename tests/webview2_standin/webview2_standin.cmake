@@ -27,3 +27,14 @@ set_target_properties(webview2_standin PROPERTIES
 
 bw_add_test(standin_selftest ${CMAKE_CURRENT_LIST_DIR}/standin_selftest.cpp)
 target_link_libraries(standin_selftest PRIVATE webview2_standin ws2_32)
+
+# The same engine as an installed runtime's EmbeddedBrowserWebView.dll, for programs that run
+# without WebView2Loader.dll. Tests copy it from standin_runtime/ into a runtime's folder layout,
+# <version folder>\EBWebView\x64\EmbeddedBrowserWebView.dll, and register that folder.
+add_library(webview2_standin_runtime SHARED ${CMAKE_CURRENT_LIST_DIR}/runtime_exports.cpp)
+target_link_libraries(webview2_standin_runtime PRIVATE webview2_standin_engine)
+set_target_properties(webview2_standin_runtime PROPERTIES
+  OUTPUT_NAME EmbeddedBrowserWebView
+  PREFIX ""
+  RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/standin_runtime
+)

@@ -205,7 +205,7 @@ void BrowserWindowImpl::new_(ApplicationImpl app, WindowImpl parent, Source sour
 
 	auto* options = new edge2::EnvironmentOptions();
 	auto* completion = new EnvironmentCompletion(std::move(context));
-	HRESULT hr = loader.create_environment(nullptr, user_data ? user_data->c_str() : nullptr, options, completion);
+	HRESULT hr = edge2::create_environment(loader, user_data ? user_data->c_str() : nullptr, options, completion);
 	completion->Release();
 	options->Release();
 	if (FAILED(hr)) edge2::creation_failure("unable to create environment", hr);

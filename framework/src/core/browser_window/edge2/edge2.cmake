@@ -7,9 +7,10 @@ add_library(bw_framework_engine STATIC
   ${CMAKE_CURRENT_LIST_DIR}/liveness.cpp
   ${CMAKE_CURRENT_LIST_DIR}/loader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/messages.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/runtime_locator.cpp
   ${CMAKE_CURRENT_LIST_DIR}/script_completion.cpp
   ${CMAKE_CURRENT_LIST_DIR}/scripts.cpp
   ${CMAKE_CURRENT_LIST_DIR}/user_data_folder.cpp
   ${CMAKE_CURRENT_LIST_DIR}/view.cpp
 )
-target_link_libraries(bw_framework_engine PUBLIC bw_framework ole32 user32 shell32 uuid)
+target_link_libraries(bw_framework_engine PUBLIC bw_framework ole32 user32 shell32 uuid advapi32)
