@@ -214,5 +214,32 @@ TEST_F(LauncherRunWine, ShowsTheWindowAtOnceAndTheDaemonsPageOnceItListens) {
 	EXPECT_EQ(launcher_exit_code(), 0);
 }
 
+TEST_F(LauncherRunWine, WithoutTheLoaderDllFindsTheInstalledRuntime) {
+	// As installed from the zip: no WebView2Loader.dll beside the program, a registered runtime.
+	fs::remove(launcher_dir_ / "WebView2Loader.dll");
+	fs::copy_file(host_path(TARNWICK_DAEMON), launcher_dir_ / "tarnwickd.exe");
+	fs::path version_folder = root_ / "EdgeWebView" / "Application" / "138.0.3351.48";
+	fs::create_directories(version_folder / "EBWebView" / "x64");
+	fs::copy_file(host_path(STANDIN_RUNTIME), version_folder / "EBWebView" / "x64" / "EmbeddedBrowserWebView.dll");
+	const wchar_t* key = L"Software\\Microsoft\\EdgeUpdate\\ClientState\\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}";
+	HKEY registration = nullptr;
+	ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &registration, nullptr), ERROR_SUCCESS);
+	std::wstring folder = version_folder.wstring();
+	RegSetValueExW(registration, L"EBWebView", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+	               static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
+	RegCloseKey(registration);
+
+	start_launcher();
+	HWND window = nullptr;
+	bool shown = wait_until([&] { return (window = tarnwick_window()) != nullptr && IsWindowVisible(window); }, 30s);
+	EXPECT_TRUE(shown) << engine_calls();
+	EXPECT_NE(engine_calls().find("CreateWebViewEnvironmentWithOptionsInternal("), std::string::npos) << engine_calls();
+	if (shown) {
+		PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+		EXPECT_EQ(launcher_exit_code(), 0);
+	}
+	RegDeleteTreeW(HKEY_CURRENT_USER, key);
+}
+
 } // namespace
 } // namespace tarnwick
