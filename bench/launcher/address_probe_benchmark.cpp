@@ -21,10 +21,12 @@ namespace asio = boost::asio;
 using tcp = asio::ip::tcp;
 
 // Accepts and drops every connection on a thread of its own, as the daemon's listener does (it
-// reads on a thread per connection).
+// reads on a thread per connection). On the IPv6 loopback address: each closed connection holds its
+// ephemeral port in TIME_WAIT for a minute, and thousands of them over IPv4 would keep the daemon's
+// port 127.0.0.1:37338 from being bound when it is among them.
 struct Listener {
 	asio::io_context io;
-	tcp::acceptor acceptor{io, tcp::endpoint(asio::ip::address_v4::loopback(), 0)};
+	tcp::acceptor acceptor{io, tcp::endpoint(asio::ip::address_v6::loopback(), 0)};
 	Listener() {
 		std::thread([this] {
 			for (;;) {
@@ -58,7 +60,7 @@ void BM_AddressProbe_Awaited(benchmark::State& state) {
 		    handle.spawn([](bw::ApplicationHandle handle, benchmark::State& state) -> bw::Task<> {
 			    bool all_answered = true;
 			    for (auto _ : state) {
-				    tarnwick::AddressProbe probe("127.0.0.1", listener().port());
+				    tarnwick::AddressProbe probe("::1", listener().port());
 				    all_answered = (co_await probe) && all_answered;
 			    }
 			    if (!all_answered) state.SkipWithError("a probe found nothing listening");
@@ -75,7 +77,7 @@ void BM_Connect_Direct(benchmark::State& state) {
 	for (auto _ : state) {
 		tcp::socket socket(io);
 		boost::system::error_code error;
-		socket.connect(tcp::endpoint(asio::ip::address_v4::loopback(), listener().port()), error);
+		socket.connect(tcp::endpoint(asio::ip::address_v6::loopback(), listener().port()), error);
 		if (error) state.SkipWithError("nothing listening");
 	}
 }

@@ -185,13 +185,16 @@ def main():
     with tempfile.TemporaryDirectory() as directory:
         log_path = os.path.join(directory, "requests.log")
         open(log_path, "w").close()
+        daemon_errors = open(os.path.join(directory, "tarnwickd.txt"), "w+")
         daemon = subprocess.Popen([tarnwickd, "--port", str(PORT), "--log", log_path, "--log-times"], stdin=subprocess.DEVNULL,
-                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                                  stdout=subprocess.DEVNULL, stderr=daemon_errors)
         try:
             deadline = now() + 30
             while not listening():
                 if daemon.poll() is not None or now() > deadline:
-                    sys.exit("tarnwickd did not start listening")
+                    daemon_errors.seek(0)
+                    # A connection that recently closed on that port (TIME_WAIT) also keeps it taken for a minute.
+                    sys.exit(f"tarnwickd did not start listening: {daemon_errors.read().strip()}")
                 time.sleep(0.02)
             log = RequestLog(log_path)
             programs = {"launcher": [launcher], "baseline": [baseline, f"http://127.0.0.1:{PORT}"]}
@@ -213,6 +216,7 @@ def main():
         finally:
             end_process(daemon.pid)
             daemon.wait()
+            daemon_errors.close()
 
     def median(name, key):
         return statistics.median(r[key] for r in results[name])
