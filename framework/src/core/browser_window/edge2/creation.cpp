@@ -1,6 +1,7 @@
 // Creating a browser window: the record and its native window at once, then the engine's
 // environment, its controller, the settings, the bounds and the first navigation, each stage
 // announced later by a completion on the GUI thread.
+#include "core/browser_window/bridge_script.hpp"
 #include "core/browser_window/browser_window_impl.hpp"
 #include "core/browser_window/edge2/com_handler.hpp"
 #include "core/browser_window/edge2/creation_failure.hpp"
@@ -27,10 +28,6 @@ namespace {
 
 using Microsoft::WRL::ComPtr;
 
-// Defines invoke_extern(...args) in the page: it posts all its arguments as one array message.
-constexpr std::string_view bridge_script = "\n\t\t\t\t\t\tfunction invoke_extern(...args) {\n\t\t\t\t\t\t\t"
-                                           "window.chrome.webview.postMessage([].slice.call(args));\n\t\t\t\t\t\t}\n\t\t\t\t\t";
-static_assert(bridge_script.size() == 117);
 
 // What travels from new_ through the two completions; consumed exactly once.
 struct CreationContext {

@@ -2,6 +2,7 @@
 // a script message handler that the bridge's window.chrome.webview.postMessage stands on, so pages
 // written for either engine call invoke_extern the same way.
 #include "browser/builder/browser_window_builder.hpp"
+#include "core/browser_window/bridge_script.hpp"
 #include "core/browser_window/browser_window_impl.hpp"
 #include "core/browser_window/message_delivery.hpp"
 #include "core/process.hpp"
@@ -24,8 +25,6 @@ constexpr const char* message_handler_name = "bw";
 constexpr const char* webview_shim =
     "window.chrome = window.chrome || {};\n"
     "window.chrome.webview = { postMessage: function (message) { window.webkit.messageHandlers.bw.postMessage(message); } };\n";
-constexpr const char* bridge_script =
-    "\n\t\t\t\t\t\tfunction invoke_extern(...args) {\n\t\t\t\t\t\t\twindow.chrome.webview.postMessage([].slice.call(args));\n\t\t\t\t\t\t}\n\t\t\t\t\t";
 
 struct MessageRegistration {
 	std::weak_ptr<BrowserWindowOwner> owner;
@@ -124,7 +123,7 @@ void BrowserWindowImpl::new_(ApplicationImpl app, WindowImpl parent, Source sour
 	                                                window_size_argument(width), window_size_argument(height), &window_options);
 
 	WebKitUserContentManager* content = webkit_user_content_manager_new();
-	std::string scripts = std::string(webview_shim) + bridge_script;
+	std::string scripts = std::string(webview_shim) + std::string(bridge_script);
 	WebKitUserScript* script = webkit_user_script_new(scripts.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
 	                                                  WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
 	webkit_user_content_manager_add_script(content, script);
