@@ -69,6 +69,8 @@ trap 'rm -rf "$work"' EXIT
 trap 'exit 130' INT TERM
 export NO_AT_BRIDGE=1
 xvfb() { xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$@"; }
+# The Linux example in a test sandbox: its engine's cache and data go to a temporary home.
+sandboxed_xvfb() { "$linux_build/tests/test_sandbox" xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$@"; }
 # Warnings in the installed headers are the users' warnings.
 warnings="-Wall -Wextra -Werror"
 
@@ -91,14 +93,14 @@ if install_framework "$linux_build" "$prefix" &&
   quiet "the example configures with find_package(bw)" cmake -S "$top/examples/hello" -B "$work/linux-hello" -G Ninja \
     -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_CXX_FLAGS="$warnings" &&
   quiet "the example builds" cmake --build "$work/linux-hello"; then
-  output="$(xvfb timeout 120 "$work/linux-hello/hello" --self-test 2>"$work/hello.err")"
+  output="$(sandboxed_xvfb timeout 120 "$work/linux-hello/hello" --self-test 2>"$work/hello.err")"
   status=$?
   [ $status -eq 0 ] && pass "the self-test ends with 0" || { fail "the self-test ends with 0 (it ended with $status)"; cat "$work/hello.err"; }
   expect_line "$output" "clicked: 1" "the click handler"
   expect_line "$output" 'answer: "Hello from C++, answer 1"' "the page, answered with exec_js,"
   expect_line "$output" "value: [1,2]" "eval_js"
   quiet "the window closed from outside ends the program with 0" \
-    xvfb "$0" --close-from-outside "$work/linux-hello/hello" "$linux_build/tests/x_window_tool"
+    sandboxed_xvfb "$0" --close-from-outside "$work/linux-hello/hello" "$linux_build/tests/x_window_tool"
 fi
 
 echo "--- Windows ($windows_build)"

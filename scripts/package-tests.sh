@@ -3,7 +3,8 @@
 #   Linux: the two Debian packages are installed with apt-get (the launcher first, alone), the
 #   installed /usr/bin/tarnwick_desktop runs under Xvfb, starts the stand-in daemon it finds on PATH,
 #   shows its page in the "Tarnwick" window and ends with 0 when the window is closed; the desktop
-#   entry and the AppStream metainfo validate; the packages are removed again, also on failure.
+#   entry and the AppStream metainfo validate; the packages are removed again, also on failure, and
+#   those that were installed before the run are put back as they were.
 #   Windows: the zip holds the launcher, the stand-in daemon in a folder of its own and the read-me,
 #   and the programs import system DLLs only.
 #
@@ -11,6 +12,8 @@
 #
 # --screenshot keeps the picture of the launcher's window, taken while it shows the daemon's page.
 # Needs root (apt-get) and the two builds made (scripts/test.sh makes build/linux and build/windows).
+# The launcher runs in a test sandbox (build/linux/tests/test_sandbox): the daemon it starts has the
+# port and process list of its own, never meets a daemon of the user's and ends with the run.
 set -uo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 linux_build="$top/build/linux"
@@ -55,7 +58,13 @@ pids_of() {
     echo "${pid%/exe}"
   done
 }
-daemons_running() { grep -l tarnwickd /proc/[0-9]*/comm 2>/dev/null | wc -l; }
+# The pids of the daemons this run's launcher started (they report to its log).
+our_daemons() {
+  local pid
+  for pid in $(pids_of /usr/bin/tarnwickd); do
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "TARNWICKD_LOG=$work/requests.log" && echo "$pid"
+  done
+}
 
 # The launcher run, inside the Xvfb display (this script calls itself under xvfb-run). The daemon
 # that the launcher starts writes each request it serves to requests.log.
@@ -124,24 +133,14 @@ fi
 work="$(mktemp -d /tmp/tarnwick-package-XXXXXX)"
 # apt reads the local packages as its own user.
 chmod 755 "$work"
-# The daemon outlives the launcher, as it should: the test ends it, before its file goes.
-stop_daemons() {
-  local pid waited=0
-  for pid in $(pids_of /usr/bin/tarnwickd); do kill "$pid" 2>/dev/null; done
-  while [ -n "$(pids_of /usr/bin/tarnwickd)" ] && [ $waited -lt 50 ]; do
-    sleep 0.1
-    waited=$((waited + 1))
-  done
-  for pid in $(pids_of /usr/bin/tarnwickd); do kill -9 "$pid" 2>/dev/null; done
-}
 installed=0
 cleanup() {
-  stop_daemons
   if [ $installed = 1 ]; then
     apt-get purge -y -o DPkg::Lock::Timeout=300 "$launcher_package" "$standin_package" >/dev/null 2>&1 ||
       echo "could not remove the packages"
   fi
-  rm -rf "$work"
+  restore_saved
+  [ "${keep_work:-0}" = 1 ] || rm -rf "$work"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
@@ -151,11 +150,40 @@ is_installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'instal
 # The field of a control file, from a package file.
 field() { dpkg-deb -f "$1" "$2"; }
 
+# A package of ours installed before the run, made into a package file again from what dpkg knows of
+# it (its files, control fields, conffiles and maintainer scripts), so that the run can put it back.
+save_installed() {
+  local package="$1" root="$work/saved/$1" file script
+  is_installed "$package" || return 0
+  mkdir -p "$root/DEBIAN"
+  while read -r file; do
+    if [ -d "$file" ] && [ ! -L "$file" ]; then mkdir -p "$root$file"; elif [ -e "$file" ] || [ -L "$file" ]; then cp -a --parents "$file" "$root"; fi
+  done < <(dpkg-query -L "$package")
+  dpkg-query -s "$package" | awk '/^[^ ]/ { keep = $1 != "Status:" && $1 != "Conffiles:" } keep' >"$root/DEBIAN/control"
+  dpkg-query -W -f='${Conffiles}\n' "$package" | awk 'NF { print $1 }' >"$root/DEBIAN/conffiles"
+  [ -s "$root/DEBIAN/conffiles" ] || rm "$root/DEBIAN/conffiles"
+  for script in preinst postinst prerm postrm; do
+    [ -f "/var/lib/dpkg/info/$package.$script" ] && install -m 755 "/var/lib/dpkg/info/$package.$script" "$root/DEBIAN/$script"
+  done
+  dpkg-deb --root-owner-group --build "$root" "$work/saved/$package.deb" >/dev/null && rm -rf "$root" &&
+    echo "$package $(dpkg-query -W -f='${Version}' "$package") is installed: saved, to be put back after the run"
+}
+restore_saved() {
+  local saved
+  saved=("$work"/saved/*.deb)
+  [ -e "${saved[0]}" ] || return 0
+  if DEBIAN_FRONTEND=noninteractive apt-get install -y --allow-downgrades -o DPkg::Lock::Timeout=300 "${saved[@]}" >"$work/apt-restore.log" 2>&1; then
+    echo "put back: $(cd "$work/saved" && echo *.deb)"
+    rm -f "${saved[@]}"
+  else
+    cat "$work/apt-restore.log"
+    fail "putting back the packages installed before the run (kept in $work/saved)"
+    keep_work=1
+  fi
+}
+
 echo "--- Linux packages ($linux_build)"
-if [ "$(daemons_running)" -ne 0 ]; then
-  echo "a tarnwickd already runs: the launcher would use it and start none"
-  exit 1
-fi
+for package in "$launcher_package" "$standin_package"; do save_installed "$package" || fail "saving the installed $package"; done
 if ! (cd "$linux_build" && cpack -G DEB -B "$work/deb" >"$work/cpack.log" 2>&1); then
   cat "$work/cpack.log"
   exit 1
@@ -204,9 +232,14 @@ for size in 16 24 32 48 64 128 256; do
   [ "$(identify -format '%wx%h' "$png" 2>/dev/null)" = "${size}x${size}" ] && pass "the ${size}px icon is installed" || fail "the ${size}px icon is installed"
 done
 
-xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$0" --run-launcher "$work" "$linux_build/tests/x_window_tool"
+"$linux_build/tests/test_sandbox" --require-isolation \
+  xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$0" --run-launcher "$work" "$linux_build/tests/x_window_tool"
 launcher_status=$?
-[ $launcher_status -eq 0 ] || failures=$((failures + 1))
+case $launcher_status in
+  0) ;;
+  77) echo "skipped: the installed launcher's run (it needs a sandbox of its own)" ;;
+  *) failures=$((failures + 1)) ;;
+esac
 if [ -n "$screenshot" ]; then
   if [ -s "$work/screenshot.png" ]; then
     mkdir -p "$(dirname "$screenshot")"
@@ -217,11 +250,11 @@ if [ -n "$screenshot" ]; then
   fi
 fi
 
-stop_daemons
-[ -z "$(pids_of /usr/bin/tarnwickd)" ] && pass "no tarnwickd is left running" || fail "no tarnwickd is left running"
+[ -z "$(our_daemons)" ] && pass "the daemon the launcher started ended with its sandbox" || fail "the daemon the launcher started is left running"
 check "apt-get removes the packages" apt-get purge -y -o DPkg::Lock::Timeout=300 "$launcher_package" "$standin_package"
 installed=0
 [ ! -e /usr/bin/tarnwick_desktop ] && [ ! -e "$desktop_file" ] && pass "nothing of the launcher is left" || fail "nothing of the launcher is left"
+restore_saved
 
 echo "--- Windows zip ($windows_build)"
 if [ ! -f "$windows_build/CPackConfig.cmake" ]; then

@@ -2,12 +2,28 @@
 # Installs what is needed, builds both platforms and runs every test:
 #   Linux (GTK/WebKitGTK) under Xvfb, the same under AddressSanitizer + UndefinedBehaviorSanitizer,
 #   the dispatch and executor tests under ThreadSanitizer, the Windows build under Wine in Xvfb,
-#   and a short run of the fuzzers.
+#   and a short run of the fuzzers. Every test program and test script runs in a test sandbox of its
+#   own (tests/support/test_sandbox.hpp), so a daemon of the user's (say one that ./scripts/run.sh
+#   started, on the launcher's port) neither disturbs the tests nor is touched by them.
 set -uo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$top"
 
-"$top/scripts/install-deps.sh" || exit 1
+"$top/scripts/install-deps.sh" test || exit 1
+
+# Daemons an earlier, interrupted run of the tests left behind carry the sandbox's variable; they
+# end. Any other one is the user's and stays.
+for comm in /proc/[0-9]*/comm; do
+  [ "$(cat "$comm" 2>/dev/null)" = tarnwickd ] || continue
+  pid="${comm#/proc/}"
+  pid="${pid%/comm}"
+  if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -q '^TARNWICK_TEST_SANDBOX='; then
+    echo "ending tarnwickd $pid, left by an earlier test run"
+    kill -9 "$pid"
+  else
+    echo "tarnwickd $pid is not the tests': left alone (the tests have a port and process list of their own)"
+  fi
+done
 
 build() {
   cmake --preset "$1" >/dev/null && cmake --build "build/$1" -j2
@@ -37,6 +53,10 @@ export NO_AT_BRIDGE=1
 export GTEST_DEATH_TEST_STYLE=threadsafe
 linux_ctest() { xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ctest --test-dir "build/$1" -j2 --output-on-failure --timeout 300; }
 
+# The sanitizer build compiles with -fvisibility-inlines-hidden (CMakePresets.json): otherwise the
+# program exports its instantiations of library templates such as std::shared_ptr's, WebKit's
+# JavaScriptCore calls them instead of its own, and UBSan's vptr check fails on JavaScriptCore's
+# objects, which carry no type information.
 asan_ctest() {
   ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$top/tests/sanitizers/lsan.supp" \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 linux_ctest linux-asan

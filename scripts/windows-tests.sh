@@ -1,9 +1,32 @@
 #!/usr/bin/env bash
 # Runs the Windows build's tests under Wine, in the display the caller provides. One wineserver is
 # kept alive for the whole run, since every Wine start costs seconds otherwise.
+#
+#   scripts/windows-tests.sh [--build DIR] [--linux-build DIR] [CTEST ARGUMENTS...]
+#
+# The whole Wine session runs in one test sandbox (the Linux build's tests/test_sandbox): Wine's
+# processes and sockets are the host's, so the sandbox gives them a network and process list of
+# their own, and the launcher's tests find the daemon's port free whatever runs on the host.
+# WINEPREFIX defaults to build/wineprefix.
 set -uo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-export WINEPREFIX="$top/build/wineprefix"
+build="$top/build/windows"
+linux_build="$top/build/linux"
+arguments=("$@")
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --build) build="$(realpath "$2")"; shift 2 ;;
+    --linux-build) linux_build="$(realpath "$2")"; shift 2 ;;
+    *) break ;;
+  esac
+done
+if [ -z "${TARNWICK_TEST_SANDBOX:-}" ]; then
+  if [ -x "$linux_build/tests/test_sandbox" ]; then
+    exec "$linux_build/tests/test_sandbox" "$0" "${arguments[@]}"
+  fi
+  echo "no $linux_build/tests/test_sandbox (build the Linux tests first): the tests that need the daemon's port will skip"
+fi
+export WINEPREFIX="${WINEPREFIX:-$top/build/wineprefix}"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 wineserver=/usr/lib/wine/wineserver
@@ -17,7 +40,7 @@ fi
 # Start Wine's own services now, detached from ctest's output: ctest waits for every process that
 # holds its pipes, and these would stay for as long as the wineserver.
 "$top/scripts/wine-run.sh" wineboot >/dev/null 2>&1 </dev/null
-ctest --test-dir "$top/build/windows" --output-on-failure --timeout 600 -V
+ctest --test-dir "$build" --output-on-failure --timeout 600 -V "$@"
 status=$?
 "$wineserver" -k 2>/dev/null || true
 exit $status

@@ -4,9 +4,11 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace tarnwick::test {
@@ -49,6 +51,19 @@ std::uint64_t current_process_id();
 bool is_running(std::uint64_t id);
 // Ends the process if it is still there; waits until it has ended.
 void kill_process(std::uint64_t id);
+
+// Running processes (zombies excluded) whose executable file has this name, suffix included.
+std::vector<std::uint64_t> processes_named(const std::string& file_name);
+
+// Polls every 20 ms until the condition holds; false when the timeout passed first.
+inline bool wait_until(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+	auto deadline = std::chrono::steady_clock::now() + timeout;
+	while (!condition()) {
+		if (std::chrono::steady_clock::now() > deadline) return false;
+		std::this_thread::sleep_for(std::chrono::milliseconds(20));
+	}
+	return true;
+}
 
 // Sets the variable for this process and the processes it starts.
 void set_environment(const std::string& name, const std::string& value);

@@ -2,6 +2,7 @@
 
 #include "daemon/daemon.hpp"
 #include "daemon/system.hpp"
+#include "support/test_sandbox.hpp"
 
 #include <algorithm>
 #include <atomic>
@@ -59,6 +60,8 @@ std::set<std::uint64_t> daemon_processes() {
 }
 
 void DaemonTest::SetUp() {
+	// Any process named like the daemon would count, so the process list must be the test's own.
+	TARNWICK_REQUIRE_ISOLATION();
 	static std::atomic<int> counter{0};
 	auto name = "tarnwick-daemon-test-" + std::to_string(current_process_id()) + "-" + std::to_string(counter++);
 	temporary_ = std::filesystem::temp_directory_path() / name;

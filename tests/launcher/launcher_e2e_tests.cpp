@@ -1,165 +1,192 @@
 // The real launcher process under the test display, the way a user meets it: the daemon is found or
 // started, the "Tarnwick" window shows its page, the close button ends the program with 0; without a
-// daemon anywhere one error box appears and the program ends with 1.
+// daemon anywhere one error box appears and the program ends with 1. Each case runs in its own
+// sandbox, where the daemon's fixed port is free and the process list shows only its own processes.
+#include "child_process.hpp"
+#include "support/test_sandbox.hpp"
 #include "x_display.hpp"
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
-#include <cstring>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iterator>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
-
-extern char** environ;
 
 namespace tarnwick {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using test::Child;
+using test::processes_named;
+using test::wait_until;
 using testing::XDisplay;
+
+constexpr unsigned short daemon_port = 37338;
 
 std::string read_file(const fs::path& path) {
 	std::ifstream file(path);
 	return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-bool wait_until(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-	auto deadline = std::chrono::steady_clock::now() + timeout;
-	while (!condition()) {
-		if (std::chrono::steady_clock::now() > deadline) return false;
-		std::this_thread::sleep_for(50ms);
-	}
-	return true;
-}
-
-// The pids of the processes whose executable lies in the directory.
-std::vector<pid_t> processes_from(const fs::path& directory) {
-	std::vector<pid_t> found;
-	DIR* proc = opendir("/proc");
-	while (dirent* entry = readdir(proc)) {
-		pid_t pid = static_cast<pid_t>(std::atoi(entry->d_name));
-		if (pid <= 0) continue;
+// Running processes whose executable lies in the directory.
+std::size_t processes_from(const fs::path& directory, const std::string& name) {
+	std::size_t count = 0;
+	for (std::uint64_t id : processes_named(name)) {
 		std::error_code error;
-		fs::path exe = fs::read_symlink(fs::path("/proc") / entry->d_name / "exe", error);
-		if (!error && exe.parent_path() == directory) found.push_back(pid);
+		count += fs::read_symlink("/proc/" + std::to_string(id) + "/exe", error).parent_path() == directory;
 	}
-	closedir(proc);
-	return found;
-}
-
-int count_named(const std::string& name) {
-	int count = 0;
-	DIR* proc = opendir("/proc");
-	while (dirent* entry = readdir(proc)) {
-		if (std::atoi(entry->d_name) <= 0) continue;
-		std::string comm = read_file(fs::path("/proc") / entry->d_name / "comm");
-		std::string state = read_file(fs::path("/proc") / entry->d_name / "stat");
-		bool zombie = state.find(") Z") != std::string::npos;
-		if (!zombie && comm == name + "\n") count++;
-	}
-	closedir(proc);
 	return count;
 }
+
+// A daemon of the test's own on the daemon's port: it serves one page and records the targets asked for.
+class PageOnDaemonPort {
+public:
+	explicit PageOnDaemonPort(std::string page) : page_(std::move(page)) {
+		listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+		int on = 1;
+		setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+		sockaddr_in address{};
+		address.sin_family = AF_INET;
+		address.sin_port = htons(daemon_port);
+		address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+		listening_ = bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && listen(listener_, 16) == 0;
+		if (listening_) thread_ = std::thread([this] { serve(); });
+	}
+	~PageOnDaemonPort() {
+		stop_ = true;
+		if (thread_.joinable()) thread_.join();
+		close(listener_);
+	}
+	bool listening() const { return listening_; }
+	std::size_t requests_for(const std::string& target) {
+		std::lock_guard lock(mutex_);
+		return static_cast<std::size_t>(std::count(targets_.begin(), targets_.end(), target));
+	}
+
+private:
+	void serve() {
+		while (!stop_) {
+			pollfd ready{listener_, POLLIN, 0};
+			if (poll(&ready, 1, 100) <= 0) continue;
+			int connection = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+			if (connection < 0) continue;
+			std::string request;
+			char buffer[4096];
+			while (request.find("\r\n\r\n") == std::string::npos) {
+				ssize_t got = recv(connection, buffer, sizeof buffer, 0);
+				if (got <= 0) break;
+				request.append(buffer, static_cast<std::size_t>(got));
+			}
+			std::size_t start = request.find(' ') + 1, end = request.find(' ', start);
+			std::string target = start > 0 && end != std::string::npos ? request.substr(start, end - start) : "";
+			{
+				std::lock_guard lock(mutex_);
+				targets_.push_back(target);
+			}
+			std::string reply = target == "/" ? "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nCache-Control: no-store\r\nContent-Length: " +
+			                                        std::to_string(page_.size()) + "\r\nConnection: close\r\n\r\n" + page_
+			                                  : "HTTP/1.1 204 No Content\r\nConnection: close\r\n\r\n";
+			(void)!send(connection, reply.data(), reply.size(), MSG_NOSIGNAL);
+			close(connection);
+		}
+	}
+
+	std::string page_;
+	int listener_ = -1;
+	bool listening_ = false;
+	std::atomic<bool> stop_{false};
+	std::thread thread_;
+	std::mutex mutex_;
+	std::vector<std::string> targets_;
+};
 
 class LauncherRun : public ::testing::Test {
 protected:
 	void SetUp() override {
-		char pattern[] = "/tmp/tarnwick-e2e-XXXXXX";
-		root_ = mkdtemp(pattern);
+		TARNWICK_REQUIRE_ISOLATION();
+		root_ = fs::path(mkdtemp((fs::temp_directory_path() / "tarnwick-e2e-XXXXXX").string().data()));
 		launcher_dir_ = root_ / "launcher";
 		elsewhere_dir_ = root_ / "elsewhere";
 		fs::create_directories(launcher_dir_);
 		fs::create_directories(elsewhere_dir_);
 		fs::copy_file(TARNWICK_LAUNCHER, launcher_dir_ / "tarnwick_desktop");
 		log_ = root_ / "requests.log";
-		ASSERT_EQ(count_named("tarnwickd"), 0) << "a daemon is already running";
+		ASSERT_EQ(processes_named("tarnwickd").size(), 0u) << "a daemon is already running";
+		// Nothing on PATH holds a daemon; a started one reports its requests.
+		for (const char* name : {"PATH", "TARNWICKD_LOG"})
+			if (const char* value = std::getenv(name)) saved_environment_.emplace_back(name, value);
+		setenv("PATH", "/usr/bin:/bin", 1);
+		setenv("TARNWICKD_LOG", log_.c_str(), 1);
 	}
 
 	void TearDown() override {
-		for (const fs::path& directory : {launcher_dir_, elsewhere_dir_})
-			for (pid_t pid : processes_from(directory)) kill(pid, SIGKILL);
-		if (launcher_ > 0) waitpid(launcher_, nullptr, 0);
-		for (pid_t pid : started_) waitpid(pid, nullptr, 0);
-		wait_until([] { return count_named("tarnwickd") == 0; }, 5s);
-		fs::remove_all(root_);
+		// Without a sandbox of its own the test has started nothing, and every daemon is somebody else's.
+		if (!testing::test_sandbox().isolated) return;
+		for (auto& [name, value] : saved_environment_) setenv(name.c_str(), value.c_str(), 1);
+		launcher_.reset();
+		started_.clear();
+		// The daemon the launcher started has left it; the sandbox's process list holds no others.
+		for (std::uint64_t id : processes_named("tarnwickd")) test::kill_process(id);
+		std::error_code ignored;
+		if (!root_.empty()) fs::remove_all(root_, ignored);
 	}
 
 	void put_daemon_beside_launcher() { fs::copy_file(TARNWICK_DAEMON, launcher_dir_ / "tarnwickd"); }
 
-	pid_t spawn(const fs::path& program, std::vector<std::string> arguments, const fs::path& output) {
-		std::vector<std::string> environment;
-		for (char** variable = environ; *variable != nullptr; variable++) {
-			if (std::strncmp(*variable, "PATH=", 5) == 0 || std::strncmp(*variable, "TARNWICKD_LOG=", 14) == 0) continue;
-			environment.emplace_back(*variable);
-		}
-		// Nothing on PATH holds a daemon; a started one reports its requests.
-		environment.push_back("PATH=/usr/bin:/bin");
-		environment.push_back("TARNWICKD_LOG=" + log_.string());
-		std::vector<char*> env_pointers;
-		for (std::string& variable : environment) env_pointers.push_back(variable.data());
-		env_pointers.push_back(nullptr);
-		arguments.insert(arguments.begin(), program.string());
-		std::vector<char*> argv;
-		for (std::string& argument : arguments) argv.push_back(argument.data());
-		argv.push_back(nullptr);
-
-		posix_spawn_file_actions_t actions;
-		posix_spawn_file_actions_init(&actions);
-		posix_spawn_file_actions_addchdir_np(&actions, root_.c_str());
-		posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-		pid_t pid = -1;
-		int error = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), env_pointers.data());
-		posix_spawn_file_actions_destroy(&actions);
-		EXPECT_EQ(error, 0);
-		return pid;
+	void start_launcher() {
+		launcher_.emplace(launcher_dir_ / "tarnwick_desktop", test::ChildOptions{.working_directory = root_, .output_file = root_ / "launcher.err"});
 	}
 
-	void start_launcher() { launcher_ = spawn(launcher_dir_ / "tarnwick_desktop", {}, root_ / "launcher.err"); }
-
 	void start_daemon_elsewhere(std::vector<std::string> arguments = {}) {
-		fs::copy_file(TARNWICK_DAEMON, elsewhere_dir_ / "tarnwickd");
-		started_.push_back(spawn(elsewhere_dir_ / "tarnwickd", std::move(arguments), root_ / "daemon.err"));
+		fs::copy_file(TARNWICK_DAEMON, elsewhere_dir_ / "tarnwickd", fs::copy_options::overwrite_existing);
+		started_.emplace_back(elsewhere_dir_ / "tarnwickd",
+		                      test::ChildOptions{.arguments = std::move(arguments), .working_directory = root_, .output_file = root_ / "daemon.err"});
 	}
 
 	// The launcher's exit code, or -1 when it did not end in time.
-	int launcher_exit_code(std::chrono::milliseconds timeout = 15s) {
-		int status = 0;
-		bool ended = wait_until([&] { return waitpid(launcher_, &status, WNOHANG) == launcher_; }, timeout);
-		if (!ended) return -1;
-		launcher_ = -1;
-		return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-	}
+	int launcher_exit_code(std::chrono::milliseconds timeout = 15s) { return launcher_->wait(timeout).value_or(-1); }
+	bool launcher_running() { return !launcher_->wait(0ms).has_value(); }
 
 	std::string requests() const { return read_file(log_); }
 	std::string launcher_errors() const { return read_file(root_ / "launcher.err"); }
 
+	std::optional<XDisplay::TopLevel> wait_for_window(const std::string& title) {
+		std::optional<XDisplay::TopLevel> window;
+		wait_until([&] { return (window = x.find(title)).has_value(); }, 20s);
+		return window;
+	}
+
 	XDisplay x;
 	fs::path root_, launcher_dir_, elsewhere_dir_, log_;
-	pid_t launcher_ = -1;
-	std::vector<pid_t> started_;
+	std::optional<Child> launcher_;
+	std::vector<Child> started_;
+	std::vector<std::pair<std::string, std::string>> saved_environment_;
 };
 
 TEST_F(LauncherRun, StartsTheDaemonBesideItShowsItsPageAndEndsWithZeroWhenClosed) {
 	put_daemon_beside_launcher();
 	start_launcher();
-	std::optional<XDisplay::TopLevel> window;
-	ASSERT_TRUE(wait_until([&] { return (window = x.find("Tarnwick")).has_value(); }, 20s)) << launcher_errors();
+	std::optional<XDisplay::TopLevel> window = wait_for_window("Tarnwick");
+	ASSERT_TRUE(window) << launcher_errors();
 	EXPECT_EQ(window->width, 1024);
 	EXPECT_EQ(window->height, 768);
-	EXPECT_EQ(processes_from(launcher_dir_).size(), 2u); // the launcher and the daemon it started
+	EXPECT_EQ(processes_from(launcher_dir_, "tarnwickd"), 1u);
 	EXPECT_TRUE(wait_until([&] { return requests().find("GET /\n") != std::string::npos; }, 10s)) << requests();
 	// The page is drawn: a blank window would show one colour.
 	EXPECT_TRUE(wait_until([&] { return x.distinct_colours(window->id) > 2; }, 10s));
@@ -167,18 +194,18 @@ TEST_F(LauncherRun, StartsTheDaemonBesideItShowsItsPageAndEndsWithZeroWhenClosed
 	x.request_close(window->id);
 	EXPECT_EQ(launcher_exit_code(), 0) << launcher_errors();
 	// Detached: the daemon outlives the launcher.
-	EXPECT_EQ(count_named("tarnwickd"), 1);
+	EXPECT_EQ(processes_named("tarnwickd").size(), 1u);
 }
 
 TEST_F(LauncherRun, UsesADaemonThatAlreadyRunsAndStartsNoOther) {
 	put_daemon_beside_launcher();
 	start_daemon_elsewhere();
-	ASSERT_TRUE(wait_until([] { return count_named("tarnwickd") == 1; }, 5s));
+	ASSERT_TRUE(wait_until([] { return processes_named("tarnwickd").size() == 1; }, 5s));
 	start_launcher();
-	std::optional<XDisplay::TopLevel> window;
-	ASSERT_TRUE(wait_until([&] { return (window = x.find("Tarnwick")).has_value(); }, 20s)) << launcher_errors();
+	std::optional<XDisplay::TopLevel> window = wait_for_window("Tarnwick");
+	ASSERT_TRUE(window) << launcher_errors();
 	EXPECT_TRUE(wait_until([&] { return requests().find("GET /\n") != std::string::npos; }, 10s));
-	EXPECT_EQ(count_named("tarnwickd"), 1);
+	EXPECT_EQ(processes_named("tarnwickd").size(), 1u);
 	x.request_close(window->id);
 	EXPECT_EQ(launcher_exit_code(), 0);
 }
@@ -198,22 +225,22 @@ TEST_F(LauncherRun, WithoutADaemonAnywhereShowsOneErrorBoxAndEndsWithOne) {
 	EXPECT_EQ(boxes, 1);
 	// Still open until the user dismisses it.
 	std::this_thread::sleep_for(300ms);
-	EXPECT_EQ(waitpid(launcher_, nullptr, WNOHANG), 0);
+	EXPECT_TRUE(launcher_running());
 
 	x.request_close(box->id);
 	EXPECT_EQ(launcher_exit_code(), 1);
 	EXPECT_FALSE(tarnwick_window_seen);
 	EXPECT_NE(launcher_errors().find("Unable to spawn the Tarnwick daemon: program not found\n"), std::string::npos) << launcher_errors();
-	EXPECT_EQ(count_named("tarnwickd"), 0);
+	EXPECT_EQ(processes_named("tarnwickd").size(), 0u);
 }
 
 TEST_F(LauncherRun, ShowsTheWindowAtOnceAndTheDaemonsPageOnceItListens) {
 	start_daemon_elsewhere({"--delay-listen", "4"});
-	ASSERT_TRUE(wait_until([] { return count_named("tarnwickd") == 1; }, 5s));
+	ASSERT_TRUE(wait_until([] { return processes_named("tarnwickd").size() == 1; }, 5s));
 	auto started = std::chrono::steady_clock::now();
 	start_launcher();
-	std::optional<XDisplay::TopLevel> window;
-	ASSERT_TRUE(wait_until([&] { return (window = x.find("Tarnwick")).has_value(); }, 20s)) << launcher_errors();
+	std::optional<XDisplay::TopLevel> window = wait_for_window("Tarnwick");
+	ASSERT_TRUE(window) << launcher_errors();
 	// Shown while the daemon does not listen yet, with a page of the launcher's own.
 	EXPECT_EQ(requests(), "");
 	EXPECT_LT(std::chrono::steady_clock::now() - started, 4s);
@@ -221,6 +248,34 @@ TEST_F(LauncherRun, ShowsTheWindowAtOnceAndTheDaemonsPageOnceItListens) {
 	EXPECT_TRUE(wait_until([&] { return requests().find("GET /\n") != std::string::npos; }, 20s)) << launcher_errors();
 	x.request_close(window->id);
 	EXPECT_EQ(launcher_exit_code(), 0);
+}
+
+// Half a minute of a page that keeps talking to the program: pings all the time, and now and then
+// a "retry", which the program answers by loading the daemon's page again. The engine's garbage
+// collector and timers run meanwhile, also in the sanitizer build.
+TEST_F(LauncherRun, StaysOpenForHalfAMinuteWhileThePageSendsMessages) {
+	PageOnDaemonPort daemon(R"(<!DOCTYPE html><title>Tarnwick</title><body style="background:#fff">
+<h1>Talking to the program</h1><p id="sent"></p>
+<script>
+	let sent = 0;
+	setInterval(() => { invoke_extern("ping", sent++, { sent: sent, text: "ping " + sent }); document.getElementById("sent").textContent = sent; }, 10);
+	setTimeout(() => invoke_extern("retry"), 1500);
+</script>)");
+	ASSERT_TRUE(daemon.listening());
+	// A process by the daemon's name, so the launcher starts none; the page comes from the test.
+	start_daemon_elsewhere({"--delay-listen", "3600"});
+	ASSERT_TRUE(wait_until([] { return processes_named("tarnwickd").size() == 1; }, 5s));
+	start_launcher();
+	std::optional<XDisplay::TopLevel> window = wait_for_window("Tarnwick");
+	ASSERT_TRUE(window) << launcher_errors();
+
+	auto until = std::chrono::steady_clock::now() + 30s;
+	while (std::chrono::steady_clock::now() < until && launcher_running()) std::this_thread::sleep_for(200ms);
+	ASSERT_TRUE(launcher_running()) << launcher_errors();
+	// Each retry the program received loaded the page again.
+	EXPECT_GE(daemon.requests_for("/"), 10u);
+	x.request_close(window->id);
+	EXPECT_EQ(launcher_exit_code(), 0) << launcher_errors();
 }
 
 } // namespace

@@ -1,8 +1,9 @@
 # The launcher end to end: the real program under the test display. It runs and counts processes
-# named tarnwickd and uses the daemon's fixed port, so it shares the daemon tests' lock.
+# named tarnwickd and uses the daemon's fixed port: on Linux each case does so in its own sandbox,
+# under Wine the cases share the wineserver's process list with the daemon tests.
 if(WIN32)
   add_executable(launcher_win32_e2e_tests launcher/launcher_win32_e2e_tests.cpp)
-  target_link_libraries(launcher_win32_e2e_tests PRIVATE GTest::gtest GTest::gtest_main)
+  target_link_libraries(launcher_win32_e2e_tests PRIVATE GTest::gtest bw_sandboxed_gtest_main)
   target_compile_definitions(launcher_win32_e2e_tests PRIVATE TARNWICK_LAUNCHER="$<TARGET_FILE:tarnwick_desktop>"
                              TARNWICK_DAEMON="$<TARGET_FILE:tarnwickd>" STANDIN_LOADER="$<TARGET_FILE:webview2_standin>"
                              STANDIN_RUNTIME="$<TARGET_FILE:webview2_standin_runtime>")
@@ -10,10 +11,10 @@ if(WIN32)
   add_test(NAME launcher_win32_e2e_tests COMMAND launcher_win32_e2e_tests)
   set_tests_properties(launcher_win32_e2e_tests PROPERTIES RESOURCE_LOCK "tarnwickd_process;tarnwick_port")
 else()
-  add_executable(launcher_e2e_tests launcher/launcher_e2e_tests.cpp launcher/x_display.cpp)
-  pkg_check_modules(X11 REQUIRED IMPORTED_TARGET x11)
-  target_link_libraries(launcher_e2e_tests PRIVATE GTest::gtest GTest::gtest_main PkgConfig::X11)
+  add_executable(launcher_e2e_tests launcher/launcher_e2e_tests.cpp)
+  target_link_libraries(launcher_e2e_tests PRIVATE GTest::gtest bw_sandboxed_gtest_main bw_x_display bw_test_processes)
   target_compile_definitions(launcher_e2e_tests PRIVATE TARNWICK_LAUNCHER="$<TARGET_FILE:tarnwick_desktop>" TARNWICK_DAEMON="$<TARGET_FILE:tarnwickd>")
   add_dependencies(launcher_e2e_tests tarnwick_desktop tarnwickd)
-  gtest_discover_tests(launcher_e2e_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 180 RESOURCE_LOCK "tarnwickd_process;tarnwick_port")
+  # The cases look for windows titled "Tarnwick" on the one test display.
+  gtest_discover_tests(launcher_e2e_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 180 RESOURCE_LOCK x_window_title_Tarnwick)
 endif()

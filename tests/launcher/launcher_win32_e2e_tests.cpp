@@ -1,6 +1,8 @@
 // The real Windows launcher under Wine with the stand-in WebView2 engine beside it: the daemon is
 // found or started, the "Tarnwick" window navigates to its address, the close button ends the
 // program with 0; without a daemon anywhere one error box with the exact text, and exit code 1.
+#include "support/test_sandbox.hpp"
+
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -68,6 +70,8 @@ HWND tarnwick_window() { return FindWindowW(L"bw-window", L"Tarnwick"); }
 class LauncherRunWine : public ::testing::Test {
 protected:
 	void SetUp() override {
+		// The daemon's fixed port is the host's unless the Wine session runs in a sandbox.
+		TARNWICK_REQUIRE_ISOLATION();
 		kill_processes_named(L"tarnwickd.exe");
 		wchar_t temp[MAX_PATH];
 		GetTempPathW(MAX_PATH, temp);
@@ -81,6 +85,7 @@ protected:
 	}
 
 	void TearDown() override {
+		if (!testing::test_sandbox().isolated) return;
 		for (HANDLE process : processes_) {
 			TerminateProcess(process, 9);
 			WaitForSingleObject(process, 5000);

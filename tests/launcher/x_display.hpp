@@ -1,16 +1,15 @@
 // What another X client sees of the launcher: its top-level windows, their sizes and pixels, and
-// the close request a window manager sends when the close button is clicked.
+// the close request a window manager sends when the close button is clicked. A connection of its
+// own, on which a window that vanishes meanwhile is simply no longer there, never an error.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <vector>
 
-struct _XDisplay;
-
 namespace tarnwick::testing {
 
-// An X window id (kept apart from Xlib's header, whose macros clash with other headers).
+// An X window id (kept apart from the X headers, whose names clash with other headers).
 using XWindowId = unsigned long;
 
 class XDisplay {
@@ -35,7 +34,8 @@ public:
 	void request_close(XWindowId window);
 
 private:
-	_XDisplay* display_;
+	struct Connection;
+	Connection* x_;
 };
 
 } // namespace tarnwick::testing

@@ -1,7 +1,6 @@
 # The WebKitGTK binding, driven with the real engine under the test display.
 bw_add_test(webkitgtk_engine_tests ENGINE bw_framework_engine webkitgtk/webkitgtk_engine_tests.cpp webkitgtk/page_server.cpp support/user_actions.cpp
-            support/user_actions_gtk.cpp launcher/x_display.cpp)
-pkg_check_modules(X11 REQUIRED IMPORTED_TARGET x11)
-target_link_libraries(webkitgtk_engine_tests PRIVATE PkgConfig::X11)
+            support/user_actions_gtk.cpp)
+target_link_libraries(webkitgtk_engine_tests PRIVATE bw_x_display)
 target_compile_definitions(webkitgtk_engine_tests PRIVATE BW_PAGE_SERVER_PROGRAM="$<TARGET_FILE:tarnwickd>")
 add_dependencies(webkitgtk_engine_tests tarnwickd)

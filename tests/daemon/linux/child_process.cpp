@@ -1,5 +1,6 @@
 #include "child_process.hpp"
 
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -88,6 +89,21 @@ bool is_running(std::uint64_t id) {
 	// "pid (name) S ...": the state follows the last parenthesis.
 	auto close = line.rfind(')');
 	return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z';
+}
+
+std::vector<std::uint64_t> processes_named(const std::string& file_name) {
+	std::vector<std::uint64_t> found;
+	DIR* proc = opendir("/proc");
+	while (dirent* entry = proc != nullptr ? readdir(proc) : nullptr) {
+		std::uint64_t id = std::strtoull(entry->d_name, nullptr, 10);
+		if (id == 0) continue;
+		std::ifstream comm("/proc/" + std::to_string(id) + "/comm");
+		std::string name;
+		// The kernel keeps 15 characters of the name.
+		if (std::getline(comm, name) && name == file_name.substr(0, 15) && is_running(id)) found.push_back(id);
+	}
+	if (proc != nullptr) closedir(proc);
+	return found;
 }
 
 void kill_process(std::uint64_t id) {

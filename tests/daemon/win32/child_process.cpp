@@ -1,6 +1,7 @@
 #include "child_process.hpp"
 
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <stdexcept>
 #include <utility>
@@ -94,6 +95,18 @@ bool is_running(std::uint64_t id) {
 	bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
 	CloseHandle(process);
 	return running;
+}
+
+std::vector<std::uint64_t> processes_named(const std::string& file_name) {
+	std::vector<std::uint64_t> found;
+	HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+	if (snapshot == INVALID_HANDLE_VALUE) return found;
+	PROCESSENTRY32W entry{};
+	entry.dwSize = sizeof entry;
+	for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+		if (_wcsicmp(entry.szExeFile, wide(file_name).c_str()) == 0 && is_running(entry.th32ProcessID)) found.push_back(entry.th32ProcessID);
+	CloseHandle(snapshot);
+	return found;
 }
 
 void kill_process(std::uint64_t id) {
