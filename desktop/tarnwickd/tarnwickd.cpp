@@ -1,9 +1,13 @@
 // tarnwickd, the stand-in daemon: serves the Tarnwick interface over HTTP on the loopback
 // interface only.
 //
-//   tarnwickd [--port N] [--delay-listen SECONDS] [--log FILE] [--log-times]
+//   tarnwickd [--port N] [--delay-listen SECONDS] [--exit-status N] [--log FILE] [--log-times]
 //
-// --delay-listen starts listening only after that many seconds (a daemon that is still starting);
+// --delay-listen starts listening only after that many seconds (a daemon that is still starting;
+// fractions allowed); --exit-status ends at once with that status (a daemon that cannot start).
+// A daemon started by someone else without arguments takes both from the environment variables
+// TARNWICKD_DELAY_LISTEN and TARNWICKD_EXIT_STATUS when set. GET /die ends it at once with status 70
+// (a daemon that crashes while in use).
 // --log appends one line per request to FILE; without it, the file named by the environment variable
 // TARNWICKD_LOG, if set (so a daemon that the launcher started can be watched). --log-times starts
 // each line with the time the request arrived, in seconds of the system's monotonic clock
@@ -69,17 +73,34 @@ constexpr std::string_view page = R"html(<!DOCTYPE html>
 struct Options {
 	unsigned short port = 37338;
 	double delay_seconds = 0;
+	std::optional<int> exit_status;
 	std::string log_path;
 	bool log_times = false;
 };
 
 [[noreturn]] void usage(std::string_view problem) {
-	std::cerr << "tarnwickd: " << problem << "\nusage: tarnwickd [--port N] [--delay-listen SECONDS] [--log FILE] [--log-times]\n";
+	std::cerr << "tarnwickd: " << problem << "\nusage: tarnwickd [--port N] [--delay-listen SECONDS] [--exit-status N] [--log FILE] [--log-times]\n";
 	std::exit(2);
+}
+
+double parse_delay(const std::string& value) {
+	char* end = nullptr;
+	double seconds = std::strtod(value.c_str(), &end);
+	if (end == value.c_str() || *end != '\0' || !(seconds >= 0)) usage("invalid delay " + value);
+	return seconds;
+}
+
+int parse_status(const std::string& value) {
+	char* end = nullptr;
+	long status = std::strtol(value.c_str(), &end, 10);
+	if (end == value.c_str() || *end != '\0' || status < 0 || status > 255) usage("invalid exit status " + value);
+	return static_cast<int>(status);
 }
 
 Options parse(int argc, char** argv) {
 	Options options;
+	if (const char* delay = std::getenv("TARNWICKD_DELAY_LISTEN")) options.delay_seconds = parse_delay(delay);
+	if (const char* status = std::getenv("TARNWICKD_EXIT_STATUS")) options.exit_status = parse_status(status);
 	for (int i = 1; i < argc; i++) {
 		std::string_view option = argv[i];
 		if (option == "--log-times") {
@@ -94,8 +115,9 @@ Options parse(int argc, char** argv) {
 			if (*end != '\0' || port < 1 || port > 65535) usage("invalid port " + value);
 			options.port = static_cast<unsigned short>(port);
 		} else if (option == "--delay-listen") {
-			options.delay_seconds = std::strtod(value.c_str(), &end);
-			if (*end != '\0' || !(options.delay_seconds >= 0)) usage("invalid delay " + value);
+			options.delay_seconds = parse_delay(value);
+		} else if (option == "--exit-status") {
+			options.exit_status = parse_status(value);
 		} else if (option == "--log") {
 			options.log_path = value;
 		} else {
@@ -146,6 +168,8 @@ http::response<http::string_body> answer(const http::request<http::string_body>&
 	} else if (target == "/") {
 		response.set(http::field::content_type, "text/html; charset=utf-8");
 		response.body() = page;
+	} else if (target == "/die") {
+		std::_Exit(70);
 	} else if (target == "/loaded") {
 		response.result(http::status::no_content);
 	} else if (target == "/set-cookie") {
@@ -194,6 +218,7 @@ int main(int argc, char** argv) {
 	if (options.log_path.empty()) {
 		if (const char* from_environment = std::getenv("TARNWICKD_LOG")) options.log_path = from_environment;
 	}
+	if (options.exit_status) return *options.exit_status;
 	RequestLog log(options.log_path, options.log_times);
 	if (options.delay_seconds > 0) std::this_thread::sleep_for(std::chrono::duration<double>(options.delay_seconds));
 

@@ -121,6 +121,8 @@ Result<std::monostate> BrowserWindowImpl::navigate(std::string_view url) const {
 
 std::string BrowserWindowImpl::url() const { return state().urls[inner_]; }
 
+bool BrowserWindowImpl::source_loaded() const { return true; }
+
 void BrowserWindowImpl::free() const {
 	state().log.calls.push_back("free");
 	delete static_cast<int*>(inner_->impl_.controller);

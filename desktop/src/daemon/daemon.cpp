@@ -28,16 +28,23 @@ std::optional<std::filesystem::path> find_daemon(std::span<const std::filesystem
 	return std::nullopt;
 }
 
-Status start_daemon(std::span<const std::filesystem::path> search_directories) {
+Status start_daemon(std::span<const std::filesystem::path> search_directories, const StartOptions& options) {
 	auto program = find_daemon(search_directories);
 	if (!program) return Error::not_found();
-	return system::start_detached(*program);
+	return system::start_detached(*program, options);
 }
 
-Status ensure_running() {
+Status ensure_running() { return ensure_running(StartOptions{}); }
+
+Status ensure_running(const StartOptions& options) {
 	// The first match ends the scan; nothing else about that process matters.
-	if (system::visit_processes([](std::uint64_t, std::string_view name) { return is_daemon_name(name); })) return {};
-	return start_daemon(search_directories());
+	std::uint64_t found = 0;
+	if (system::visit_processes([&](std::uint64_t pid, std::string_view name) {
+		    found = pid;
+		    return is_daemon_name(name);
+	    }))
+		return Status::running(found, false);
+	return start_daemon(search_directories(), options);
 }
 
 } // namespace tarnwick::daemon

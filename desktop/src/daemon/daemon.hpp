@@ -1,7 +1,9 @@
 // The daemon supervisor: makes sure a process named like the daemon runs, starting it if none does.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -46,21 +48,46 @@ class [[nodiscard]] Status {
 public:
 	Status() = default;
 	Status(Error error) : error_(std::move(error)) {}
+	static Status running(std::uint64_t pid, bool started) {
+		Status status;
+		status.pid_ = pid;
+		status.started_ = started;
+		return status;
+	}
 
 	bool ok() const { return !error_; }
 	const Error& error() const { return *error_; }
+	// The daemon's process id when known (0 otherwise), and whether this call started it.
+	std::uint64_t pid() const { return pid_; }
+	bool started() const { return started_; }
 
 private:
 	std::optional<Error> error_;
+	std::uint64_t pid_ = 0;
+	bool started_ = false;
+};
+
+// How a daemon this process started ended, in words ("exited with status 3", "killed by signal 9").
+// Called once, on a thread of its own.
+using ExitObserver = std::function<void(const std::string& how)>;
+
+// What a start does besides starting.
+struct StartOptions {
+	// Told when the started daemon ends.
+	ExitObserver on_exit;
+	// Where the daemon's output goes on a platform where it has no console of its own (Windows);
+	// empty: nowhere. Elsewhere it inherits the caller's streams.
+	std::filesystem::path output;
 };
 
 // Does nothing when some running process has the daemon's name in its name; otherwise starts the
 // daemon, detached, from the first search directory that holds it. Blocks only for the process
 // snapshot and the process creation; never waits for the daemon.
 Status ensure_running();
+Status ensure_running(const StartOptions& options);
 
 // Starts the daemon from the first of the directories that holds it.
-Status start_daemon(std::span<const std::filesystem::path> search_directories);
+Status start_daemon(std::span<const std::filesystem::path> search_directories, const StartOptions& options = {});
 
 // Case-sensitive: the name contains "tarnwickd" anywhere.
 bool is_daemon_name(std::string_view process_name);

@@ -35,7 +35,8 @@ std::filesystem::path daemon_file_name();
 bool is_program_file(const std::filesystem::path& path);
 
 // Starts the program with no arguments beyond its name, inheriting environment, working directory
-// and standard streams, detached from the caller: nothing waits for it or stops it.
-Status start_detached(const std::filesystem::path& program);
+// and standard streams (Windows: no console; output to options.output), detached from the caller:
+// nothing stops it. Only a thread that reports its end to options.on_exit waits for it.
+Status start_detached(const std::filesystem::path& program, const StartOptions& options = {});
 
 } // namespace tarnwick::daemon::system

@@ -1,4 +1,4 @@
-#include "waiting_pages.hpp"
+#include "launcher_pages.hpp"
 
 namespace tarnwick {
 
@@ -7,19 +7,43 @@ namespace {
 constexpr std::string_view style = R"(<style>
 body { font-family: sans-serif; margin: 0; height: 100vh; display: flex; align-items: center; justify-content: center;
        background: #f4f5f7; color: #223; }
-main { text-align: center; max-width: 32em; }
-button { font-size: 1em; padding: 0.5em 1.4em; margin-top: 1em; }
+main { text-align: center; max-width: 36em; }
+button { font-size: 1em; padding: 0.5em 1.4em; margin: 1em 0.4em 0; }
+code { word-break: break-all; }
 </style>)";
 
-std::string document(std::string_view title, std::string_view body) {
-	std::string html = "<!DOCTYPE html><html lang=\"en\"><head><meta charset=\"utf-8\"><title>";
-	html += title;
-	html += "</title>";
+std::string escaped(std::string_view text) {
+	std::string out;
+	for (char c : text) {
+		switch (c) {
+		case '&': out += "&amp;"; break;
+		case '<': out += "&lt;"; break;
+		case '>': out += "&gt;"; break;
+		case '"': out += "&quot;"; break;
+		default: out += c;
+		}
+	}
+	return out;
+}
+
+std::string document(std::string_view body) {
+	std::string html = "<!DOCTYPE html><html lang=\"en\"><head><meta charset=\"utf-8\"><title>Tarnwick</title>";
 	html += style;
 	html += "</head><body><main>";
 	html += body;
 	html += "</main></body></html>";
 	return html;
+}
+
+// "Try again" has the focus, so Enter presses it.
+std::string buttons() {
+	return "<p><button autofocus onclick=\"invoke_extern('retry')\">Try again</button>"
+	       "<button onclick=\"invoke_extern('quit')\">Quit</button></p>";
+}
+
+std::string log_note(std::string_view log_path) {
+	if (log_path.empty()) return {};
+	return "<p>What the launcher did is written to <code>" + escaped(log_path) + "</code>.</p>";
 }
 
 } // namespace
@@ -42,15 +66,28 @@ std::string html_data_url(std::string_view html) {
 }
 
 std::string starting_page() {
-	return document("Tarnwick", "<h1>Tarnwick is starting</h1><p>The Tarnwick daemon does not answer yet. Its interface appears here as soon as it does.</p>");
+	return document("<h1>Tarnwick is starting</h1><p>The Tarnwick daemon does not answer yet. Its interface appears here as soon as it does.</p>");
 }
 
-std::string not_answering_page(std::string_view address, int seconds) {
-	std::string body = "<h1>The Tarnwick daemon did not answer</h1><p>Nothing answered at ";
-	body += address;
-	body += " within " + std::to_string(seconds) + " seconds.</p>";
-	body += "<button onclick=\"invoke_extern('retry')\">Try again</button>";
-	return document("Tarnwick", body);
+std::string restarting_page() {
+	return document("<h1>Tarnwick stopped \u2014 restarting\u2026</h1><p>The Tarnwick daemon ended or stopped answering. It is being started "
+	                "again; its interface comes back here when it answers.</p>");
+}
+
+std::string given_up_page(std::string_view reason, std::string_view log_path) {
+	std::string body = "<h1>Tarnwick could not be restarted</h1><p>The last attempt failed: " + escaped(reason) + ".</p>";
+	body += log_note(log_path);
+	body += buttons();
+	return document(body);
+}
+
+std::string port_taken_page(uint16_t port, std::string_view program, std::string_view log_path) {
+	std::string body = "<h1>Port " + std::to_string(port) + " is used by another program</h1><p>";
+	body += program.empty() ? std::string("Another program") : "The program <code>" + escaped(program) + "</code>";
+	body += " answers on port " + std::to_string(port) + ", where the Tarnwick daemon serves its interface. End it, then try again.</p>";
+	body += log_note(log_path);
+	body += buttons();
+	return document(body);
 }
 
 } // namespace tarnwick

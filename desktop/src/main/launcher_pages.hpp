@@ -1,6 +1,7 @@
-// The launcher's own pages, shown while the daemon's web interface does not answer yet.
+// The launcher's own pages, shown while the daemon's interface cannot be.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -9,9 +10,13 @@ namespace tarnwick {
 // A data: URL of an HTML document, for navigating to a page of our own.
 std::string html_data_url(std::string_view html);
 
-// Tarnwick is starting: shown while the launcher keeps trying the address.
+// While a daemon just started does not answer yet.
 std::string starting_page();
-// The daemon did not answer in time; its button asks the launcher (invoke_extern("retry")) to try again.
-std::string not_answering_page(std::string_view address, int seconds);
+// The daemon ended or stopped answering; it is being started again.
+std::string restarting_page();
+// No start brought the daemon back: why, where the log is, and buttons that post "retry" and "quit".
+std::string given_up_page(std::string_view reason, std::string_view log_path);
+// Something else answers on the daemon's port; program is empty when the system does not tell.
+std::string port_taken_page(uint16_t port, std::string_view program, std::string_view log_path);
 
 } // namespace tarnwick

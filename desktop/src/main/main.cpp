@@ -1,7 +1,13 @@
-// tarnwick_desktop: makes sure the Tarnwick daemon runs, then shows its web interface in a window.
+// tarnwick_desktop: makes sure the Tarnwick daemon runs, shows its web interface in a window, and
+// keeps it there: one launcher per user session, the daemon watched and restarted, the window's
+// size and place remembered.
 #include "daemon/daemon.hpp"
-#include "daemon_wait.hpp"
-#include "address_probe.hpp"
+#include "launcher_log.hpp"
+#include "native_window.hpp"
+#include "session.hpp"
+#include "single_instance.hpp"
+#include "user_folders.hpp"
+#include "window_state.hpp"
 
 #include "application/application.hpp"
 #include "browser/builder/browser_window_builder.hpp"
@@ -18,7 +24,15 @@ namespace {
 
 const DaemonAddress daemon_address{"127.0.0.1", 37338};
 
-// Builds the window outside the awaiting expression (g++ 12 mishandles temporaries there).
+// Lives until the process ends.
+struct Launcher {
+	std::shared_ptr<Session> session;
+	native_window::Tracker tracker;
+	WindowState placed;
+};
+
+// Builds the window outside the awaiting expression (g++ 12 mishandles temporaries there). Its
+// first navigation goes straight to the daemon.
 bw::BrowserWindowFuture build_window(bw::ApplicationHandle app) {
 	bw::BrowserWindowBuilder builder(bw::Source::Url{daemon_address.url()});
 	builder.dev_tools(true);
@@ -27,33 +41,29 @@ bw::BrowserWindowFuture build_window(bw::ApplicationHandle app) {
 	return bw::BrowserWindowBuilder::build_async(std::move(builder), app);
 }
 
-bw::Task<> startup(bw::ApplicationHandle app) {
-	daemon::Status status = daemon::ensure_running();
-	if (!status.ok()) {
-		std::string text = "Unable to spawn the Tarnwick daemon: " + status.error().to_string();
-		// Also for whoever started the program from a terminal.
-		std::fprintf(stderr, "%s\n", text.c_str());
-		auto shown = bw::dialogs::MessageDialog::create()
-		                 .set_title("Tarnwick Error")
-		                 .set_text(text)
-		                 .set_type(bw::dialogs::MessageType::Error)
-		                 .show_alert();
-		if (!shown.ok()) bw::fatal_stop("unable to show error dialog: " + shown.error().debug_string());
-		app.exit(1);
+void show_spawn_error(bw::ApplicationHandle app, const daemon::Error& error) {
+	std::string text = "Unable to spawn the Tarnwick daemon: " + error.to_string();
+	launcher_log::write(text);
+	auto shown = bw::dialogs::MessageDialog::create().set_title("Tarnwick Error").set_text(text).set_type(bw::dialogs::MessageType::Error).show_alert();
+	if (!shown.ok()) bw::fatal_stop("unable to show error dialog: " + shown.error().debug_string());
+	app.exit(1);
+}
+
+// The engine starts while the supervisor looks for the daemon; the window is shown only once both
+// are done, and never when the daemon cannot be started.
+bw::Task<> startup(bw::ApplicationHandle app, Launcher& launcher) {
+	launcher.session = std::make_shared<Session>(app, daemon_address, SessionTimes{});
+	bw::BrowserWindowFuture building = build_window(app);
+	StartCheck check = co_await launcher.session->check_daemon();
+	if (!check.status.ok()) {
+		show_spawn_error(app, check.status.error());
 		co_return;
 	}
-
-	// Whether the daemon listens before the first navigation: a daemon just started usually does not.
-	AddressProbe before(daemon_address.host, daemon_address.port);
-	bool listening = co_await before;
-
-	bw::BrowserWindowFuture building = build_window(app);
 	bw::BrowserWindow window = co_await std::move(building);
-	window.window().show();
-
-	WaitTimes times;
-	handle_retry_requests(window, daemon_address, times);
-	if (!listening) app.spawn(show_daemon_when_it_answers(app, window.owner(), daemon_address, times));
+	native_window::place(window.window(), launcher.placed);
+	launcher.tracker.follow(window.window(), launcher.placed);
+	app.spawn(launcher.session->run(window, std::move(check)));
+	native_window::restore_maximized(window.window(), launcher.placed);
 }
 
 // A GUI program has no console: a fatal stop is also shown in a box.
@@ -66,12 +76,34 @@ void show_fatal_stop(std::string_view text) {
 } // namespace tarnwick
 
 int main() {
+	using namespace tarnwick;
+	launcher_log::open(user_folders::state());
+	SingleInstance::Outcome outcome;
+	std::unique_ptr<SingleInstance> instance = SingleInstance::claim(outcome);
+	if (outcome == SingleInstance::Outcome::Raised) {
+		launcher_log::write("another launcher runs: raised its window");
+		return 0;
+	}
+
 	bw::ApplicationSettings settings;
 	bw::Result<bw::Application> initialized = bw::Application::initialize(settings);
 	if (!initialized.ok()) bw::fatal_stop("called `Result::unwrap()` on an `Err` value: " + initialized.error().debug_string());
-	bw::set_fatal_stop_observer(tarnwick::show_fatal_stop);
+	bw::set_fatal_stop_observer(show_fatal_stop);
+
+	static Launcher launcher;
+	const std::filesystem::path state_file = user_folders::config() / "window";
+	launcher.placed = load_window_state(state_file);
 	bw::Runtime runtime = initialized.value().start();
-	int exit_code = runtime.run_async([](bw::ApplicationHandle app) { return tarnwick::startup(app); });
+	bw::ApplicationHandle app = runtime.app_handle();
+	instance->on_raise_request([app] {
+		app.dispatch([] {
+			if (launcher.session) launcher.session->raise();
+		});
+	});
+	int exit_code = runtime.run_async([](bw::ApplicationHandle handle) { return startup(handle, launcher); });
+	if (launcher.session && launcher.session->state() != Session::State::Starting) {
+		if (!save_window_state(state_file, launcher.tracker.last())) launcher_log::write("cannot save the window state to " + state_file.string());
+	}
 	std::fflush(stdout);
 	std::fflush(stderr);
 	std::_Exit(exit_code);

@@ -23,6 +23,9 @@ public:
 	void close() const { window_.hide(); }
 	Result<std::monostate> navigate(std::string_view url) const { return inner_.navigate(url); }
 	std::string url() const { return inner_.url(); }
+	// Whether the navigation to the builder's source succeeded (an unreachable server, say, makes it
+	// fail and the engine show its error page). Known once the window is built.
+	bool source_loaded() const { return inner_.source_loaded(); }
 	// Runs the script and discards its outcome.
 	void exec_js(std::string_view script) const;
 	// Runs the script; the future completes with its value or its error.

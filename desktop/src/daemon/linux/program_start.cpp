@@ -59,7 +59,21 @@ bool is_program_file(const std::filesystem::path& path) {
 	return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(path.c_str(), X_OK) == 0;
 }
 
-Status start_detached(const std::filesystem::path& program) {
+namespace {
+
+std::string describe_end(int status) {
+	if (WIFEXITED(status)) return "exited with status " + std::to_string(WEXITSTATUS(status));
+	if (WIFSIGNALED(status)) {
+		std::string text = "killed by signal " + std::to_string(WTERMSIG(status));
+		if (const char* name = sigdescr_np(WTERMSIG(status))) text += std::string(" (") + name + ")";
+		return text;
+	}
+	return "ended";
+}
+
+} // namespace
+
+Status start_detached(const std::filesystem::path& program, const StartOptions& options) {
 	posix_spawnattr_t attributes;
 	if (int code = posix_spawnattr_init(&attributes); code != 0) return os_error(code);
 	// A session of its own: the daemon keeps running when the launcher's terminal or process
@@ -86,14 +100,17 @@ Status start_detached(const std::filesystem::path& program) {
 	// SIGCHLD handler (which would be process-wide and clash with GLib's child watches), and
 	// posix_spawn cannot double-fork. When the launcher exits first, init adopts the daemon.
 	try {
-		std::thread([pid] {
-			while (waitpid(pid, nullptr, 0) == -1 && errno == EINTR) {
+		std::thread([pid, on_exit = options.on_exit] {
+			int status = 0;
+			pid_t ended;
+			while ((ended = waitpid(pid, &status, 0)) == -1 && errno == EINTR) {
 			}
+			if (ended == pid && on_exit) on_exit(describe_end(status));
 		}).detach();
 	} catch (const std::system_error&) {
 		// No thread to spare: the daemon runs all the same, and is collected when we exit.
 	}
-	return {};
+	return Status::running(static_cast<std::uint64_t>(pid), true);
 }
 
 } // namespace tarnwick::daemon::system

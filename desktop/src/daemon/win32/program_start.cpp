@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <array>
+#include <system_error>
+#include <thread>
 
 namespace tarnwick::daemon::system {
 
@@ -118,25 +120,59 @@ bool is_program_file(const std::filesystem::path& path) {
 	return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-Status start_detached(const std::filesystem::path& program) {
+namespace {
+
+// The file the daemon writes its output to, opened for appending and inheritable; null when there
+// is none or it cannot be opened (the daemon then writes nowhere).
+HANDLE open_output(const std::filesystem::path& path) {
+	if (path.empty()) return nullptr;
+	SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+	HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit, OPEN_ALWAYS,
+	                          FILE_ATTRIBUTE_NORMAL, nullptr);
+	return file == INVALID_HANDLE_VALUE ? nullptr : file;
+}
+
+} // namespace
+
+Status start_detached(const std::filesystem::path& program, const StartOptions& options) {
 	std::wstring command_line(daemon_name.begin(), daemon_name.end());
 	InheritedStreams streams;
+	HANDLE output = open_output(options.output);
 	STARTUPINFOW startup{};
 	startup.cb = sizeof startup;
-	if (streams.any()) {
+	bool inherit = streams.any() || output != nullptr;
+	if (inherit) {
 		startup.dwFlags = STARTF_USESTDHANDLES;
 		startup.hStdInput = streams.input();
-		startup.hStdOutput = streams.output();
-		startup.hStdError = streams.error();
+		startup.hStdOutput = output != nullptr ? output : streams.output();
+		startup.hStdError = output != nullptr ? output : streams.error();
 	}
+	// No console window of its own, which would also end the daemon when closed.
 	PROCESS_INFORMATION info{};
-	if (!CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, streams.any(), 0, nullptr, nullptr, &startup, &info)) {
-		return os_error(GetLastError());
-	}
-	// Not waited for: it runs on its own.
+	BOOL created = CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, inherit, CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info);
+	DWORD error = GetLastError();
+	if (output != nullptr) CloseHandle(output);
+	if (!created) return os_error(error);
 	CloseHandle(info.hThread);
-	CloseHandle(info.hProcess);
-	return {};
+	auto pid = static_cast<std::uint64_t>(info.dwProcessId);
+	if (!options.on_exit) {
+		CloseHandle(info.hProcess);
+		return Status::running(pid, true);
+	}
+	// Only watched: it runs on its own, and the handle goes when it has ended.
+	HANDLE process = info.hProcess;
+	try {
+		std::thread([process, on_exit = options.on_exit] {
+			WaitForSingleObject(process, INFINITE);
+			DWORD code = 0;
+			GetExitCodeProcess(process, &code);
+			CloseHandle(process);
+			on_exit("exited with status " + std::to_string(code));
+		}).detach();
+	} catch (const std::system_error&) {
+		CloseHandle(process);
+	}
+	return Status::running(pid, true);
 }
 
 } // namespace tarnwick::daemon::system

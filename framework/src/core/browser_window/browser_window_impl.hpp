@@ -70,6 +70,9 @@ public:
 	Result<std::monostate> navigate(std::string_view url) const;
 	// The view's current address; empty when the engine cannot tell.
 	std::string url() const;
+	// Whether the first navigation (to the builder's source) succeeded; known once the window has
+	// been announced.
+	bool source_loaded() const;
 	WindowImpl window() const { return WindowImpl(inner_->window); }
 	// Releases the engine's objects; the native window is freed separately.
 	void free() const;

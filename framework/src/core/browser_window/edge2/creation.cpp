@@ -50,10 +50,13 @@ public:
 	    : callback_(callback), record_(record), callback_data_(callback_data), liveness_(std::move(liveness)) {}
 
 	// sender and args are only lent.
-	HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2*, ICoreWebView2NavigationCompletedEventArgs*) override {
+	HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2*, ICoreWebView2NavigationCompletedEventArgs* args) override {
 		edge2::KeepAlive keep(this);
 		if (!liveness_->alive) return S_OK;
-		if (!created_.exchange(true)) callback_(BrowserWindowImpl(record_), callback_data_);
+		if (created_.exchange(true)) return S_OK;
+		BOOL success = TRUE;
+		if (args != nullptr && SUCCEEDED(args->get_IsSuccess(&success))) liveness_->source_failed = !success;
+		callback_(BrowserWindowImpl(record_), callback_data_);
 		return S_OK;
 	}
 

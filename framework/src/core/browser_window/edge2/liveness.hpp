@@ -11,6 +11,9 @@ namespace bw::edge2 {
 
 struct Liveness {
 	std::atomic<bool> alive{true};
+	// Set by the first navigation's completion when it failed; kept here as the record's one
+	// per-window cell that the engine's handlers already reach.
+	std::atomic<bool> source_failed{false};
 };
 
 // A new token for a new record. GUI thread.

@@ -34,6 +34,8 @@ std::string BrowserWindowImpl::url() const {
 	return SUCCEEDED(hr) ? text : std::string();
 }
 
+bool BrowserWindowImpl::source_loaded() const { return !edge2::liveness_of(inner_)->source_failed; }
+
 void BrowserWindowImpl::free() const {
 	// Late completions and dispatched calls must not reach the record from here on.
 	edge2::liveness_end(inner_);

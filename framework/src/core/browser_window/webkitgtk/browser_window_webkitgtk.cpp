@@ -39,6 +39,7 @@ struct EngineState {
 	BrowserWindowImpl::CreationCallback callback;
 	void* callback_data;
 	bool created = false;
+	bool source_failed = false;
 	std::vector<MessageRegistration> handlers;
 };
 
@@ -50,6 +51,13 @@ void on_load_changed(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
 	if (event != WEBKIT_LOAD_FINISHED || state->created) return;
 	state->created = true;
 	state->callback(BrowserWindowImpl(state->record), state->callback_data);
+}
+
+gboolean on_load_failed(WebKitWebView*, WebKitLoadEvent, gchar*, GError*, gpointer data) {
+	auto* state = static_cast<EngineState*>(data);
+	if (!state->created) state->source_failed = true;
+	// The engine's own error page still follows.
+	return FALSE;
 }
 
 void on_script_message(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer data) {
@@ -135,10 +143,11 @@ void BrowserWindowImpl::new_(ApplicationImpl app, WindowImpl parent, Source sour
 	webkit_settings_set_enable_javascript(settings, TRUE);
 	webkit_settings_set_enable_developer_extras(settings, browser_options.dev_tools > 0);
 
-	auto* state = new EngineState{record, view, content, callback, callback_data, false, {}};
+	auto* state = new EngineState{record, view, content, callback, callback_data, false, false, {}};
 	g_signal_connect(content, "script-message-received::bw", G_CALLBACK(on_script_message), state);
 	webkit_user_content_manager_register_script_message_handler(content, message_handler_name);
 	g_signal_connect(view, "load-changed", G_CALLBACK(on_load_changed), state);
+	g_signal_connect(view, "load-failed", G_CALLBACK(on_load_failed), state);
 
 	// The view fills the window's client area and follows its size.
 	gtk_container_add(GTK_CONTAINER(bw_WindowGtk_getHandle(record->window)), GTK_WIDGET(view));
@@ -171,6 +180,8 @@ std::string BrowserWindowImpl::url() const {
 	const char* uri = webkit_web_view_get_uri(state_of(inner_)->view);
 	return uri != nullptr ? uri : "";
 }
+
+bool BrowserWindowImpl::source_loaded() const { return !state_of(inner_)->source_failed; }
 
 void BrowserWindowImpl::free() const {
 	EngineState* state = state_of(inner_);

@@ -1,0 +1,17 @@
+// The launcher's diagnostics: what it did and why, one line each, for a user to send. A small file
+// in the per-user state folder that rotates (launcher.log, then launcher.log.1) so it never grows
+// past twice its limit. Any thread. Lines also go to standard error.
+#pragma once
+
+#include <filesystem>
+#include <string_view>
+
+namespace tarnwick::launcher_log {
+
+// Opens (creating the folder) the log in the folder; when that fails, lines go to standard error only.
+void open(const std::filesystem::path& folder);
+// The log file's path, or empty when none is open.
+std::filesystem::path path();
+void write(std::string_view line);
+
+} // namespace tarnwick::launcher_log

@@ -1,0 +1,91 @@
+#include "native_window.hpp"
+
+#include <bw/window_gtk.h>
+#include <gdk/gdkx.h>
+
+namespace tarnwick::native_window {
+
+namespace {
+
+GtkWindow* gtk_window(const bw::WindowHandle& window) { return GTK_WINDOW(bw_WindowGtk_getHandle(window.impl().inner())); }
+
+// Wayland tells a client nothing of where its window is.
+bool has_positions() { return GDK_IS_X11_DISPLAY(gdk_display_get_default()); }
+
+// Whether the window's top-left corner area lies on some monitor.
+bool on_a_monitor(int x, int y) {
+	GdkDisplay* display = gdk_display_get_default();
+	for (int i = 0; i < gdk_display_get_n_monitors(display); i++) {
+		GdkRectangle area;
+		gdk_monitor_get_geometry(gdk_display_get_monitor(display, i), &area);
+		if (x + 50 > area.x && x + 50 < area.x + area.width && y + 20 > area.y && y + 20 < area.y + area.height) return true;
+	}
+	return false;
+}
+
+} // namespace
+
+struct Tracker::Impl {
+	WindowState state;
+};
+
+void raise(const bw::WindowHandle& window) {
+	GtkWindow* native = gtk_window(window);
+	gtk_window_deiconify(native);
+	gtk_window_present(native);
+}
+
+void place(const bw::WindowHandle& window, const WindowState& state) {
+	GtkWindow* native = gtk_window(window);
+	gtk_window_resize(native, state.width, state.height);
+	if (!has_positions() || !state.x) return;
+	if (on_a_monitor(*state.x, *state.y))
+		gtk_window_move(native, *state.x, *state.y);
+	else
+		gtk_window_set_position(native, GTK_WIN_POS_CENTER);
+}
+
+void restore_maximized(const bw::WindowHandle& window, const WindowState& state) {
+	if (state.maximized) gtk_window_maximize(gtk_window(window));
+}
+
+namespace {
+
+gboolean on_configure(GtkWidget* widget, GdkEventConfigure*, gpointer data) {
+	auto* impl = static_cast<Tracker::Impl*>(data);
+	GtkWindow* window = GTK_WINDOW(widget);
+	// A maximised window's geometry is the monitor's; the normal one is what comes back.
+	if (gtk_window_is_maximized(window)) return FALSE;
+	gtk_window_get_size(window, &impl->state.width, &impl->state.height);
+	if (has_positions()) {
+		int x = 0, y = 0;
+		gtk_window_get_position(window, &x, &y);
+		impl->state.x = x;
+		impl->state.y = y;
+	}
+	return FALSE;
+}
+
+gboolean on_window_state(GtkWidget*, GdkEventWindowState* event, gpointer data) {
+	static_cast<Tracker::Impl*>(data)->state.maximized = (event->new_window_state & GDK_WINDOW_STATE_MAXIMIZED) != 0;
+	return FALSE;
+}
+
+} // namespace
+
+Tracker::Tracker() : impl_(std::make_unique<Impl>()) {}
+
+// The window is gone by now, and its handlers with it.
+Tracker::~Tracker() = default;
+
+void Tracker::follow(const bw::WindowHandle& window, const WindowState& placed) {
+	impl_->state = placed;
+	if (!has_positions()) impl_->state.x = impl_->state.y = std::nullopt;
+	GtkWidget* native = GTK_WIDGET(gtk_window(window));
+	g_signal_connect(native, "configure-event", G_CALLBACK(on_configure), impl_.get());
+	g_signal_connect(native, "window-state-event", G_CALLBACK(on_window_state), impl_.get());
+}
+
+WindowState Tracker::last() const { return impl_->state; }
+
+} // namespace tarnwick::native_window

@@ -1,0 +1,30 @@
+#include "user_folders.hpp"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace tarnwick::user_folders {
+
+namespace {
+
+std::filesystem::path home() {
+	if (const char* home = std::getenv("HOME"); home != nullptr && *home == '/') return home;
+	if (const passwd* entry = getpwuid(getuid()); entry != nullptr && entry->pw_dir != nullptr) return entry->pw_dir;
+	return "/tmp";
+}
+
+// An XDG base directory counts only when absolute; otherwise the default under the home folder.
+std::filesystem::path base(const char* variable, const char* fallback) {
+	if (const char* value = std::getenv(variable); value != nullptr && *value == '/') return value;
+	return home() / fallback;
+}
+
+} // namespace
+
+std::filesystem::path config() { return base("XDG_CONFIG_HOME", ".config") / "tarnwick"; }
+
+std::filesystem::path state() { return base("XDG_STATE_HOME", ".local/state") / "tarnwick"; }
+
+} // namespace tarnwick::user_folders

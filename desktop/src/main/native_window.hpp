@@ -1,0 +1,41 @@
+// What the launcher does to its window beyond the framework's handle: raising it, and placing and
+// following it for the remembered window state. Each platform has its own part.
+#pragma once
+
+#include "window_state.hpp"
+
+#include "window/window_handle.hpp"
+
+#include <memory>
+
+namespace tarnwick::native_window {
+
+// Brings the window to the front, restoring it when minimised. GUI thread.
+void raise(const bw::WindowHandle& window);
+
+// Before the window is first shown: its size, and its position when that lies on a monitor
+// (otherwise it is centred on the primary one).
+void place(const bw::WindowHandle& window, const WindowState& state);
+// After it is shown: maximised when it was.
+void restore_maximized(const bw::WindowHandle& window, const WindowState& state);
+
+// Follows a window's geometry, so that it can be saved once the window is gone.
+class Tracker {
+public:
+	Tracker();
+	~Tracker();
+	Tracker(const Tracker&) = delete;
+	Tracker& operator=(const Tracker&) = delete;
+
+	// GUI thread; starting with the state the window was placed at.
+	void follow(const bw::WindowHandle& window, const WindowState& placed);
+	// The last geometry seen: the normal (not maximised) size and position, and whether maximised.
+	WindowState last() const;
+
+	struct Impl;
+
+private:
+	std::unique_ptr<Impl> impl_;
+};
+
+} // namespace tarnwick::native_window

@@ -1,0 +1,19 @@
+// Who listens on a local TCP port, as far as the system tells.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace tarnwick {
+
+struct PortListener {
+	// 0 and empty when the socket's process cannot be told (another user's, say).
+	std::uint64_t pid = 0;
+	std::string name;
+};
+
+// The listener on the port (any local address), or nothing when no socket listens there.
+std::optional<PortListener> port_listener(uint16_t port);
+
+} // namespace tarnwick

@@ -1,0 +1,276 @@
+#include "session.hpp"
+
+#include "launcher_log.hpp"
+#include "launcher_pages.hpp"
+#include "native_window.hpp"
+
+namespace tarnwick {
+
+// Completes once fired. GUI thread only.
+struct Session::Wakeup {
+	bool fired = false;
+	std::optional<bw::Waker> waker;
+
+	struct Future {
+		using Output = void;
+		std::shared_ptr<Wakeup> wakeup;
+		bool poll(const bw::Waker& waker) {
+			if (wakeup->fired) return true;
+			wakeup->waker = waker;
+			return false;
+		}
+	};
+
+	void fire() {
+		fired = true;
+		if (waker) waker->wake();
+	}
+};
+
+namespace {
+
+std::string describe(const PortListener& listener) {
+	if (listener.name.empty()) return "an unknown program";
+	return listener.name + " (pid " + std::to_string(listener.pid) + ")";
+}
+
+// A listener the system names, other than a daemon: something else holds the port.
+bool held_by_another(const std::optional<PortListener>& listener) {
+	return listener && !listener->name.empty() && !daemon::is_daemon_name(listener->name);
+}
+
+} // namespace
+
+Session::Session(bw::ApplicationHandle app, DaemonAddress address, SessionTimes times)
+    : app_(app), address_(std::move(address)), times_(times), last_daemon_page_(address_.url()) {}
+
+daemon::StartOptions Session::start_options() {
+	uint64_t generation = ++generation_;
+	daemon_ended_ = false;
+	daemon::StartOptions options;
+	options.output = launcher_log::path();
+	std::weak_ptr<Session> self = weak_from_this();
+	bw::ApplicationHandle app = app_;
+	options.on_exit = [app, self, generation](const std::string& how) {
+		// The session lives and dies on the GUI thread: only looked at there.
+		app.dispatch([self, generation, how] {
+			if (auto session = self.lock()) session->daemon_ended(generation, how);
+		});
+	};
+	return options;
+}
+
+Background<StartCheck> Session::check_daemon() {
+	daemon::StartOptions options = start_options();
+	uint16_t port = address_.port;
+	return Background<StartCheck>([options = std::move(options), port] {
+		// A daemon just started rarely listens yet; a listener now is most likely one already there.
+		StartCheck check{daemon::ensure_running(options), std::nullopt};
+		if (check.status.ok()) check.listener = port_listener(port);
+		return check;
+	});
+}
+
+void Session::daemon_ended(uint64_t generation, const std::string& how) {
+	launcher_log::write("the daemon " + how);
+	if (generation != generation_) return;
+	daemon_ended_ = true;
+	end_reason_ = "the daemon " + how;
+}
+
+void Session::show(State state, const std::string& html, const std::string& what) {
+	state_ = state;
+	launcher_log::write("showing " + what);
+	if (auto owner = window_.lock()) (void)(*owner)->navigate(html_data_url(html));
+}
+
+void Session::show_daemon_page() {
+	state_ = State::Showing;
+	launcher_log::write("showing the daemon's page " + last_daemon_page_);
+	if (auto owner = window_.lock()) (void)(*owner)->navigate(last_daemon_page_);
+}
+
+void Session::show_port_taken() {
+	launcher_log::write("port " + std::to_string(address_.port) + " is used by " + describe(holder_));
+	show(State::PortTaken, port_taken_page(address_.port, holder_.name, launcher_log::path().string()), "the port-taken page");
+}
+
+void Session::give_up() {
+	show(State::GivenUp, given_up_page(reason_, launcher_log::path().string()), "the given-up page: " + reason_);
+}
+
+void Session::request_retry() {
+	if (retry_) retry_->fire();
+}
+
+void Session::raise() const {
+	if (auto owner = window_.lock()) native_window::raise((*owner)->window());
+}
+
+bw::Task<> Session::run(bw::BrowserWindow window, StartCheck start) {
+	auto keep = shared_from_this();
+	window_ = window.owner();
+	std::weak_ptr<Session> self = weak_from_this();
+	window.on_message().register_handler([self](bw::BrowserWindowHandle handle, bw::MessageEventArgs args) {
+		auto session = self.lock();
+		if (!session) return;
+		if (args.cmd == "retry") session->request_retry();
+		if (args.cmd == "quit") handle.app().exit(0);
+	});
+
+	if (start.status.started())
+		launcher_log::write("started the daemon (pid " + std::to_string(start.status.pid()) + ")");
+	else
+		launcher_log::write("the daemon runs already (pid " + std::to_string(start.status.pid()) + ")");
+
+	if (held_by_another(start.listener)) {
+		holder_ = *start.listener;
+		show_port_taken();
+	} else if (window->source_loaded()) {
+		state_ = State::Showing;
+		launcher_log::write("the daemon's page loaded");
+	} else {
+		launcher_log::write("the first navigation failed: the daemon does not answer yet");
+		show(State::Waiting, starting_page(), "the starting page");
+	}
+	window.window().show();
+	// No strong reference beyond this point: closing the window must free it.
+	{
+		bw::BrowserWindow dropped = std::move(window);
+	}
+	co_await watch();
+}
+
+bw::Task<> Session::watch() {
+	while (!window_gone()) {
+		switch (state_) {
+		case State::Starting:
+		case State::Showing: {
+			co_await app_.sleep(times_.watch_every);
+			if (window_gone()) co_return;
+			bool answers = co_await probe(address_, times_.probe_timeout);
+			if (window_gone()) co_return;
+			if (answers && !daemon_ended_) {
+				// Remembered to bring it back after a restart; the daemon's own pages only.
+				if (auto owner = window_.lock()) {
+					std::string url = (*owner)->url();
+					if (url.rfind(address_.url(), 0) == 0) last_daemon_page_ = url;
+				}
+				continue;
+			}
+			if (answers) {
+				uint16_t port = address_.port;
+				auto listener = co_await Background<std::optional<PortListener>>([port] { return port_listener(port); });
+				if (window_gone()) co_return;
+				holder_ = listener.value_or(PortListener{});
+				show_port_taken();
+				continue;
+			}
+			reason_ = daemon_ended_ ? end_reason_ : "the daemon stopped answering at " + address_.url();
+			launcher_log::write("lost the daemon: " + reason_);
+			show(State::Restarting, restarting_page(), "the restarting page");
+			break;
+		}
+		case State::Waiting: {
+			Answer answer = co_await wait_for_answer(times_.first_answer_within);
+			if (window_gone()) co_return;
+			if (answer == Answer::Daemon) {
+				show_daemon_page();
+			} else if (answer == Answer::Other) {
+				show_port_taken();
+			} else if (answer == Answer::Ended) {
+				reason_ = end_reason_;
+				show(State::Restarting, restarting_page(), "the restarting page: " + reason_);
+			} else {
+				reason_ = "nothing answered at " + address_.url() + " within " + std::to_string(times_.first_answer_within.count()) + " seconds";
+				give_up();
+			}
+			break;
+		}
+		case State::Restarting: co_await restart(); break;
+		case State::GivenUp:
+		case State::PortTaken: co_await wait_for_retry(); break;
+		}
+	}
+}
+
+bw::Task<> Session::restart() {
+	for (std::size_t attempt = 0; attempt < times_.restart_after.size(); attempt++) {
+		co_await app_.sleep(times_.restart_after[attempt]);
+		if (window_gone()) co_return;
+		launcher_log::write("restart attempt " + std::to_string(attempt + 1) + " of " + std::to_string(times_.restart_after.size()));
+		daemon::StartOptions options = start_options();
+		daemon::Status status = co_await Background<daemon::Status>([options] { return daemon::ensure_running(options); });
+		if (window_gone()) co_return;
+		if (!status.ok()) {
+			reason_ = "unable to spawn the daemon: " + status.error().to_string();
+			launcher_log::write(reason_);
+			continue;
+		}
+		launcher_log::write(std::string(status.started() ? "started the daemon" : "the daemon runs already") + " (pid " +
+		                    std::to_string(status.pid()) + ")");
+		Answer answer = co_await wait_for_answer(times_.restart_answer_within);
+		if (window_gone()) co_return;
+		switch (answer) {
+		case Answer::Daemon: show_daemon_page(); co_return;
+		case Answer::Other: show_port_taken(); co_return;
+		case Answer::Ended: reason_ = end_reason_; break;
+		default: reason_ = "the daemon did not answer within " + std::to_string(times_.restart_answer_within.count()) + " seconds"; break;
+		}
+		launcher_log::write("restart attempt failed: " + reason_);
+	}
+	give_up();
+}
+
+bw::Task<> Session::wait_for_retry() {
+	retry_ = std::make_shared<Wakeup>();
+	co_await Wakeup::Future{retry_};
+	retry_.reset();
+	if (window_gone()) co_return;
+	launcher_log::write("the user asked to try again");
+	// "Try again" starts at once, then keeps the usual schedule.
+	daemon::StartOptions options = start_options();
+	daemon::Status status = co_await Background<daemon::Status>([options] { return daemon::ensure_running(options); });
+	if (window_gone()) co_return;
+	if (status.ok()) {
+		Answer answer = co_await wait_for_answer(times_.restart_answer_within);
+		if (window_gone()) co_return;
+		if (answer == Answer::Daemon) {
+			show_daemon_page();
+			co_return;
+		}
+		if (answer == Answer::Other) {
+			show_port_taken();
+			co_return;
+		}
+		reason_ = answer == Answer::Ended ? end_reason_ : "the daemon did not answer";
+	} else {
+		reason_ = "unable to spawn the daemon: " + status.error().to_string();
+	}
+	launcher_log::write("try again failed: " + reason_);
+	show(State::Restarting, restarting_page(), "the restarting page");
+}
+
+bw::Task<Session::Answer> Session::wait_for_answer(std::chrono::steady_clock::duration within) {
+	auto deadline = std::chrono::steady_clock::now() + within;
+	for (;;) {
+		if (daemon_ended_) co_return Answer::Ended;
+		bool answers = co_await probe(address_, times_.probe_timeout);
+		if (window_gone()) co_return Answer::None;
+		if (answers) {
+			// A daemon we started that has ended, or a listener the system names as another
+			// program: never show its page.
+			uint16_t port = address_.port;
+			std::optional<PortListener> listener = co_await Background<std::optional<PortListener>>([port] { return port_listener(port); });
+			if (daemon_ended_ || held_by_another(listener)) {
+				holder_ = listener.value_or(PortListener{});
+				co_return Answer::Other;
+			}
+			co_return Answer::Daemon;
+		}
+		if (std::chrono::steady_clock::now() >= deadline) co_return Answer::TimedOut;
+		co_await app_.sleep(times_.wait_every);
+	}
+}
+
+} // namespace tarnwick

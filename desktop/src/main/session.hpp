@@ -1,0 +1,98 @@
+// The launcher's window and the daemon behind it: one object that knows which state the launcher is
+// in and moves between them.
+//
+//   Starting ──first navigation failed──> Waiting ──answers──> Showing
+//   Starting ──first navigation loaded──────────────────────> Showing ──ended / silent──> Restarting
+//   Restarting ──answers──> Showing (the page the user was on)
+//   Restarting ──five failed starts──> GivenUp ──"Try again"──> Restarting
+//   any ──another program answers on the port──> PortTaken ──"Try again"──> Restarting
+#pragma once
+
+#include "address_probe.hpp"
+#include "daemon/daemon.hpp"
+#include "port_owner.hpp"
+
+#include "application/application.hpp"
+#include "browser/browser_window.hpp"
+
+#include <array>
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace tarnwick {
+
+struct SessionTimes {
+	// How long a probe may wait for the connection.
+	std::chrono::milliseconds probe_timeout{500};
+	// How often a shown daemon is checked: never more often than once a second.
+	std::chrono::milliseconds watch_every{1000};
+	// How often a daemon being started is tried.
+	std::chrono::milliseconds wait_every{250};
+	// How long the first start may take to answer, and each restart.
+	std::chrono::seconds first_answer_within{30};
+	std::chrono::seconds restart_answer_within{10};
+	// The delays before each restart attempt; after the last one fails the launcher gives up.
+	std::array<std::chrono::seconds, 5> restart_after{std::chrono::seconds(1), std::chrono::seconds(2), std::chrono::seconds(4),
+	                                                  std::chrono::seconds(8), std::chrono::seconds(16)};
+};
+
+// What the supervisor found out before the window was shown.
+struct StartCheck {
+	daemon::Status status;
+	// Who listens on the daemon's port, when something does.
+	std::optional<PortListener> listener;
+};
+
+class Session : public std::enable_shared_from_this<Session> {
+public:
+	enum class State { Starting, Waiting, Showing, Restarting, GivenUp, PortTaken };
+
+	Session(bw::ApplicationHandle app, DaemonAddress address, SessionTimes times);
+
+	// Makes sure the daemon runs, off the GUI thread; a daemon it starts reports its end here.
+	Background<StartCheck> check_daemon();
+	// Decides what the freshly built window shows, shows it and then watches the daemon for as long
+	// as the window exists.
+	bw::Task<> run(bw::BrowserWindow window, StartCheck start);
+	// Brings the window to the front (another launch asked for it). GUI thread.
+	void raise() const;
+	State state() const { return state_; }
+
+private:
+	enum class Answer { Daemon, Other, None, Ended, TimedOut };
+
+	daemon::StartOptions start_options();
+	void daemon_ended(uint64_t generation, const std::string& how);
+	bw::Task<Answer> wait_for_answer(std::chrono::steady_clock::duration within);
+	bw::Task<> watch();
+	bw::Task<> restart();
+	bw::Task<> wait_for_retry();
+	void show_daemon_page();
+	void show(State state, const std::string& html, const std::string& what);
+	void show_port_taken();
+	void give_up();
+	void request_retry();
+	bool window_gone() const { return window_.expired(); }
+
+	struct Wakeup;
+
+	bw::ApplicationHandle app_;
+	DaemonAddress address_;
+	SessionTimes times_;
+	std::weak_ptr<bw::BrowserWindowOwner> window_;
+	State state_ = State::Starting;
+	// The daemon's page the user was on, brought back after a restart.
+	std::string last_daemon_page_;
+	// The daemon this launcher started last; a daemon's end counts only for the latest start.
+	uint64_t generation_ = 0;
+	bool daemon_ended_ = false;
+	std::string end_reason_;
+	// Why the last attempt failed, and who holds the port.
+	std::string reason_;
+	PortListener holder_;
+	std::shared_ptr<Wakeup> retry_;
+};
+
+} // namespace tarnwick

@@ -1,0 +1,13 @@
+// The per-user folders the launcher keeps its files in; each platform has its own rules.
+#pragma once
+
+#include <filesystem>
+
+namespace tarnwick::user_folders {
+
+// Settings that should survive: $XDG_CONFIG_HOME/tarnwick (~/.config/tarnwick), %APPDATA%\Tarnwick.
+std::filesystem::path config();
+// Logs: $XDG_STATE_HOME/tarnwick (~/.local/state/tarnwick), %LOCALAPPDATA%\Tarnwick.
+std::filesystem::path state();
+
+} // namespace tarnwick::user_folders

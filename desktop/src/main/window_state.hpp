@@ -1,0 +1,30 @@
+// The launcher window's size, position and maximised state, kept between launches in a small text
+// file of "key=value" lines.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tarnwick {
+
+struct WindowState {
+	int width = 1024;
+	int height = 768;
+	// Absent where the system gives no position (Wayland).
+	std::optional<int> x, y;
+	bool maximized = false;
+};
+
+// The state in the text, or nothing when any line is malformed or a value is out of range.
+std::optional<WindowState> parse_window_state(std::string_view text);
+std::string format_window_state(const WindowState& state);
+
+// The saved state; the defaults when there is none. A file that cannot be read or is corrupt also
+// gives the defaults, with one line on standard error.
+WindowState load_window_state(const std::filesystem::path& file);
+// Writes through a temporary file, so a failed write keeps the previous state; false on failure.
+bool save_window_state(const std::filesystem::path& file, const WindowState& state);
+
+} // namespace tarnwick
