@@ -67,6 +67,18 @@ TEST_F(BrowserWindowTest, BuildsAHiddenWindowWithTheBuildersOptions) {
 	EXPECT_EQ(test_engine::log().live_engines, 0);
 }
 
+TEST_F(BrowserWindowTest, ARelativeFileReachesTheEngineAsAnAbsolutePath) {
+	const std::filesystem::path expected = std::filesystem::current_path() / "pages" / "index.html";
+	EXPECT_EQ(app.run_main([](ApplicationHandle app) -> Task<> {
+		BrowserWindowFuture pending = BrowserWindowBuilder::build_async(BrowserWindowBuilder(Source::File{"pages/index.html"}), app);
+		BrowserWindow window = co_await std::move(pending);
+		window.window().show();
+		testing::user_close(window.window().impl().inner());
+	}),
+	          0);
+	EXPECT_TRUE(logged("new File:" + expected.string() + " title=Browser Window width=-1 height=-1 dev_tools=0 resource_path=0"));
+}
+
 TEST_F(BrowserWindowTest, DroppedWhileOpenFreesNothingUntilTheUserClosesTheWindow) {
 	bw_Window* window = nullptr;
 	EXPECT_EQ(app.run_main([&](ApplicationHandle app) -> Task<> {

@@ -1,6 +1,8 @@
-// What only the Win32 windows have: style bits, 16-bit positions, and messages that arrive while a
-// window is being created or after its record was freed.
+// What only the Win32 windows have: style bits, 16-bit positions, logical pixels on scaled displays,
+// the system's default for a missing size, and messages that arrive while a window is being created
+// or after its record was freed.
 #include "core/window.hpp"
+#include "logical_pixels.h"
 #include "support/test_application.hpp"
 #include "support/test_engine.hpp"
 
@@ -13,6 +15,30 @@ namespace {
 using testing::TestApplication;
 
 DWORD style_of(bw_Window* window) { return static_cast<DWORD>(GetWindowLongW(bw_WindowWin32_getHandle(window), GWL_STYLE)); }
+
+// The window's outer rectangle as the system has it, in the display's pixels.
+RECT system_rect(WindowImpl window) {
+	RECT rect{};
+	GetWindowRect(bw_WindowWin32_getHandle(window.inner()), &rect);
+	return rect;
+}
+
+// Size of a rectangle as {width, height}, for comparisons.
+std::pair<long, long> size_of(const RECT& rect) { return {rect.right - rect.left, rect.bottom - rect.top}; }
+std::pair<long, long> size_of(bw_Dims2D dims) { return {dims.width, dims.height}; }
+
+// Windows made meanwhile see a display scaled by dpi / 96.
+class ScaledDisplay {
+public:
+	explicit ScaledDisplay(UINT dpi) { bw_WindowWin32_overrideScaleDpi(dpi); }
+	~ScaledDisplay() { bw_WindowWin32_overrideScaleDpi(0); }
+	ScaledDisplay(const ScaledDisplay&) = delete;
+	ScaledDisplay& operator=(const ScaledDisplay&) = delete;
+};
+
+WindowImpl new_window(TestApplication& app, std::optional<uint32_t> width, std::optional<uint32_t> height) {
+	return WindowImpl::new_(app.impl(), WindowImpl(), "sized", width, height, bw_WindowOptions{1, 1, 1});
+}
 
 TEST(Win32Window, StyleFollowsBordersAndMinimizableButNotResizable) {
 	TestApplication app;
@@ -33,6 +59,47 @@ TEST(Win32Window, StyleFollowsBordersAndMinimizableButNotResizable) {
 		EXPECT_TRUE(GetWindowLongW(bw_WindowWin32_getHandle(window), GWL_EXSTYLE) & WS_EX_LAYERED);
 		bw_Window_free(window);
 	}
+}
+
+TEST(Win32Window, SizesAndPositionsAreLogicalPixelsOnAScaledDisplay) {
+	TestApplication app;
+	ScaledDisplay at150(144);
+	WindowImpl window = new_window(app, 800, 600);
+	// The system's pixels are 1.5 times as many; what the program reads is what it gave.
+	EXPECT_EQ(size_of(system_rect(window)), std::make_pair(1200L, 900L));
+	EXPECT_EQ(size_of(window.window_dimensions()), std::make_pair(800L, 600L));
+
+	window.set_content_dimensions({800, 600});
+	RECT client{};
+	GetClientRect(bw_WindowWin32_getHandle(window.inner()), &client);
+	EXPECT_EQ(size_of(client), std::make_pair(1200L, 900L));
+	EXPECT_EQ(size_of(window.content_dimensions()), std::make_pair(800L, 600L));
+
+	window.set_window_dimensions({640, 480});
+	EXPECT_EQ(size_of(system_rect(window)), std::make_pair(960L, 720L));
+	EXPECT_EQ(size_of(window.window_dimensions()), std::make_pair(640L, 480L));
+
+	window.set_position({100, 60});
+	EXPECT_EQ(system_rect(window).left, 150);
+	EXPECT_EQ(system_rect(window).top, 90);
+	EXPECT_EQ(window.position().x, 100);
+	EXPECT_EQ(window.position().y, 60);
+	window.free();
+}
+
+TEST(Win32Window, AMissingWidthOrHeightTakesTheSystemDefault) {
+	TestApplication app;
+	WindowImpl unsized = new_window(app, std::nullopt, std::nullopt);
+	auto [default_width, default_height] = size_of(system_rect(unsized));
+	unsized.free();
+	ASSERT_GT(default_height, 100);
+
+	WindowImpl width_only = new_window(app, 500, std::nullopt);
+	EXPECT_EQ(size_of(width_only.window_dimensions()), std::make_pair(500L, default_height));
+	width_only.free();
+	WindowImpl height_only = new_window(app, std::nullopt, 400);
+	EXPECT_EQ(size_of(height_only.window_dimensions()), std::make_pair(default_width, 400L));
+	height_only.free();
 }
 
 TEST(Win32Window, NegativeCoordinatesReadBackAsTheirLow16Bits) {

@@ -1,6 +1,7 @@
 #include "../window_record.h"
 
 #include "../../assertion.h"
+#include "logical_pixels.h"
 #include "window_proc.h"
 
 #include <bw/win32.h>
@@ -28,8 +29,10 @@ RECT window_rect(HWND handle) {
 	return rect;
 }
 
-bw_Dims2D dims_of(const RECT& rect) {
-	return bw_Dims2D{static_cast<uint16_t>(rect.right - rect.left), static_cast<uint16_t>(rect.bottom - rect.top)};
+// The rectangle's size in logical pixels.
+bw_Dims2D logical_dims_of(const RECT& rect, UINT dpi) {
+	return bw_Dims2D{static_cast<uint16_t>(bw_WindowWin32_toLogical(rect.right - rect.left, dpi)),
+	                 static_cast<uint16_t>(bw_WindowWin32_toLogical(rect.bottom - rect.top, dpi))};
 }
 
 bw_Window* record_of(HWND hwnd) { return reinterpret_cast<bw_Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)); }
@@ -48,27 +51,33 @@ extern "C" {
 
 bw_WindowImpl bw_WindowImpl_new(bw_Window* window, bw_CStrSlice title, int width, int height, const bw_WindowOptions* options) {
 	DWORD style = style_for(options);
-	// Sizes are given in logical pixels: a per-monitor DPI aware program makes the window as large to
-	// the eye on a 200 % display as on a 100 % one.
-	UINT dpi = GetDpiForSystem();
-	if (width > 0) width = MulDiv(width, static_cast<int>(dpi), USER_DEFAULT_SCREEN_DPI);
-	if (height > 0) height = MulDiv(height, static_cast<int>(dpi), USER_DEFAULT_SCREEN_DPI);
-	// Both absent: the system's default size (it ignores the height then). One absent value is
-	// passed on as it is.
-	if (width == -1 && height == -1) width = CW_USEDEFAULT;
+	// Sizes are logical pixels (-1: absent). With either absent the window starts at the system's
+	// default size (the system ignores the height then), and the given one is applied afterwards:
+	// the system cannot default only one of them.
+	UINT dpi = bw_WindowWin32_scaleDpi(nullptr);
+	bool default_size = width == -1 || height == -1;
+	int create_width = default_size ? CW_USEDEFAULT : bw_WindowWin32_toPhysical(width, dpi);
+	int create_height = default_size ? -1 : bw_WindowWin32_toPhysical(height, dpi);
 
 	wchar_t* title_w = bw_win32_copyAsNewWstr(title);
 	HINSTANCE hinstance = GetModuleHandleW(nullptr);
 	// The record is the creation parameter: the procedure attaches it from WM_NCCREATE on, so
 	// messages sent while the window is being created already find it.
-	HWND handle = CreateWindowExW(WS_EX_LAYERED, L"bw-window", title_w, style, CW_USEDEFAULT, 0, width, height, nullptr, nullptr, hinstance,
-	                              window);
+	HWND handle = CreateWindowExW(WS_EX_LAYERED, L"bw-window", title_w, style, CW_USEDEFAULT, 0, create_width, create_height, nullptr,
+	                              nullptr, hinstance, window);
 	std::free(title_w);
 	if (handle == nullptr) fail_with_last_error();
 
 	SetLastError(0);
 	SetWindowLongPtrW(handle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
 	if (GetLastError() != 0) fail_with_last_error();
+
+	if (default_size && (width != -1 || height != -1)) {
+		RECT outer = window_rect(handle);
+		int physical_width = width != -1 ? bw_WindowWin32_toPhysical(width, dpi) : outer.right - outer.left;
+		int physical_height = height != -1 ? bw_WindowWin32_toPhysical(height, dpi) : outer.bottom - outer.top;
+		set_window_pos(handle, 0, 0, physical_width, physical_height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+	}
 
 	if (!SetLayeredWindowAttributes(handle, 0, 255, LWA_ALPHA)) fail_with_last_error();
 	return bw_WindowImpl{handle, 0, style, 255};
@@ -91,16 +100,22 @@ HWND bw_WindowWin32_getHandle(const bw_Window* window) { return window->impl_.ha
 uint32_t bw_WindowWin32_getStyle(const bw_Window* window) { return window->impl_.style; }
 
 bw_Dims2D bw_Window_getContentDimensions(const bw_Window* window) {
+	HWND handle = window->impl_.handle;
 	RECT rect{};
-	GetClientRect(window->impl_.handle, &rect);
-	return dims_of(rect);
+	GetClientRect(handle, &rect);
+	return logical_dims_of(rect, bw_WindowWin32_scaleDpi(handle));
 }
 
-bw_Dims2D bw_Window_getWindowDimensions(const bw_Window* window) { return dims_of(window_rect(window->impl_.handle)); }
+bw_Dims2D bw_Window_getWindowDimensions(const bw_Window* window) {
+	HWND handle = window->impl_.handle;
+	return logical_dims_of(window_rect(handle), bw_WindowWin32_scaleDpi(handle));
+}
 
 bw_Pos2D bw_Window_getPosition(const bw_Window* window) {
-	RECT rect = window_rect(window->impl_.handle);
-	return bw_Pos2D{static_cast<uint16_t>(rect.left), static_cast<uint16_t>(rect.top)};
+	HWND handle = window->impl_.handle;
+	RECT rect = window_rect(handle);
+	UINT dpi = bw_WindowWin32_scaleDpi(handle);
+	return bw_Pos2D{static_cast<uint16_t>(bw_WindowWin32_toLogical(rect.left, dpi)), static_cast<uint16_t>(bw_WindowWin32_toLogical(rect.top, dpi))};
 }
 
 uint8_t bw_Window_getOpacity(const bw_Window* window) { return window->impl_.opacity; }
@@ -130,17 +145,24 @@ void bw_Window_setTitle(bw_Window* window, bw_CStrSlice title) {
 }
 
 void bw_Window_setContentDimensions(bw_Window* window, bw_Dims2D dimensions) {
-	RECT rect{0, 0, dimensions.width, dimensions.height};
-	if (!AdjustWindowRect(&rect, window->impl_.style, FALSE)) fail_with_last_error();
-	set_window_pos(window->impl_.handle, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, SWP_NOMOVE);
+	HWND handle = window->impl_.handle;
+	UINT dpi = bw_WindowWin32_scaleDpi(handle);
+	RECT rect{0, 0, bw_WindowWin32_toPhysical(dimensions.width, dpi), bw_WindowWin32_toPhysical(dimensions.height, dpi)};
+	// The frame is as wide as the system draws it on the window's display.
+	if (!AdjustWindowRectExForDpi(&rect, window->impl_.style, FALSE, 0, GetDpiForWindow(handle))) fail_with_last_error();
+	set_window_pos(handle, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, SWP_NOMOVE);
 }
 
 void bw_Window_setWindowDimensions(bw_Window* window, bw_Dims2D dimensions) {
-	set_window_pos(window->impl_.handle, 0, 0, dimensions.width, dimensions.height, SWP_NOMOVE);
+	HWND handle = window->impl_.handle;
+	UINT dpi = bw_WindowWin32_scaleDpi(handle);
+	set_window_pos(handle, 0, 0, bw_WindowWin32_toPhysical(dimensions.width, dpi), bw_WindowWin32_toPhysical(dimensions.height, dpi), SWP_NOMOVE);
 }
 
 void bw_Window_setPosition(bw_Window* window, bw_Pos2D position) {
-	set_window_pos(window->impl_.handle, position.x, position.y, 0, 0, SWP_NOSIZE);
+	HWND handle = window->impl_.handle;
+	UINT dpi = bw_WindowWin32_scaleDpi(handle);
+	set_window_pos(handle, bw_WindowWin32_toPhysical(position.x, dpi), bw_WindowWin32_toPhysical(position.y, dpi), 0, 0, SWP_NOSIZE);
 }
 
 void bw_Window_setOpacity(bw_Window* window, uint8_t opacity) {

@@ -2,10 +2,28 @@
 
 #include "core/fatal.hpp"
 
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <system_error>
+#include <variant>
 
 namespace bw {
+
+namespace {
+
+// A relative file is taken from the current directory as it is now: engines want absolute paths,
+// and the directory may change before they load it. A path the system cannot complete stays as given.
+Source with_absolute_file(Source source) {
+	if (auto* file = std::get_if<Source::File>(&source.value)) {
+		std::error_code error;
+		std::filesystem::path absolute = std::filesystem::absolute(file->path, error);
+		if (!error) file->path = std::move(absolute);
+	}
+	return source;
+}
+
+} // namespace
 
 void browser_window_created_callback(BrowserWindowImpl browser, void* data) {
 	std::unique_ptr<BrowserWindowBuilder::OnCreated> on_created(static_cast<BrowserWindowBuilder::OnCreated*>(data));
@@ -19,8 +37,8 @@ void BrowserWindowBuilder::_build(BrowserWindowBuilder builder, ApplicationHandl
 	auto* callback_data = new OnCreated(std::move(on_created));
 	bw_WindowOptions window_options = window.options();
 	bw_BrowserWindowOptions browser_options{builder.dev_tools_ ? 1 : 0, bw_CStrSlice{0, ""}};
-	BrowserWindowImpl::new_(app.impl(), parent, std::move(builder.source_), title, window.width_, window.height_, window_options,
-	                        browser_options, browser_window_created_callback, callback_data);
+	BrowserWindowImpl::new_(app.impl(), parent, with_absolute_file(std::move(builder.source_)), title, window.width_, window.height_,
+	                        window_options, browser_options, browser_window_created_callback, callback_data);
 }
 
 BrowserWindowFuture BrowserWindowBuilder::build_async(BrowserWindowBuilder builder, ApplicationHandle app) {
