@@ -58,14 +58,24 @@ TEST(Win32Strings, UnpairedSurrogateIsFatal) {
 }
 
 TEST(Win32Errors, HresultCodes) {
-	// Facility 8 (Win32) keeps only the low 16 bits; any other facility keeps all 32.
-	bw_Err win32 = bw_win32_unhandledHresult(static_cast<int32_t>(0x80080005u));
-	EXPECT_EQ(win32.code, 5u);
-	EXPECT_EQ(message_of(win32).rfind("[5] Unhandled win32 hresult error [0x5]: ", 0), 0u);
+	// A wrapped Win32 error (facility 7) reads as that error: its code and the system's text for it.
+	bw_Err denied = bw_win32_unhandledHresult(E_ACCESSDENIED);
+	EXPECT_EQ(denied.code, 5u);
+	std::string text = message_of(denied);
+	EXPECT_EQ(text.rfind("[5] Unhandled win32 hresult error [0x5]: ", 0), 0u) << text;
+	EXPECT_NE(text.find("denied"), std::string::npos) << text;
 
-	bw_Err facility7 = bw_win32_unhandledHresult(static_cast<int32_t>(0x80070005u));
-	EXPECT_EQ(facility7.code, 0x80070005u);
-	bw_Err_free(&facility7);
+	// Facility 8 is another system's: all 32 bits stay, as for any facility but 7.
+	bw_Err windows = bw_win32_unhandledHresult(static_cast<int32_t>(0x80080005u));
+	EXPECT_EQ(windows.code, 0x80080005u);
+	bw_Err_free(&windows);
+
+	// A text with inserts comes as it is, as there is nothing to put in their place.
+	bw_Err bad_format = bw_win32_unhandledHresult(HRESULT_FROM_WIN32(ERROR_BAD_EXE_FORMAT));
+	EXPECT_EQ(bad_format.code, static_cast<uint32_t>(ERROR_BAD_EXE_FORMAT));
+	text = message_of(bad_format);
+	EXPECT_EQ(text.rfind("[193] Unhandled win32 hresult error [0xc1]: ", 0), 0u) << text;
+	EXPECT_NE(text.find("%1"), std::string::npos) << text;
 
 	bw_Err unknown = bw_win32_unhandledHresult(static_cast<int32_t>(0xa0ffbeefu));
 	EXPECT_EQ(unknown.code, 0xa0ffbeefu);

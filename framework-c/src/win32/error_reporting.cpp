@@ -8,13 +8,15 @@
 
 namespace {
 
-constexpr DWORD facility_win32 = 8;
+// HRESULTs that wrap a Win32 error code (HRESULT_FROM_WIN32) carry it in their low 16 bits.
+constexpr DWORD facility_win32 = FACILITY_WIN32;
 
 // The system's text for an HRESULT, copied with malloc so that bw_Err_free can release it like any
-// other error data; null when the system has none.
+// other error data; null when the system has none. Inserts such as "%1" stay as they are: there are
+// no arguments to put in their place.
 wchar_t* systemHresultText(uint32_t code) {
 	wchar_t* system_buffer = nullptr;
-	DWORD units = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code,
+	DWORD units = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
 	                             MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPWSTR>(&system_buffer), 0, nullptr);
 	if (units == 0 || system_buffer == nullptr) return nullptr;
 	auto* copy = static_cast<wchar_t*>(std::malloc((units + 1) * sizeof(wchar_t)));
