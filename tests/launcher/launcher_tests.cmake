@@ -17,4 +17,12 @@ else()
   add_dependencies(launcher_e2e_tests tarnwick_desktop tarnwickd)
   # The cases look for windows titled "Tarnwick" on the one test display.
   gtest_discover_tests(launcher_e2e_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 180 RESOURCE_LOCK x_window_title_Tarnwick)
+
+  # The launcher's lifecycle: restarts, a second launch, the remembered window.
+  add_executable(launcher_session_e2e_tests launcher/launcher_session_e2e_tests.cpp)
+  pkg_check_modules(XTEST REQUIRED IMPORTED_TARGET x11 xtst)
+  target_link_libraries(launcher_session_e2e_tests PRIVATE GTest::gtest bw_sandboxed_gtest_main bw_x_display bw_test_processes PkgConfig::XTEST)
+  target_compile_definitions(launcher_session_e2e_tests PRIVATE TARNWICK_LAUNCHER="$<TARGET_FILE:tarnwick_desktop>" TARNWICK_DAEMON="$<TARGET_FILE:tarnwickd>")
+  add_dependencies(launcher_session_e2e_tests tarnwick_desktop tarnwickd)
+  gtest_discover_tests(launcher_session_e2e_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 180 RESOURCE_LOCK x_window_title_Tarnwick)
 endif()

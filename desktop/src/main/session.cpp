@@ -34,6 +34,15 @@ std::string describe(const PortListener& listener) {
 	return listener.name + " (pid " + std::to_string(listener.pid) + ")";
 }
 
+// Futures are made before they are awaited: g++ 12 mishandles temporaries in an awaiting expression.
+Background<daemon::Status> start_daemon(const daemon::StartOptions& options) {
+	return Background<daemon::Status>([options] { return daemon::ensure_running(options); });
+}
+
+Background<std::optional<PortListener>> ask_port_listener(uint16_t port) {
+	return Background<std::optional<PortListener>>([port] { return port_listener(port); });
+}
+
 // A listener the system names, other than a daemon: something else holds the port.
 bool held_by_another(const std::optional<PortListener>& listener) {
 	return listener && !listener->name.empty() && !daemon::is_daemon_name(listener->name);
@@ -123,7 +132,8 @@ bw::Task<> Session::run(bw::BrowserWindow window, StartCheck start) {
 	else
 		launcher_log::write("the daemon runs already (pid " + std::to_string(start.status.pid()) + ")");
 
-	if (held_by_another(start.listener)) {
+	started_ = start.status.started();
+	if (started_ && held_by_another(start.listener)) {
 		holder_ = *start.listener;
 		show_port_taken();
 	} else if (window->source_loaded()) {
@@ -138,7 +148,8 @@ bw::Task<> Session::run(bw::BrowserWindow window, StartCheck start) {
 	{
 		bw::BrowserWindow dropped = std::move(window);
 	}
-	co_await watch();
+	bw::Task<> watching = watch();
+	co_await watching;
 }
 
 bw::Task<> Session::watch() {
@@ -148,7 +159,8 @@ bw::Task<> Session::watch() {
 		case State::Showing: {
 			co_await app_.sleep(times_.watch_every);
 			if (window_gone()) co_return;
-			bool answers = co_await probe(address_, times_.probe_timeout);
+			Background<bool> probing = probe(address_, times_.probe_timeout);
+			bool answers = co_await probing;
 			if (window_gone()) co_return;
 			if (answers && !daemon_ended_) {
 				// Remembered to bring it back after a restart; the daemon's own pages only.
@@ -160,7 +172,8 @@ bw::Task<> Session::watch() {
 			}
 			if (answers) {
 				uint16_t port = address_.port;
-				auto listener = co_await Background<std::optional<PortListener>>([port] { return port_listener(port); });
+				Background<std::optional<PortListener>> asking = ask_port_listener(port);
+				auto listener = co_await asking;
 				if (window_gone()) co_return;
 				holder_ = listener.value_or(PortListener{});
 				show_port_taken();
@@ -172,7 +185,8 @@ bw::Task<> Session::watch() {
 			break;
 		}
 		case State::Waiting: {
-			Answer answer = co_await wait_for_answer(times_.first_answer_within);
+			bw::Task<Answer> waiting = wait_for_answer(times_.first_answer_within);
+			Answer answer = co_await waiting;
 			if (window_gone()) co_return;
 			if (answer == Answer::Daemon) {
 				show_daemon_page();
@@ -187,9 +201,17 @@ bw::Task<> Session::watch() {
 			}
 			break;
 		}
-		case State::Restarting: co_await restart(); break;
+		case State::Restarting: {
+			bw::Task<> restarting = restart();
+			co_await restarting;
+			break;
+		}
 		case State::GivenUp:
-		case State::PortTaken: co_await wait_for_retry(); break;
+		case State::PortTaken: {
+			bw::Task<> waiting = wait_for_retry();
+			co_await waiting;
+			break;
+		}
 		}
 	}
 }
@@ -200,16 +222,19 @@ bw::Task<> Session::restart() {
 		if (window_gone()) co_return;
 		launcher_log::write("restart attempt " + std::to_string(attempt + 1) + " of " + std::to_string(times_.restart_after.size()));
 		daemon::StartOptions options = start_options();
-		daemon::Status status = co_await Background<daemon::Status>([options] { return daemon::ensure_running(options); });
+		Background<daemon::Status> starting = start_daemon(options);
+		daemon::Status status = co_await starting;
 		if (window_gone()) co_return;
 		if (!status.ok()) {
 			reason_ = "unable to spawn the daemon: " + status.error().to_string();
 			launcher_log::write(reason_);
 			continue;
 		}
+		started_ = status.started();
 		launcher_log::write(std::string(status.started() ? "started the daemon" : "the daemon runs already") + " (pid " +
 		                    std::to_string(status.pid()) + ")");
-		Answer answer = co_await wait_for_answer(times_.restart_answer_within);
+		bw::Task<Answer> waiting = wait_for_answer(times_.restart_answer_within);
+		Answer answer = co_await waiting;
 		if (window_gone()) co_return;
 		switch (answer) {
 		case Answer::Daemon: show_daemon_page(); co_return;
@@ -217,23 +242,27 @@ bw::Task<> Session::restart() {
 		case Answer::Ended: reason_ = end_reason_; break;
 		default: reason_ = "the daemon did not answer within " + std::to_string(times_.restart_answer_within.count()) + " seconds"; break;
 		}
-		launcher_log::write("restart attempt failed: " + reason_);
+		launcher_log::write("the restart failed: " + reason_);
 	}
 	give_up();
 }
 
 bw::Task<> Session::wait_for_retry() {
 	retry_ = std::make_shared<Wakeup>();
-	co_await Wakeup::Future{retry_};
+	Wakeup::Future retried{retry_};
+	co_await retried;
 	retry_.reset();
 	if (window_gone()) co_return;
 	launcher_log::write("the user asked to try again");
 	// "Try again" starts at once, then keeps the usual schedule.
 	daemon::StartOptions options = start_options();
-	daemon::Status status = co_await Background<daemon::Status>([options] { return daemon::ensure_running(options); });
+	Background<daemon::Status> starting = start_daemon(options);
+	daemon::Status status = co_await starting;
 	if (window_gone()) co_return;
 	if (status.ok()) {
-		Answer answer = co_await wait_for_answer(times_.restart_answer_within);
+		started_ = status.started();
+		bw::Task<Answer> waiting = wait_for_answer(times_.restart_answer_within);
+		Answer answer = co_await waiting;
 		if (window_gone()) co_return;
 		if (answer == Answer::Daemon) {
 			show_daemon_page();
@@ -255,14 +284,16 @@ bw::Task<Session::Answer> Session::wait_for_answer(std::chrono::steady_clock::du
 	auto deadline = std::chrono::steady_clock::now() + within;
 	for (;;) {
 		if (daemon_ended_) co_return Answer::Ended;
-		bool answers = co_await probe(address_, times_.probe_timeout);
+		Background<bool> probing = probe(address_, times_.probe_timeout);
+		bool answers = co_await probing;
 		if (window_gone()) co_return Answer::None;
 		if (answers) {
-			// A daemon we started that has ended, or a listener the system names as another
-			// program: never show its page.
+			// A daemon we started has ended, or the system names another program as the listener
+			// while ours starts: never show that program's page. A daemon found running is trusted.
 			uint16_t port = address_.port;
-			std::optional<PortListener> listener = co_await Background<std::optional<PortListener>>([port] { return port_listener(port); });
-			if (daemon_ended_ || held_by_another(listener)) {
+			Background<std::optional<PortListener>> asking = ask_port_listener(port);
+			std::optional<PortListener> listener = co_await asking;
+			if (daemon_ended_ || (started_ && held_by_another(listener))) {
 				holder_ = listener.value_or(PortListener{});
 				co_return Answer::Other;
 			}

@@ -87,6 +87,8 @@ private:
 	std::string last_daemon_page_;
 	// The daemon this launcher started last; a daemon's end counts only for the latest start.
 	uint64_t generation_ = 0;
+	// Whether the last start attempt started a daemon (rather than finding one running).
+	bool started_ = false;
 	bool daemon_ended_ = false;
 	std::string end_reason_;
 	// Why the last attempt failed, and who holds the port.
