@@ -67,14 +67,16 @@ TEST_F(DaemonTest, CopyBesideTheLauncherStartsBeforeOneOnPath) {
 	EXPECT_NE(std::ranges::find(printed, "daemon stand-in started: " + daemons[0].path), printed.end()) << read_file(output);
 }
 
-TEST_F(DaemonTest, CopyOnlyInTheCurrentDirectoryIsNotFound) {
+TEST_F(DaemonTest, CopiesReachedOnlyFromTheCurrentDirectoryAreNotFound) {
 	auto launcher = make_directory("launcher");
 	std::filesystem::copy_file(helper_program("daemon_test_probe"), launcher / executable("probe"));
 	auto current = make_directory("current");
 	install(current);
-	// Empty entries, which a shell would take for the current directory.
+	std::filesystem::create_directories(current / "bin");
+	install(current / "bin");
+	// Empty and relative entries, which a shell would look up from the current directory.
 	auto separator = std::string(1, path_list_separator);
-	set_environment("PATH", separator + utf8(make_directory("empty")) + separator + separator);
+	set_environment("PATH", separator + utf8(make_directory("empty")) + separator + separator + "." + separator + "bin" + separator);
 	expect_no_other_daemon();
 
 	auto before = daemon_processes();

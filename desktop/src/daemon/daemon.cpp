@@ -15,7 +15,10 @@ std::vector<std::filesystem::path> search_directories() {
 	std::vector<std::filesystem::path> directories;
 	if (auto executable = system::executable_path()) directories.push_back(executable->parent_path());
 	for (auto& directory : system::system_directories()) directories.push_back(std::move(directory));
-	for (auto& directory : system::path_entries()) directories.push_back(std::move(directory));
+	// A relative entry (".", "bin", or on Windows "\\tools" and "C:tools") would be looked up from the
+	// current directory, which is never searched.
+	for (auto& directory : system::path_entries())
+		if (directory.is_absolute()) directories.push_back(std::move(directory));
 	return directories;
 }
 

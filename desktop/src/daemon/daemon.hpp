@@ -93,7 +93,8 @@ Status start_daemon(std::span<const std::filesystem::path> search_directories, c
 bool is_daemon_name(std::string_view process_name);
 
 // Where the daemon is looked for, in order: the running executable's directory, the platform's
-// system directories, then each non-empty PATH entry. Never the current directory.
+// system directories, then each absolute PATH entry. Never the current directory, which empty
+// and relative entries would name.
 std::vector<std::filesystem::path> search_directories();
 
 // The daemon's executable in the first directory that holds one.

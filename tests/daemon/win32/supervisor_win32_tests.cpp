@@ -15,8 +15,9 @@ std::filesystem::path named_directory(UINT(WINAPI* get)(LPWSTR, UINT)) {
 }
 
 TEST_F(DaemonTest, SearchGoesFromTheLauncherToSystemWindowsAndPathDirectories) {
-	// Quotes group an entry that holds ';' and are not part of it; empty entries are skipped.
-	set_environment("PATH", "C:\\first;;\"C:\\second;part\";C:\\third;");
+	// Quotes group an entry that holds ';' and are not part of it; empty entries are skipped, and so
+	// are the relative ones, rooted ("\\tools") and drive-relative ("C:tools") included.
+	set_environment("PATH", "C:\\first;;relative;.\\dot;\\rooted;C:drive;\"C:\\second;part\";C:\\third;\"..\\up\";");
 	std::vector<std::filesystem::path> expected{test_program_directory(), named_directory(GetSystemDirectoryW),
 	                                            named_directory(GetWindowsDirectoryW), "C:\\first", "C:\\second;part", "C:\\third"};
 	EXPECT_EQ(daemon::search_directories(), expected);
