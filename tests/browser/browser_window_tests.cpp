@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <thread>
 
 namespace bw {
 namespace {
@@ -190,6 +191,53 @@ TEST_F(BrowserWindowTest, ScriptsCompleteWithTheirValueOrTheirError) {
 	          0);
 }
 
+// One evaluation asked for from another thread: where its callback ran, and with what.
+struct CrossThreadOutcome {
+	int calls = 0;
+	std::thread::id thread;
+	std::string text;
+};
+
+void record_outcome(BrowserWindowImpl, void* data, JsEvalResult result) {
+	auto* outcome = static_cast<CrossThreadOutcome*>(data);
+	outcome->calls++;
+	outcome->thread = std::this_thread::get_id();
+	const auto* error = std::get_if<JsEvaluationError>(&result);
+	outcome->text = error != nullptr ? "error: " + error->message : std::get<JsValue>(result).to_string();
+}
+
+TEST_F(BrowserWindowTest, ScriptsFromAnotherThreadCompleteOnceAlsoWhenTheWindowOrTheLoopIsGone) {
+	CrossThreadOutcome after_loop;
+	std::optional<BrowserWindowHandle> kept;
+	EXPECT_EQ(app.run_main([&](ApplicationHandle app) -> Task<> {
+		std::optional<BrowserWindow> browser = co_await open_page(app);
+		BrowserWindowHandle handle = browser->handle();
+		kept = handle;
+
+		CrossThreadOutcome carried;
+		std::thread([handle, &carried] { handle.eval_js_threadsafe("[2]", record_outcome, &carried); }).join();
+		EXPECT_TRUE(co_await eventually(app, [&] { return carried.calls == 1; }));
+		EXPECT_EQ(carried.thread, std::this_thread::get_id());
+		EXPECT_EQ(carried.text, "[2]");
+
+		// On its way when the window is freed: the engine is never asked, the caller still hears back.
+		CrossThreadOutcome late;
+		std::thread([handle, &late] { handle.eval_js_threadsafe("3", record_outcome, &late); }).join();
+		browser->window().impl().close();
+		browser.reset();
+		EXPECT_TRUE(logged("free"));
+		EXPECT_TRUE(co_await eventually(app, [&] { return late.calls == 1; }));
+		EXPECT_EQ(late.text, "error: unable to execute script: the browser window was freed");
+		EXPECT_FALSE(logged("eval_js 3"));
+	}),
+	          0);
+	// The loop has ended: refused, and reported at once.
+	std::thread([&] { kept->eval_js_threadsafe("4", record_outcome, &after_loop); }).join();
+	EXPECT_EQ(after_loop.calls, 1);
+	EXPECT_EQ(after_loop.text, "error: unable to execute script: the application no longer runs");
+	EXPECT_FALSE(logged("eval_js 4"));
+}
+
 TEST_F(BrowserWindowTest, PageMessagesReachTheHandlerWhileTheWindowLives) {
 	std::vector<std::string> seen;
 	EXPECT_EQ(app.run_main([&](ApplicationHandle app) -> Task<> {
@@ -228,6 +276,40 @@ TEST_F(BrowserWindowTest, PageMessagesReachTheHandlerWhileTheWindowLives) {
 		EXPECT_EQ(seen.back(), "after");
 	}),
 	          0);
+}
+
+// A handler that holds its own window keeps it only while something else holds it too: once the user
+// closed it, the window goes when the last other reference goes, and the program ends.
+TEST_F(BrowserWindowTest, AHandlerHoldingItsOwnWindowLetsItGoOnceTheUserClosedIt) {
+	std::vector<std::string> seen;
+	EXPECT_EQ(app.run_main([&](ApplicationHandle app) -> Task<> {
+		{
+			// Closed while the task still holds it: freed when the task lets go.
+			BrowserWindow held = co_await open_page(app);
+			held.on_message().register_handler([held, &seen](BrowserWindowHandle, MessageEventArgs args) { seen.push_back(args.cmd); });
+			test_engine::post_message(held->inner().inner(), R"(["still here"])");
+			held.window().show();
+			testing::user_close(held.window().impl().inner());
+			EXPECT_TRUE(co_await eventually(app, [&] { return !testing::system_visible(held.window().impl().inner()); }));
+			EXPECT_FALSE(logged("free"));
+			test_engine::post_message(held->inner().inner(), R"(["after the close"])");
+		}
+		EXPECT_EQ(count_logged("free"), 1);
+		EXPECT_EQ(seen, (std::vector<std::string>{"still here", "after the close"}));
+
+		// Let go first, then closed by the user.
+		bw_Window* native = nullptr;
+		{
+			BrowserWindow dropped = co_await open_page(app);
+			dropped.on_message().register_handler([dropped](BrowserWindow, MessageEventArgs) -> Task<> { co_return; });
+			dropped.window().show();
+			native = dropped.window().impl().inner();
+		}
+		testing::user_close(native);
+		EXPECT_TRUE(co_await eventually(app, [] { return count_logged("free") == 2; }));
+	}),
+	          0);
+	EXPECT_EQ(test_engine::log().live_engines, 0);
 }
 
 TEST_F(BrowserWindowTest, UnsupportedEventsAreFatal) {

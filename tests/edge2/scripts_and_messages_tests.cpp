@@ -69,8 +69,8 @@ TEST_F(Scripts, CompleteWithTheirValueOrAnErrorExactlyOnce) {
 
 		// From another thread the work is carried to the GUI thread.
 		Evaluation carried;
-		BrowserWindowImpl inner = browser->inner();
-		std::thread([inner, &carried] { inner.eval_js_threadsafe("[true]", record_evaluation, &carried); }).join();
+		BrowserWindowHandle handle = browser.handle();
+		std::thread([handle, &carried] { handle.eval_js_threadsafe("[true]", record_evaluation, &carried); }).join();
 		EXPECT_TRUE(co_await eventually(app, [&] { return carried.calls == 1; }));
 		EXPECT_EQ(carried.thread, GetCurrentThreadId());
 		EXPECT_EQ(carried.outcome, "[true]");
@@ -92,8 +92,8 @@ TEST_F(Scripts, AWindowFreedMeanwhileStillCompletesEveryEvaluation) {
 		EvalJsFuture dropped = (*browser)->eval_js("1");
 		// On its way from another thread when the window is freed.
 		Evaluation late;
-		BrowserWindowImpl inner = (*browser)->inner();
-		std::thread([inner, &late] { inner.eval_js_threadsafe("2", record_evaluation, &late); }).join();
+		BrowserWindowHandle handle = browser->handle();
+		std::thread([handle, &late] { handle.eval_js_threadsafe("2", record_evaluation, &late); }).join();
 
 		browser->window().impl().close();
 		browser.reset();

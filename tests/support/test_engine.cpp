@@ -105,14 +105,6 @@ void BrowserWindowImpl::eval_js(std::string_view script, EvalJsCallback callback
 	});
 }
 
-void BrowserWindowImpl::eval_js_threadsafe(std::string_view script, EvalJsCallback callback, void* callback_data) const {
-	BrowserWindowImpl self = *this;
-	std::string text(script);
-	ApplicationHandle(ApplicationImpl(bw_BrowserWindow_getApp(inner_))).dispatch([self, text, callback, callback_data] {
-		self.eval_js(text, callback, callback_data);
-	});
-}
-
 Result<std::monostate> BrowserWindowImpl::navigate(std::string_view url) const {
 	state().log.calls.push_back("navigate " + std::string(url));
 	state().urls[inner_] = std::string(url);

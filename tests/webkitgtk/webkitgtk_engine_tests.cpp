@@ -9,6 +9,14 @@
 #include <bw/window_gtk.h>
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <fstream>
+
 namespace bw {
 namespace {
 
@@ -156,6 +164,69 @@ TEST(WebKitGtkEngine, PagesOverHttpReachTheProgramAfterNavigatingAndKeepTheServe
 	}),
 	          0);
 	EXPECT_NE(server.requests().find("GET /set-cookie"), std::string::npos);
+}
+
+TEST(WebKitGtkEngine, NavigateRefusesWhatItCannotLoad) {
+	TestApplication app;
+	EXPECT_EQ(app.run_main([](ApplicationHandle app) -> Task<> {
+		BrowserWindowFuture opening = open(app, Source::Html{"<p>navigation</p>"});
+		std::optional<BrowserWindow> browser = co_await std::move(opening);
+		for (std::string_view address : {std::string_view("not a uri"), std::string_view("127.0.0.1:37338"), std::string_view("about:blank\0x", 13)}) {
+			Result<std::monostate> refused = (*browser)->navigate(address);
+			EXPECT_FALSE(refused.ok()) << address;
+		}
+		EXPECT_TRUE((*browser)->navigate("about:blank").ok());
+		EXPECT_TRUE(co_await eventually(app, [&] { return (*browser)->url() == "about:blank"; }, 10s));
+		// The engine's objects released ahead of the window: nothing to navigate with.
+		(*browser)->inner().free();
+		EXPECT_FALSE((*browser)->navigate("about:blank").ok());
+		EXPECT_EQ((*browser)->url(), "");
+		close_by_user(browser);
+	}),
+	          0);
+}
+
+// Kills the web processes of this process as a crash would.
+void kill_web_processes() {
+	for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+		std::ifstream stat(entry.path() / "stat");
+		std::string pid, comm, state;
+		pid_t parent = 0;
+		if (!(stat >> pid >> comm >> state >> parent) || parent != getpid()) continue;
+		if (comm == "(WebKitWebProces)") kill(std::stoi(pid), SIGKILL);
+	}
+}
+
+// A creation that cannot finish ends the process as the other engine does: 101 and the step's text.
+TEST(WebKitGtkEngineCreation, FailsWhenTheSourceIsNoAddressOrTheWebProcessDiesFirst) {
+	GTEST_FLAG_SET(death_test_style, "threadsafe");
+	auto build_only = [](Source source) {
+		setenv("BW_NO_ERROR_BOX", "1", 1);
+		TestApplication app;
+		app.run_main([source](ApplicationHandle app) -> Task<> {
+			BrowserWindowFuture opening = open(app, source);
+			co_await std::move(opening);
+			std::_Exit(0);
+		});
+		std::_Exit(1);
+	};
+	EXPECT_EXIT(build_only(Source::Url{"no address"}), ::testing::ExitedWithCode(101), "unable to navigate to source: .*no address");
+
+	// The page never answers, so only the web process's end can stop the first load.
+	EXPECT_EXIT(
+	    {
+		    int silent = socket(AF_INET, SOCK_STREAM, 0);
+		    sockaddr_in address{};
+		    address.sin_family = AF_INET;
+		    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+		    socklen_t length = sizeof address;
+		    if (bind(silent, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(silent, 8) != 0 ||
+		        getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+			    std::_Exit(2);
+		    g_timeout_add(100, [](gpointer) -> gboolean { kill_web_processes(); return G_SOURCE_CONTINUE; }, nullptr);
+		    build_only(Source::Url{"http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/"});
+	    },
+	    ::testing::ExitedWithCode(101), "web process terminated before the first load finished: it crashed");
 }
 
 } // namespace

@@ -12,7 +12,8 @@ void eval_js_callback(BrowserWindowImpl, void*, JsEvalResult) {}
 } // namespace
 
 BrowserWindowHandle::BrowserWindowHandle(bw_BrowserWindow* record)
-    : inner_(record), app_(ApplicationImpl(bw_Window_getApp(record->window))), window_(WindowImpl(record->window)) {}
+    : inner_(record), app_(ApplicationImpl(bw_Window_getApp(record->window))), window_(WindowImpl(record->window)),
+      alive_(std::make_shared<std::atomic<bool>>(true)) {}
 
 void BrowserWindowHandle::exec_js(std::string_view script) const { inner_.eval_js(script, eval_js_callback, nullptr); }
 
@@ -29,6 +30,8 @@ void EvalJsFuture::complete(BrowserWindowImpl, void* data, JsEvalResult result) 
 }
 
 BrowserWindowOwner::~BrowserWindowOwner() {
+	// First: evaluations carried here from other threads from now on find the window gone.
+	handle_.alive_->store(false);
 	bw_BrowserWindow* record = handle_.inner().inner();
 	handle_.inner().free();
 	// May end the application when this was its last window.
@@ -36,12 +39,48 @@ BrowserWindowOwner::~BrowserWindowOwner() {
 	bw_BrowserWindow_release(record);
 }
 
-void MessageEvent::register_handler(SyncMessageHandler handler) const {
-	BrowserWindowImpl::register_message_handler(owner_, std::make_shared<EventHandler>(std::move(handler)));
+namespace {
+
+void register_kept(const std::weak_ptr<BrowserWindowOwner>& owner, std::shared_ptr<EventHandler> handler) {
+	if (std::shared_ptr<BrowserWindowOwner> strong = owner.lock()) strong->keep_handler(handler);
+	BrowserWindowImpl::register_message_handler(owner, std::move(handler));
 }
 
-void MessageEvent::register_handler(AsyncMessageHandler handler) const {
-	BrowserWindowImpl::register_message_handler(owner_, std::make_shared<EventHandler>(std::move(handler)));
+bool closed_by_user(const BrowserWindowOwner& owner) { return bw_Window_getUserData(owner.handle().window().impl().inner()) == nullptr; }
+
+} // namespace
+
+void MessageEvent::register_handler(SyncMessageHandler handler) const { register_kept(owner_, std::make_shared<EventHandler>(std::move(handler))); }
+
+void MessageEvent::register_handler(AsyncMessageHandler handler) const { register_kept(owner_, std::make_shared<EventHandler>(std::move(handler))); }
+
+void BrowserWindowOwner::release_if_only_handlers_hold(std::shared_ptr<BrowserWindowOwner> self) {
+	// Also guards against the references dropped below, which come back here.
+	if (self->releasing_handlers_ || self->handlers_.empty()) return;
+	self->releasing_handlers_ = true;
+	// How many references the handlers hold shows as what copying them adds; the copies go at once.
+	long total = self.use_count() - 1;
+	long held_by_handlers = 0;
+	{
+		std::vector<EventHandler> copies;
+		copies.reserve(self->handlers_.size());
+		for (const std::shared_ptr<EventHandler>& handler : self->handlers_) copies.push_back(*handler);
+		held_by_handlers = self.use_count() - 1 - total;
+	}
+	if (held_by_handlers == 0 || held_by_handlers != total) {
+		self->releasing_handlers_ = false;
+		return;
+	}
+	// Nobody else can reach the window: its handlers can never be called again. Emptied first, then
+	// destroyed outside the owner, whose last reference goes with them.
+	std::vector<EventHandler> closures;
+	for (const std::shared_ptr<EventHandler>& handler : self->handlers_) closures.push_back(std::exchange(*handler, EventHandler()));
+	self.reset();
+	closures.clear();
+}
+
+BrowserWindow::~BrowserWindow() {
+	if (owner_ && owner_.use_count() > 1 && closed_by_user(*owner_)) BrowserWindowOwner::release_if_only_handlers_hold(std::move(owner_));
 }
 
 UnsupportedEvent BrowserWindow::engine_event() const {
@@ -87,5 +126,7 @@ extern "C" void bw_Window_freeUserData(bw_Window* window) {
 	if (user_data == nullptr) return;
 	// Emptied first: dropping the reference may free the window record, which is not touched again.
 	bw_Window_setUserData(window, nullptr);
+	std::shared_ptr<bw::BrowserWindowOwner> owner = std::move(user_data->owner);
 	delete user_data;
+	if (owner.use_count() > 1) bw::BrowserWindowOwner::release_if_only_handlers_hold(std::move(owner));
 }

@@ -10,12 +10,15 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace bw {
 
-// Copyable; owns nothing. Valid while its owner exists.
+// Copyable; owns nothing. Valid while its owner exists, except eval_js_threadsafe, which a copy may
+// call from any thread at any time.
 class BrowserWindowHandle {
 public:
+	// GUI thread.
 	explicit BrowserWindowHandle(bw_BrowserWindow* record);
 
 	ApplicationHandle app() const { return app_; }
@@ -30,15 +33,27 @@ public:
 	void exec_js(std::string_view script) const;
 	// Runs the script; the future completes with its value or its error.
 	EvalJsFuture eval_js(std::string_view script) const;
+	// Any thread, also after the window is gone: eval_js carried to the GUI thread. The callback runs
+	// there exactly once, with an evaluation error when the window was freed meanwhile (or at once on
+	// the calling thread when the application no longer runs).
+	void eval_js_threadsafe(std::string_view script, BrowserWindowImpl::EvalJsCallback callback, void* callback_data) const {
+		BrowserWindowImpl::eval_js_threadsafe(cross_thread(), script, callback, callback_data);
+	}
+	// What another thread needs to reach this window.
+	CrossThreadBrowser cross_thread() const { return CrossThreadBrowser{app_.impl(), inner_, alive_}; }
 
 	const ApplicationHandle& app_handle() const { return app_; }
 	const WindowHandle& window() const { return window_; }
 	BrowserWindowImpl inner() const { return inner_; }
 
 private:
+	friend class BrowserWindowOwner;
+
 	BrowserWindowImpl inner_;
 	ApplicationHandle app_;
 	WindowHandle window_;
+	// Shared by every copy; cleared by the owner before it frees the window.
+	AliveFlag alive_;
 };
 
 // Owns the browser window: when the last strong reference goes, it releases the engine's objects,
@@ -53,8 +68,17 @@ public:
 	const BrowserWindowHandle& handle() const { return handle_; }
 	const BrowserWindowHandle* operator->() const { return &handle_; }
 
+	// Keeps a page-message handler until the window is released.
+	void keep_handler(std::shared_ptr<EventHandler> handler) { handlers_.push_back(std::move(handler)); }
+	// Once the user has closed the window: when the references its handlers hold (a handler that
+	// captured its own BrowserWindow) are all that keep it, the handlers are dropped, and with them
+	// the window. Otherwise nothing changes. `self` is one more reference, taken by the caller.
+	static void release_if_only_handlers_hold(std::shared_ptr<BrowserWindowOwner> self);
+
 private:
 	BrowserWindowHandle handle_;
+	std::vector<std::shared_ptr<EventHandler>> handlers_;
+	bool releasing_handlers_ = false;
 };
 
 // The window attachment: the native window's user data holds one strong reference to the owner
@@ -83,6 +107,12 @@ struct UnsupportedEvent {};
 class BrowserWindow {
 public:
 	explicit BrowserWindow(std::shared_ptr<BrowserWindowOwner> owner) : owner_(std::move(owner)) {}
+	BrowserWindow(const BrowserWindow&) = default;
+	BrowserWindow(BrowserWindow&&) noexcept = default;
+	BrowserWindow& operator=(const BrowserWindow&) = default;
+	BrowserWindow& operator=(BrowserWindow&&) noexcept = default;
+	// The last reference but those of the window's own handlers may go here, after the user closed it.
+	~BrowserWindow();
 
 	const BrowserWindowHandle& handle() const { return owner_->handle(); }
 	const BrowserWindowHandle* operator->() const { return &owner_->handle(); }

@@ -12,6 +12,7 @@
 
 #include <bw/browser_window.h>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -48,6 +49,8 @@ using SyncMessageHandler = std::function<void(BrowserWindowHandle, MessageEventA
 using AsyncMessageHandler = std::function<Task<>(BrowserWindow, MessageEventArgs)>;
 using EventHandler = std::variant<SyncMessageHandler, AsyncMessageHandler>;
 
+struct CrossThreadBrowser;
+
 // The engine binding's handle of one browser window: the lower-layer record. Owns nothing.
 class BrowserWindowImpl {
 public:
@@ -65,8 +68,10 @@ public:
 
 	// GUI thread.
 	void eval_js(std::string_view script, EvalJsCallback callback, void* callback_data) const;
-	// Any thread: the work is carried to the GUI thread.
-	void eval_js_threadsafe(std::string_view script, EvalJsCallback callback, void* callback_data) const;
+	// Any thread: the work is carried to the GUI thread, where eval_js runs it while the window still
+	// exists; otherwise the callback gets an evaluation error there. When the loop no longer runs the
+	// callback gets the error at once, on the calling thread. The same for every engine.
+	static void eval_js_threadsafe(const CrossThreadBrowser& target, std::string_view script, EvalJsCallback callback, void* callback_data);
 	Result<std::monostate> navigate(std::string_view url) const;
 	// The view's current address; empty when the engine cannot tell.
 	std::string url() const;
@@ -85,6 +90,19 @@ public:
 
 private:
 	bw_BrowserWindow* inner_;
+};
+
+// Whether a browser window still exists, readable from any thread. Made on the GUI thread with the
+// window's handle; the owner clears it before it frees anything.
+using AliveFlag = std::shared_ptr<std::atomic<bool>>;
+
+// What another thread needs to reach a browser window, all taken on the GUI thread while the window
+// existed: the calling thread reads nothing of the record, which may be freed, and its address
+// reused by a new window, before the work arrives.
+struct CrossThreadBrowser {
+	ApplicationImpl app;
+	BrowserWindowImpl browser;
+	AliveFlag alive;
 };
 
 } // namespace bw

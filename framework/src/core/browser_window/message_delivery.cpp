@@ -22,11 +22,14 @@ void deliver_message(const std::weak_ptr<BrowserWindowOwner>& owner, const Event
 	std::shared_ptr<BrowserWindowOwner> strong = owner.lock();
 	if (!strong) return;
 	if (const auto* sync = std::get_if<SyncMessageHandler>(&handler)) {
-		(*sync)(strong->handle(), std::move(args));
+		// Empty once released with its window.
+		if (*sync) (*sync)(strong->handle(), std::move(args));
 		return;
 	}
+	const AsyncMessageHandler& async = std::get<AsyncMessageHandler>(handler);
+	if (!async) return;
 	ApplicationHandle app = strong->handle().app();
-	app.spawn(std::get<AsyncMessageHandler>(handler)(BrowserWindow(strong), std::move(args)));
+	app.spawn(async(BrowserWindow(strong), std::move(args)));
 }
 
 void deliver_message_json(const std::weak_ptr<BrowserWindowOwner>& owner, const EventHandler& handler, std::string_view json) {

@@ -5,6 +5,7 @@
 #include "core/browser_window/bridge_script.hpp"
 #include "core/browser_window/browser_window_impl.hpp"
 #include "core/browser_window/message_delivery.hpp"
+#include "core/browser_window/webkitgtk/creation_failure.hpp"
 #include "core/process.hpp"
 
 #include <bw/window_gtk.h>
@@ -60,6 +61,23 @@ gboolean on_load_failed(WebKitWebView*, WebKitLoadEvent, gchar*, GError*, gpoint
 	return FALSE;
 }
 
+const char* termination_reason(WebKitWebProcessTerminationReason reason) {
+	switch (reason) {
+	case WEBKIT_WEB_PROCESS_CRASHED: return "it crashed";
+	case WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT: return "it exceeded its memory limit";
+	case WEBKIT_WEB_PROCESS_TERMINATED_BY_API: return "it was terminated";
+	}
+	return "unknown reason";
+}
+
+// Before the first load finished, the window would never be announced: creation has failed. Later,
+// the engine starts a new web process for the next load, and evaluations meanwhile fail on their own.
+void on_web_process_terminated(WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer data) {
+	auto* state = static_cast<EngineState*>(data);
+	if (state->created) return;
+	webkitgtk::creation_failure(std::string("web process terminated before the first load finished: ") + termination_reason(reason));
+}
+
 void on_script_message(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer data) {
 	auto* state = static_cast<EngineState*>(data);
 	JSCValue* value = webkit_javascript_result_get_js_value(result);
@@ -80,14 +98,28 @@ std::string file_uri(const std::filesystem::path& path) {
 	return text;
 }
 
+// Why WebKit would not start loading the URI (it would quietly show an error page instead), or
+// nothing when it is an absolute URI without a NUL character.
+std::optional<std::string> uri_refusal(std::string_view uri) {
+	if (uri.find('\0') != std::string_view::npos) return "the URI holds a NUL character";
+	std::string text(uri);
+	GError* error = nullptr;
+	if (g_uri_is_valid(text.c_str(), G_URI_FLAGS_PARSE_RELAXED, &error)) return std::nullopt;
+	std::string message = error != nullptr ? error->message : "invalid URI";
+	g_clear_error(&error);
+	return message;
+}
+
 void load_source(WebKitWebView* view, const Source& source) {
-	if (const auto* html = std::get_if<Source::Html>(&source.value))
+	if (const auto* html = std::get_if<Source::Html>(&source.value)) {
 		webkit_web_view_load_html(view, html->html.c_str(), nullptr);
-	else if (const auto* file = std::get_if<Source::File>(&source.value))
-		// WebKit loads URIs only: a path becomes the file: URI of its absolute form.
-		webkit_web_view_load_uri(view, file_uri(file->path).c_str());
-	else
-		webkit_web_view_load_uri(view, std::get<Source::Url>(source.value).url.c_str());
+		return;
+	}
+	// WebKit loads URIs only: a path becomes the file: URI of its absolute form.
+	const auto* file = std::get_if<Source::File>(&source.value);
+	std::string uri = file != nullptr ? file_uri(file->path) : std::get<Source::Url>(source.value).url;
+	if (std::optional<std::string> refusal = uri_refusal(uri)) webkitgtk::creation_failure("unable to navigate to source: " + *refusal);
+	webkit_web_view_load_uri(view, uri.c_str());
 }
 
 // What eval_js hands to the engine's completion.
@@ -147,6 +179,7 @@ void BrowserWindowImpl::new_(ApplicationImpl app, WindowImpl parent, Source sour
 	g_signal_connect(content, "script-message-received::bw", G_CALLBACK(on_script_message), state);
 	webkit_user_content_manager_register_script_message_handler(content, message_handler_name);
 	g_signal_connect(view, "load-changed", G_CALLBACK(on_load_changed), state);
+	g_signal_connect(view, "web-process-terminated", G_CALLBACK(on_web_process_terminated), state);
 	g_signal_connect(view, "load-failed", G_CALLBACK(on_load_failed), state);
 
 	// The view fills the window's client area and follows its size.
@@ -164,20 +197,17 @@ void BrowserWindowImpl::eval_js(std::string_view script, EvalJsCallback callback
 	                                    new Evaluation{*this, callback, callback_data});
 }
 
-void BrowserWindowImpl::eval_js_threadsafe(std::string_view script, EvalJsCallback callback, void* callback_data) const {
-	BrowserWindowImpl self = *this;
-	ApplicationHandle app{ApplicationImpl(bw_BrowserWindow_getApp(inner_))};
-	app.dispatch([self, text = std::string(script), callback, callback_data] { self.eval_js(text, callback, callback_data); });
-}
-
 Result<std::monostate> BrowserWindowImpl::navigate(std::string_view url) const {
-	if (url.find('\0') != std::string_view::npos) return Error(bw_Err_new_with_msg(1, "the URL holds a NUL character"));
-	webkit_web_view_load_uri(state_of(inner_)->view, std::string(url).c_str());
+	EngineState* state = state_of(inner_);
+	if (state == nullptr) return Error(bw_Err_new_with_msg(1, "unable to navigate: the browser window's view is gone"));
+	if (std::optional<std::string> refusal = uri_refusal(url)) return Error(bw_Err_new_with_msg(1, ("unable to navigate: " + *refusal).c_str()));
+	webkit_web_view_load_uri(state->view, std::string(url).c_str());
 	return std::monostate();
 }
 
 std::string BrowserWindowImpl::url() const {
-	const char* uri = webkit_web_view_get_uri(state_of(inner_)->view);
+	EngineState* state = state_of(inner_);
+	const char* uri = state != nullptr ? webkit_web_view_get_uri(state->view) : nullptr;
 	return uri != nullptr ? uri : "";
 }
 
