@@ -41,5 +41,26 @@ TEST(GtkWindow, NegativeCoordinatesReadBackAsTheirLow16Bits) {
 	          0);
 }
 
+TEST(GtkWindow, WhatTheWindowSystemDecidesAfterASetIsReadBack) {
+	TestApplication app;
+	EXPECT_EQ(app.run_main([](ApplicationHandle app) -> Task<> {
+		WindowImpl window = WindowImpl::new_(app.impl(), WindowImpl(), "moved by others", 300, 200, bw_WindowOptions{1, 1, 1});
+		window.show();
+		window.set_content_dimensions({400, 300});
+		window.set_position({50, 60});
+		EXPECT_TRUE(co_await eventually(app, [&] { return window.content_dimensions().width == 400 && window.position().x == 50; }));
+		co_await app.sleep(std::chrono::milliseconds(300));
+		// The X window itself moved and resized, past GTK's window object, as a window manager would.
+		gdk_window_move_resize(gtk_widget_get_window(bw_WindowGtk_getHandle(window.inner())), 70, 80, 500, 350);
+		EXPECT_TRUE(co_await eventually(app, [&] {
+			bw_Dims2D size = window.content_dimensions();
+			bw_Pos2D position = window.position();
+			return size.width == 500 && size.height == 350 && position.x == 70 && position.y == 80;
+		}));
+		window.free();
+	}),
+	          0);
+}
+
 } // namespace
 } // namespace bw

@@ -93,6 +93,40 @@ TEST(Window, PositionRoundTrips) {
 	          0);
 }
 
+TEST(Window, SizesAndPositionReadBackAsSetAtOnceAndStaySo) {
+	TestApplication app;
+	EXPECT_EQ(app.run_main([](ApplicationHandle app) -> Task<> {
+		WindowImpl window = new_window(app, "set", 300, 200);
+		window.show();
+		EXPECT_TRUE(co_await eventually(app, [&] { return window.window_dimensions().width == 300; }));
+		auto content_is = [&](uint16_t width, uint16_t height) {
+			bw_Dims2D now = window.content_dimensions();
+			return now.width == width && now.height == height;
+		};
+		auto outer_is = [&](uint16_t width, uint16_t height) {
+			bw_Dims2D now = window.window_dimensions();
+			return now.width == width && now.height == height;
+		};
+		auto position_is = [&](uint16_t x, uint16_t y) { return window.position().x == x && window.position().y == y; };
+
+		window.set_content_dimensions({800, 600});
+		window.set_position({120, 90});
+		EXPECT_TRUE(content_is(800, 600));
+		EXPECT_TRUE(position_is(120, 90));
+		// Once the window system has applied them, they read the same.
+		co_await app.sleep(300ms);
+		EXPECT_TRUE(content_is(800, 600));
+		EXPECT_TRUE(position_is(120, 90));
+
+		window.set_window_dimensions({640, 480});
+		EXPECT_TRUE(outer_is(640, 480));
+		co_await app.sleep(300ms);
+		EXPECT_TRUE(outer_is(640, 480));
+		window.free();
+	}),
+	          0);
+}
+
 TEST(Window, TitlesReadBackAsUtf8CountedInBytes) {
 	TestApplication app;
 	EXPECT_EQ(app.run_main([](ApplicationHandle app) -> Task<> {

@@ -32,6 +32,26 @@ void on_size_allocate(GtkWidget*, GdkRectangle* allocation, gpointer data) {
 	bw_WindowGtk_onResize(record_of(data), 0, allocation->width, 0, allocation->height);
 }
 
+// GTK applies a new size or position of a shown window only once the window system answers, and
+// until then reads the old one back. What was asked for is read back instead, as on the other
+// platform, until GTK reads something other than before the request: the window system's answer,
+// the size asked for or what a window manager chose instead.
+void ask(bw_WindowGtkPending* pending, int first, int second, void (*read)(GtkWindow*, int*, int*), GtkWindow* window) {
+	*pending = bw_WindowGtkPending{true, first, second, 0, 0};
+	read(window, &pending->first_before, &pending->second_before);
+}
+
+void read_or_asked(bw_WindowGtkPending* pending, void (*read)(GtkWindow*, int*, int*), GtkWindow* window, int* first, int* second) {
+	read(window, first, second);
+	if (!pending->asked) return;
+	if (*first != pending->first_before || *second != pending->second_before) {
+		pending->asked = false;
+		return;
+	}
+	*first = pending->first;
+	*second = pending->second;
+}
+
 // Without a minimise box: the window manager is asked for every function except minimising.
 void on_realize(GtkWidget* widget, gpointer data) {
 	if (!record_of(data)->impl_.minimizable)
@@ -54,6 +74,15 @@ void frame_extra(GtkWidget* handle, int* extra_width, int* extra_height) {
 	*extra_height = std::max(0, frame.height - height);
 }
 
+void content_size(const bw_WindowImpl* impl, int* width, int* height) {
+	read_or_asked(&impl->size, gtk_window_get_size, GTK_WINDOW(impl->handle), width, height);
+}
+
+void resize_content(bw_WindowImpl* impl, int width, int height) {
+	ask(&impl->size, width, height, gtk_window_get_size, GTK_WINDOW(impl->handle));
+	gtk_window_resize(GTK_WINDOW(impl->handle), width, height);
+}
+
 } // namespace
 
 extern "C" {
@@ -74,7 +103,7 @@ bw_WindowImpl bw_WindowImpl_new(bw_Window* window, bw_CStrSlice title, int width
 	g_signal_connect(handle, "destroy", G_CALLBACK(on_destroy), window);
 	g_signal_connect(handle, "size-allocate", G_CALLBACK(on_size_allocate), window);
 	g_signal_connect(handle, "realize", G_CALLBACK(on_realize), window);
-	return bw_WindowImpl{handle, 0, options->minimizable != 0, 255};
+	return bw_WindowImpl{handle, 0, options->minimizable != 0, 255, {}, {}};
 }
 
 void bw_WindowImpl_show(bw_WindowImpl* impl) { gtk_widget_show_all(impl->handle); }
@@ -99,20 +128,20 @@ GtkWidget* bw_WindowGtk_getHandle(const bw_Window* window) { return window->impl
 
 bw_Dims2D bw_Window_getContentDimensions(const bw_Window* window) {
 	int width = 0, height = 0;
-	gtk_window_get_size(GTK_WINDOW(window->impl_.handle), &width, &height);
+	content_size(&window->impl_, &width, &height);
 	return dims(width, height);
 }
 
 bw_Dims2D bw_Window_getWindowDimensions(const bw_Window* window) {
 	int width = 0, height = 0, extra_width = 0, extra_height = 0;
-	gtk_window_get_size(GTK_WINDOW(window->impl_.handle), &width, &height);
+	content_size(&window->impl_, &width, &height);
 	frame_extra(window->impl_.handle, &extra_width, &extra_height);
 	return dims(width + extra_width, height + extra_height);
 }
 
 bw_Pos2D bw_Window_getPosition(const bw_Window* window) {
 	int x = 0, y = 0;
-	gtk_window_get_position(GTK_WINDOW(window->impl_.handle), &x, &y);
+	read_or_asked(&window->impl_.position, gtk_window_get_position, GTK_WINDOW(window->impl_.handle), &x, &y);
 	return bw_Pos2D{static_cast<uint16_t>(x), static_cast<uint16_t>(y)};
 }
 
@@ -133,16 +162,19 @@ void bw_Window_setTitle(bw_Window* window, bw_CStrSlice title) {
 }
 
 void bw_Window_setContentDimensions(bw_Window* window, bw_Dims2D dimensions) {
-	gtk_window_resize(GTK_WINDOW(window->impl_.handle), std::max<int>(1, dimensions.width), std::max<int>(1, dimensions.height));
+	resize_content(&window->impl_, std::max<int>(1, dimensions.width), std::max<int>(1, dimensions.height));
 }
 
 void bw_Window_setWindowDimensions(bw_Window* window, bw_Dims2D dimensions) {
 	int extra_width = 0, extra_height = 0;
 	frame_extra(window->impl_.handle, &extra_width, &extra_height);
-	gtk_window_resize(GTK_WINDOW(window->impl_.handle), std::max(1, dimensions.width - extra_width), std::max(1, dimensions.height - extra_height));
+	resize_content(&window->impl_, std::max(1, dimensions.width - extra_width), std::max(1, dimensions.height - extra_height));
 }
 
-void bw_Window_setPosition(bw_Window* window, bw_Pos2D position) { gtk_window_move(GTK_WINDOW(window->impl_.handle), position.x, position.y); }
+void bw_Window_setPosition(bw_Window* window, bw_Pos2D position) {
+	ask(&window->impl_.position, position.x, position.y, gtk_window_get_position, GTK_WINDOW(window->impl_.handle));
+	gtk_window_move(GTK_WINDOW(window->impl_.handle), position.x, position.y);
+}
 
 void bw_Window_setOpacity(bw_Window* window, uint8_t opacity) {
 	gtk_widget_set_opacity(window->impl_.handle, opacity / 255.0);
