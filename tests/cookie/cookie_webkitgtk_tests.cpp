@@ -94,6 +94,27 @@ TEST(CookieJarTest, StoredCookieIsFoundListedAndDeleted) {
 	});
 }
 
+// Each future made in a statement of its own, from a jar, a cookie and an iterator that are gone
+// before it is first awaited.
+TEST(CookieJarTest, FuturesKeepWhatTheyNeedAfterTheirJarAndCookieAreGone) {
+	run_task([](ApplicationHandle app) -> Task<> {
+		if (!app.cookie_jar()) co_return;
+		const std::string url = "https://kept.example/a/b";
+		CookieStoreFuture storing = app.cookie_jar()->store(url, Cookie("kept", "value").set_path("/a"));
+		EXPECT_TRUE((co_await std::move(storing)).ok());
+		Task<std::optional<Cookie>> finding = app.cookie_jar()->find(url, "kept", true);
+		std::optional<Cookie> found = co_await std::move(finding);
+		EXPECT_EQ(found ? found->value().to_owned() : "", "value");
+		CookieNextFuture listing = app.cookie_jar()->iter(url, true).next();
+		std::optional<Cookie> listed = co_await std::move(listing);
+		EXPECT_EQ(listed ? listed->name().to_owned() : "", "kept");
+		CookieDeleteFuture deleting = app.cookie_jar()->delete_(url, "kept");
+		EXPECT_EQ(co_await std::move(deleting), 1u);
+		Task<std::size_t> clearing = app.cookie_jar()->delete_all("kept");
+		EXPECT_EQ(co_await std::move(clearing), 0u);
+	});
+}
+
 TEST(CookieJarTest, StoresThatCannotBeDoneReportTheStorageError) {
 	run_task([](ApplicationHandle app) -> Task<> {
 		std::optional<CookieJar> jar = app.cookie_jar();

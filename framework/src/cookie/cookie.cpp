@@ -35,6 +35,18 @@ CookieImpl& CookieImpl::operator=(CookieImpl&& other) noexcept {
 	return *this;
 }
 
+CookieImpl CookieImpl::clone() const {
+	if (inner_ == nullptr) return CookieImpl(nullptr);
+	CookieImpl copy(name().view(), value().view());
+	copy.set_domain(domain().view());
+	copy.set_path(path().view());
+	copy.set_creation_time(creation_time());
+	copy.set_expires(expires());
+	if (is_http_only()) copy.make_http_only();
+	if (is_secure()) copy.make_secure();
+	return copy;
+}
+
 CookieText CookieImpl::text(int32_t (*get)(const bw_Cookie*, bw_StrSlice*)) const {
 	bw_StrSlice slice = empty_str_slice();
 	if (get(inner_, &slice) <= 0) return CookieText(as_string_view(slice));

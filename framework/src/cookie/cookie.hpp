@@ -78,6 +78,9 @@ public:
 	CookieImpl& operator=(const CookieImpl&) = delete;
 	~CookieImpl() { bw_Cookie_free(inner_); }
 
+	// A cookie of its own with the same name, value, domain, path, times and flags.
+	CookieImpl clone() const;
+
 	CookieText name() const { return text(bw_Cookie_getName); }
 	CookieText value() const { return text(bw_Cookie_getValue); }
 	CookieText domain() const { return text(bw_Cookie_getDomain); }

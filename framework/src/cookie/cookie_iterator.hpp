@@ -7,6 +7,7 @@
 #include <bw/cookie.h>
 
 #include <concepts>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -43,32 +44,32 @@ private:
 
 static_assert(CookieIteratorExt<CookieIteratorImpl>);
 
-// The future of CookieIterator::next: the next cookie, or none at the end. The iterator must
-// outlive it.
+// The future of CookieIterator::next: the next cookie, or none at the end. It shares the iterator,
+// so it may outlive the CookieIterator it came from.
 class CookieNextFuture {
 public:
 	using Output = std::optional<Cookie>;
 
-	explicit CookieNextFuture(const CookieIteratorImpl* iterator) : iterator_(iterator) {}
+	explicit CookieNextFuture(std::shared_ptr<const CookieIteratorImpl> iterator) : iterator_(std::move(iterator)) {}
 
 	bool poll(const Waker& waker);
 	Output take_output() { return completion_->take(); }
 
 private:
-	const CookieIteratorImpl* iterator_;
+	std::shared_ptr<const CookieIteratorImpl> iterator_;
 	std::optional<cookie_detail::Completion<Output>> completion_;
 };
 
 class CookieIterator {
 public:
-	explicit CookieIterator(CookieIteratorImpl inner) noexcept : inner_(std::move(inner)) {}
+	explicit CookieIterator(CookieIteratorImpl inner) : inner_(std::make_shared<const CookieIteratorImpl>(std::move(inner))) {}
 
-	CookieNextFuture next() const { return CookieNextFuture(&inner_); }
+	CookieNextFuture next() const { return CookieNextFuture(inner_); }
 
-	const CookieIteratorImpl& inner() const { return inner_; }
+	const CookieIteratorImpl& inner() const { return *inner_; }
 
 private:
-	CookieIteratorImpl inner_;
+	std::shared_ptr<const CookieIteratorImpl> inner_;
 };
 
 } // namespace bw

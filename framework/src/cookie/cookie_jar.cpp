@@ -104,7 +104,7 @@ bool CookieStoreFuture::poll(const Waker& waker) {
 	if (!completion_) {
 		completion_.emplace();
 		jar_->store(
-		    url_, *cookie_,
+		    url_, cookie_,
 		    [](bw_CookieJar*, void* user_data, CookieStoreResult result) { cookie_detail::Completion<Output>::complete(user_data, result); },
 		    completion_->user_data());
 	}
@@ -128,33 +128,43 @@ std::optional<CookieJar> CookieJar::global() {
 	return CookieJar(std::move(*inner));
 }
 
-Task<std::size_t> CookieJar::delete_all(std::string name) const {
+Task<std::size_t> CookieJar::delete_all(std::string name) const { return delete_all_in(*this, std::move(name)); }
+
+Task<std::size_t> CookieJar::clear_all() const { return clear_all_in(*this); }
+
+Task<std::optional<Cookie>> CookieJar::find(std::string url, std::string name, bool include_http_only) const {
+	return find_in(*this, std::move(url), std::move(name), include_http_only);
+}
+
+Task<std::optional<Cookie>> CookieJar::find_from_all(std::string name) const { return find_from_all_in(*this, std::move(name)); }
+
+Task<std::size_t> CookieJar::delete_all_in(CookieJar jar, std::string name) {
 	std::size_t deleted = 0;
-	CookieIterator cookies = iter_all();
+	CookieIterator cookies = jar.iter_all();
 	while (std::optional<Cookie> cookie = co_await cookies.next()) {
 		if (cookie->name() != name) continue;
-		if (std::optional<std::string> url = url_of(*cookie)) deleted += co_await delete_(*url, name);
+		if (std::optional<std::string> url = url_of(*cookie)) deleted += co_await jar.delete_(*url, name);
 	}
 	co_return deleted;
 }
 
-Task<std::size_t> CookieJar::clear_all() const {
+Task<std::size_t> CookieJar::clear_all_in(CookieJar jar) {
 	std::size_t deleted = 0;
-	CookieIterator cookies = iter_all();
+	CookieIterator cookies = jar.iter_all();
 	while (std::optional<Cookie> cookie = co_await cookies.next())
-		if (std::optional<std::string> url = url_of(*cookie)) deleted += co_await delete_(*url, cookie->name().view());
+		if (std::optional<std::string> url = url_of(*cookie)) deleted += co_await jar.delete_(*url, cookie->name().view());
 	co_return deleted;
 }
 
-Task<std::optional<Cookie>> CookieJar::find(std::string url, std::string name, bool include_http_only) const {
-	CookieIterator cookies = iter(url, include_http_only);
+Task<std::optional<Cookie>> CookieJar::find_in(CookieJar jar, std::string url, std::string name, bool include_http_only) {
+	CookieIterator cookies = jar.iter(url, include_http_only);
 	while (std::optional<Cookie> cookie = co_await cookies.next())
 		if (cookie->name() == name) co_return std::move(cookie);
 	co_return std::nullopt;
 }
 
-Task<std::optional<Cookie>> CookieJar::find_from_all(std::string name) const {
-	CookieIterator cookies = iter_all();
+Task<std::optional<Cookie>> CookieJar::find_from_all_in(CookieJar jar, std::string name) {
+	CookieIterator cookies = jar.iter_all();
 	while (std::optional<Cookie> cookie = co_await cookies.next())
 		if (cookie->name() == name) co_return std::move(cookie);
 	co_return std::nullopt;

@@ -11,6 +11,7 @@
 
 #include <concepts>
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -62,64 +63,66 @@ private:
 
 static_assert(CookieJarExt<CookieJarImpl>);
 
-// The future of CookieJar::store. The jar and the cookie must outlive it.
+// The future of CookieJar::store. It shares the jar and holds a copy of the cookie, so it may
+// outlive both.
 class CookieStoreFuture {
 public:
 	using Output = CookieStoreResult;
 
-	CookieStoreFuture(const CookieJarImpl* jar, std::string url, const CookieImpl* cookie)
-	    : jar_(jar), url_(std::move(url)), cookie_(cookie) {}
+	CookieStoreFuture(std::shared_ptr<const CookieJarImpl> jar, std::string url, CookieImpl cookie)
+	    : jar_(std::move(jar)), url_(std::move(url)), cookie_(std::move(cookie)) {}
 
 	bool poll(const Waker& waker);
 	Output take_output() { return completion_->take(); }
 
 private:
-	const CookieJarImpl* jar_;
+	std::shared_ptr<const CookieJarImpl> jar_;
 	std::string url_;
-	const CookieImpl* cookie_;
+	CookieImpl cookie_;
 	std::optional<cookie_detail::Completion<Output>> completion_;
 };
 
-// The future of CookieJar::delete_: how many cookies went. The jar must outlive it.
+// The future of CookieJar::delete_: how many cookies went. It shares the jar.
 class CookieDeleteFuture {
 public:
 	using Output = std::size_t;
 
-	CookieDeleteFuture(const CookieJarImpl* jar, std::string url, std::string name)
-	    : jar_(jar), url_(std::move(url)), name_(std::move(name)) {}
+	CookieDeleteFuture(std::shared_ptr<const CookieJarImpl> jar, std::string url, std::string name)
+	    : jar_(std::move(jar)), url_(std::move(url)), name_(std::move(name)) {}
 
 	bool poll(const Waker& waker);
 	Output take_output() { return completion_->take(); }
 
 private:
-	const CookieJarImpl* jar_;
+	std::shared_ptr<const CookieJarImpl> jar_;
 	std::string url_;
 	std::string name_;
 	std::optional<cookie_detail::Completion<Output>> completion_;
 };
 
-// A cookie store. The asynchronous operations keep copies of their texts and start when first
-// awaited; the jar must outlive them.
+// A cookie store; copies share it. The asynchronous operations start when first awaited and keep
+// what they need (the jar, copies of their texts and of the cookie to store): neither the jar nor
+// the cookie they came from need outlive them.
 class CookieJar {
 public:
-	explicit CookieJar(CookieJarImpl inner) noexcept : inner_(std::move(inner)) {}
+	explicit CookieJar(CookieJarImpl inner) : inner_(std::make_shared<const CookieJarImpl>(std::move(inner))) {}
 
 	// The engine's global jar, or none when the engine has no cookie access.
 	static std::optional<CookieJar> global();
 
 	// The cookies sent to the URL; HTTP-only ones only with include_http_only.
-	CookieIterator iter(std::string_view url, bool include_http_only) const { return CookieIterator(inner_.iterator(url, include_http_only)); }
-	CookieIterator iter_all() const { return CookieIterator(inner_.iterator_all()); }
+	CookieIterator iter(std::string_view url, bool include_http_only) const { return CookieIterator(inner_->iterator(url, include_http_only)); }
+	CookieIterator iter_all() const { return CookieIterator(inner_->iterator_all()); }
 
 	// Stores the cookie for the URL: a cookie without a domain is the URL's host's alone, one
 	// without a path gets the URL's directory. Fails for a URL without a host and for a cookie
 	// whose domain does not cover the URL's host.
 	CookieStoreFuture store(std::string_view url, const Cookie& cookie) const {
-		return CookieStoreFuture(&inner_, std::string(url), &cookie.inner());
+		return CookieStoreFuture(inner_, std::string(url), cookie.inner().clone());
 	}
 	// Deletes the cookies of that name sent to the URL; completes with how many went.
 	CookieDeleteFuture delete_(std::string_view url, std::string_view name) const {
-		return CookieDeleteFuture(&inner_, std::string(url), std::string(name));
+		return CookieDeleteFuture(inner_, std::string(url), std::string(name));
 	}
 	// Deletes every cookie of that name; completes with how many went.
 	Task<std::size_t> delete_all(std::string name) const;
@@ -130,10 +133,16 @@ public:
 	// The first cookie of that name in the whole jar.
 	Task<std::optional<Cookie>> find_from_all(std::string name) const;
 
-	const CookieJarImpl& inner() const { return inner_; }
+	const CookieJarImpl& inner() const { return *inner_; }
 
 private:
-	CookieJarImpl inner_;
+	// The tasks run on a copy of the jar, which keeps it while they run.
+	static Task<std::size_t> delete_all_in(CookieJar jar, std::string name);
+	static Task<std::size_t> clear_all_in(CookieJar jar);
+	static Task<std::optional<Cookie>> find_in(CookieJar jar, std::string url, std::string name, bool include_http_only);
+	static Task<std::optional<Cookie>> find_from_all_in(CookieJar jar, std::string name);
+
+	std::shared_ptr<const CookieJarImpl> inner_;
 };
 
 } // namespace bw
