@@ -8,20 +8,12 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -37,8 +29,6 @@ using test::processes_named;
 using test::wait_until;
 using testing::XDisplay;
 
-constexpr unsigned short daemon_port = 37338;
-
 std::string read_file(const fs::path& path) {
 	std::ifstream file(path);
 	return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
@@ -53,68 +43,6 @@ std::size_t processes_from(const fs::path& directory, const std::string& name) {
 	}
 	return count;
 }
-
-// A daemon of the test's own on the daemon's port: it serves one page and records the targets asked for.
-class PageOnDaemonPort {
-public:
-	explicit PageOnDaemonPort(std::string page) : page_(std::move(page)) {
-		listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-		int on = 1;
-		setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-		sockaddr_in address{};
-		address.sin_family = AF_INET;
-		address.sin_port = htons(daemon_port);
-		address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-		listening_ = bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && listen(listener_, 16) == 0;
-		if (listening_) thread_ = std::thread([this] { serve(); });
-	}
-	~PageOnDaemonPort() {
-		stop_ = true;
-		if (thread_.joinable()) thread_.join();
-		close(listener_);
-	}
-	bool listening() const { return listening_; }
-	std::size_t requests_for(const std::string& target) {
-		std::lock_guard lock(mutex_);
-		return static_cast<std::size_t>(std::count(targets_.begin(), targets_.end(), target));
-	}
-
-private:
-	void serve() {
-		while (!stop_) {
-			pollfd ready{listener_, POLLIN, 0};
-			if (poll(&ready, 1, 100) <= 0) continue;
-			int connection = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-			if (connection < 0) continue;
-			std::string request;
-			char buffer[4096];
-			while (request.find("\r\n\r\n") == std::string::npos) {
-				ssize_t got = recv(connection, buffer, sizeof buffer, 0);
-				if (got <= 0) break;
-				request.append(buffer, static_cast<std::size_t>(got));
-			}
-			std::size_t start = request.find(' ') + 1, end = request.find(' ', start);
-			std::string target = start > 0 && end != std::string::npos ? request.substr(start, end - start) : "";
-			{
-				std::lock_guard lock(mutex_);
-				targets_.push_back(target);
-			}
-			std::string reply = target == "/" ? "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nCache-Control: no-store\r\nContent-Length: " +
-			                                        std::to_string(page_.size()) + "\r\nConnection: close\r\n\r\n" + page_
-			                                  : "HTTP/1.1 204 No Content\r\nConnection: close\r\n\r\n";
-			(void)!send(connection, reply.data(), reply.size(), MSG_NOSIGNAL);
-			close(connection);
-		}
-	}
-
-	std::string page_;
-	int listener_ = -1;
-	bool listening_ = false;
-	std::atomic<bool> stop_{false};
-	std::thread thread_;
-	std::mutex mutex_;
-	std::vector<std::string> targets_;
-};
 
 class LauncherRun : public ::testing::Test {
 protected:
@@ -253,24 +181,28 @@ TEST_F(LauncherRun, ShowsTheWindowAtOnceAndTheDaemonsPageOnceItListens) {
 // Half a minute of a page that keeps talking to the program, then asks it to quit: the engine's
 // garbage collector and timers run meanwhile, also in the sanitizer build.
 TEST_F(LauncherRun, StaysOpenForHalfAMinuteWhileThePageSendsMessages) {
-	PageOnDaemonPort daemon(R"(<!DOCTYPE html><title>Tarnwick</title><body style="background:#fff">
+	// A daemon by name that serves a page of the test's: the launcher starts none and shows it.
+	fs::copy_file(TALKING_PAGE_SERVER, elsewhere_dir_ / "tarnwickd");
+	std::ofstream(root_ / "page.html") << R"(<!DOCTYPE html><title>Tarnwick</title><body style="background:#fff">
 <h1>Talking to the program</h1><p id="sent"></p>
 <script>
 	let sent = 0;
 	setInterval(() => { invoke_extern("ping", sent++, { sent: sent, text: "ping " + sent }); document.getElementById("sent").textContent = sent; }, 10);
 	setInterval(() => fetch("/tick", { cache: "no-store" }), 1000);
 	setTimeout(() => invoke_extern("quit"), 30000);
-</script>)");
-	ASSERT_TRUE(daemon.listening());
-	// A process by the daemon's name, so the launcher starts none; the page comes from the test.
-	start_daemon_elsewhere({"--delay-listen", "3600"});
-	ASSERT_TRUE(wait_until([] { return processes_named("tarnwickd").size() == 1; }, 5s));
+</script>)";
+	started_.emplace_back(elsewhere_dir_ / "tarnwickd", test::ChildOptions{.arguments = {(root_ / "page.html").string(), (root_ / "served.log").string()},
+	                                                                         .output_file = root_ / "daemon.err"});
+	ASSERT_TRUE(wait_until([&] { return fs::exists(root_ / "served.log"); }, 5s)) << read_file(root_ / "daemon.err");
 	start_launcher();
 	ASSERT_TRUE(wait_for_window("Tarnwick")) << launcher_errors();
 
 	EXPECT_EQ(launcher_exit_code(60s), 0) << launcher_errors();
 	// The page ran all along.
-	EXPECT_GE(daemon.requests_for("/tick"), 25u);
+	std::string served = read_file(root_ / "served.log");
+	std::size_t ticks = 0;
+	for (std::size_t at = served.find("/tick\n"); at != std::string::npos; at = served.find("/tick\n", at + 1)) ticks++;
+	EXPECT_GE(ticks, 25u) << served;
 }
 
 } // namespace

@@ -11,10 +11,12 @@ if(WIN32)
   add_test(NAME launcher_win32_e2e_tests COMMAND launcher_win32_e2e_tests)
   set_tests_properties(launcher_win32_e2e_tests PROPERTIES RESOURCE_LOCK "tarnwickd_process;tarnwick_port")
 else()
+  add_executable(talking_page_server launcher/talking_page_server.cpp)
   add_executable(launcher_e2e_tests launcher/launcher_e2e_tests.cpp)
   target_link_libraries(launcher_e2e_tests PRIVATE GTest::gtest bw_sandboxed_gtest_main bw_x_display bw_test_processes)
-  target_compile_definitions(launcher_e2e_tests PRIVATE TARNWICK_LAUNCHER="$<TARGET_FILE:tarnwick_desktop>" TARNWICK_DAEMON="$<TARGET_FILE:tarnwickd>")
-  add_dependencies(launcher_e2e_tests tarnwick_desktop tarnwickd)
+  target_compile_definitions(launcher_e2e_tests PRIVATE TARNWICK_LAUNCHER="$<TARGET_FILE:tarnwick_desktop>" TARNWICK_DAEMON="$<TARGET_FILE:tarnwickd>"
+                             TALKING_PAGE_SERVER="$<TARGET_FILE:talking_page_server>")
+  add_dependencies(launcher_e2e_tests tarnwick_desktop tarnwickd talking_page_server)
   # The cases look for windows titled "Tarnwick" on the one test display.
   gtest_discover_tests(launcher_e2e_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 180 RESOURCE_LOCK x_window_title_Tarnwick)
 
