@@ -41,16 +41,16 @@ TEST_F(Scripts, CompleteWithTheirValueOrAnErrorExactlyOnce) {
 		EXPECT_EQ(outcome(co_await browser->eval_js("{\"a\": [1, true, \"say \\\"hi\\\"\"]}")), "{\"a\":[1,true,\"say \\\"hi\\\"\"]}");
 		// A trailing NUL ends the text; any other NUL refuses the script before the engine sees it.
 		EXPECT_EQ(outcome(co_await browser->eval_js(std::string("7\0", 2))), "7");
-		int executed = count_calls("ExecuteScript(");
+		int executed = count_calls("ExecuteScriptWithResult(");
 		std::string with_nul = outcome(co_await browser->eval_js(std::string("1;\0 2", 5)));
-		EXPECT_TRUE(with_nul.starts_with("error: unable to execute script: Unhandled win32 hresult error [0x80070057]: ")) << with_nul;
-		EXPECT_EQ(count_calls("ExecuteScript("), executed);
+		EXPECT_TRUE(with_nul.starts_with("error: unable to execute script: Unhandled win32 hresult error [0x57]: ")) << with_nul;
+		EXPECT_EQ(count_calls("ExecuteScriptWithResult("), executed);
 
 		// The engine refuses the script, or reports that it failed.
-		StandIn_FailStepOnce("ExecuteScript", E_ACCESSDENIED);
+		StandIn_FailStepOnce("ExecuteScriptWithResult", E_ACCESSDENIED);
 		std::string refused = outcome(co_await browser->eval_js("1"));
-		EXPECT_TRUE(refused.starts_with("error: unable to execute script: Unhandled win32 hresult error [0x80070005]: ")) << refused;
-		StandIn_FailStepOnce("ExecuteScript.completion", E_ABORT);
+		EXPECT_TRUE(refused.starts_with("error: unable to execute script: Unhandled win32 hresult error [0x5]: ")) << refused;
+		StandIn_FailStepOnce("ExecuteScriptWithResult.completion", E_ABORT);
 		std::string aborted = outcome(co_await browser->eval_js("2"));
 		EXPECT_TRUE(aborted.starts_with("error: unable to execute script: ")) << aborted;
 		EXPECT_NE(aborted.find("0x80004004"), std::string::npos) << aborted;
@@ -76,7 +76,7 @@ TEST_F(Scripts, CompleteWithTheirValueOrAnErrorExactlyOnce) {
 		EXPECT_EQ(carried.outcome, "[true]");
 
 		browser->exec_js("5");
-		EXPECT_TRUE(co_await eventually(app, [] { return count_events("ExecuteScript completed 0x00000000 5") == 1; }));
+		EXPECT_TRUE(co_await eventually(app, [] { return count_events("ExecuteScriptWithResult completed 0x00000000 5") == 1; }));
 
 		browser.window().show();
 		testing::user_close(browser.window().impl().inner());
@@ -104,6 +104,38 @@ TEST_F(Scripts, AWindowFreedMeanwhileStillCompletesEveryEvaluation) {
 	}),
 	          0);
 }
+
+// A value, undefined or a throw, on a runtime with ExecuteScriptWithResult and on an older one.
+class ScriptOutcomes : public Edge2Test, public ::testing::WithParamInterface<bool> {};
+
+std::string shown(const JsEvalResult& result) {
+	if (const auto* error = std::get_if<JsEvaluationError>(&result)) return "error: " + error->message;
+	return std::get<JsValue>(result).to_debug_string();
+}
+
+TEST_P(ScriptOutcomes, AThrowIsAnErrorAndUndefinedIsUndefined) {
+	bool older_runtime = GetParam();
+	if (older_runtime) StandIn_FailStep("QueryInterface.ICoreWebView2_21", E_NOINTERFACE);
+	EXPECT_EQ(app.run_main([](ApplicationHandle app) -> Task<> {
+		BrowserWindowFuture pending = open(app, Source::Url{"https://example.test/"});
+		BrowserWindow browser = co_await std::move(pending);
+		EXPECT_EQ(shown(co_await browser->eval_js("null")), "Null");
+		EXPECT_EQ(shown(co_await browser->eval_js("undefined")), "Undefined");
+		EXPECT_EQ(shown(co_await browser->eval_js("")), "Undefined");
+		EXPECT_EQ(shown(co_await browser->eval_js("invoke_extern(\"x\")")), "Undefined");
+		EXPECT_EQ(shown(co_await browser->eval_js("[1, \"a\\\"\"]")), "Array([Number(1), String(\"a\\\"\")])");
+		EXPECT_EQ(shown(co_await browser->eval_js("throw new TypeError(\"bad\")")), "error: TypeError: bad");
+		EXPECT_EQ(shown(co_await browser->eval_js("throw null")).substr(0, 7), "error: ");
+		browser.window().show();
+		testing::user_close(browser.window().impl().inner());
+	}),
+	          0);
+	EXPECT_EQ(count_calls("ExecuteScriptWithResult("), older_runtime ? 0 : 7);
+	EXPECT_EQ(count_calls("ExecuteScript("), older_runtime ? 8 : 1) << "the bridge's and, on an older runtime, every evaluation";
+}
+
+INSTANTIATE_TEST_SUITE_P(Runtimes, ScriptOutcomes, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "WithoutExecuteScriptWithResult" : "WithExecuteScriptWithResult"; });
 
 class PageMessages : public Edge2Test {};
 

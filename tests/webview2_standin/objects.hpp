@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine.hpp"
+#include "script.hpp"
 
 #include "core/browser_window/edge2/webview2_abi.hpp"
 
@@ -53,9 +54,21 @@ struct Document {
 	bool bridge = false;
 };
 
-class WebView final : public ComObject<ICoreWebView2, IID_ICoreWebView2> {
+// The methods of ICoreWebView2_2 to ICoreWebView2_20, none of them modelled.
+#define STANDIN_PLACEHOLDER(slot) \
+	HRESULT STDMETHODCALLTYPE placeholder_##slot() override { return unmodelled("ICoreWebView2 slot " #slot); }
+#define STANDIN_PLACEHOLDERS_10(tens) \
+	STANDIN_PLACEHOLDER(tens##0) STANDIN_PLACEHOLDER(tens##1) STANDIN_PLACEHOLDER(tens##2) STANDIN_PLACEHOLDER(tens##3) \
+	STANDIN_PLACEHOLDER(tens##4) STANDIN_PLACEHOLDER(tens##5) STANDIN_PLACEHOLDER(tens##6) STANDIN_PLACEHOLDER(tens##7) \
+	STANDIN_PLACEHOLDER(tens##8) STANDIN_PLACEHOLDER(tens##9)
+
+// A current runtime's webview: it answers for ICoreWebView2 and ICoreWebView2_21 (an older one is
+// modelled by failing the step "QueryInterface.ICoreWebView2_21" with E_NOINTERFACE).
+class WebView final : public ComObject<ICoreWebView2_21, IID_ICoreWebView2_21> {
 public:
 	WebView();
+
+	HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
 
 	// The controller went (closed or released): no more calls succeed and no more events arrive.
 	void close();
@@ -171,10 +184,30 @@ public:
 	}
 	HRESULT STDMETHODCALLTYPE remove_WindowCloseRequested(EventRegistrationToken) override { return unmodelled("remove_WindowCloseRequested"); }
 
+	STANDIN_PLACEHOLDER(61)
+	STANDIN_PLACEHOLDER(62)
+	STANDIN_PLACEHOLDER(63)
+	STANDIN_PLACEHOLDER(64)
+	STANDIN_PLACEHOLDER(65)
+	STANDIN_PLACEHOLDER(66)
+	STANDIN_PLACEHOLDER(67)
+	STANDIN_PLACEHOLDER(68)
+	STANDIN_PLACEHOLDER(69)
+	STANDIN_PLACEHOLDERS_10(7)
+	STANDIN_PLACEHOLDERS_10(8)
+	STANDIN_PLACEHOLDERS_10(9)
+	STANDIN_PLACEHOLDERS_10(10)
+	STANDIN_PLACEHOLDERS_10(11)
+	STANDIN_PLACEHOLDER(120)
+	STANDIN_PLACEHOLDER(121)
+	HRESULT STDMETHODCALLTYPE ExecuteScriptWithResult(LPCWSTR javaScript, ICoreWebView2ExecuteScriptWithResultCompletedHandler* handler) override;
+
 private:
+	// One of the two handlers, by the call that ran the script.
 	struct ScriptCall {
 		std::wstring script;
 		Ref<ICoreWebView2ExecuteScriptCompletedHandler> handler;
+		Ref<ICoreWebView2ExecuteScriptWithResultCompletedHandler> result_handler;
 		HRESULT completion;
 	};
 	// A navigation that has started but whose document does not exist yet. Scripts given to
@@ -199,7 +232,8 @@ private:
 	void complete_navigation(uint64_t id, bool success, COREWEBVIEW2_WEB_ERROR_STATUS status);
 	// Runs a script in the current document, now; its messages and completion come later.
 	void run_now(ScriptCall call);
-	void run_in_document(const std::wstring& script, std::wstring* result);
+	ScriptRun run_in_document(const std::wstring& script);
+	HRESULT queue_script(ScriptCall script_call);
 	void deliver_message(std::wstring json, std::wstring source);
 	bool messages_enabled();
 
@@ -331,6 +365,36 @@ public:
 private:
 	std::wstring json_;
 	std::wstring source_;
+};
+
+class ScriptException final : public ComObject<ICoreWebView2ScriptException, IID_ICoreWebView2ScriptException> {
+public:
+	explicit ScriptException(const ScriptRun& run)
+	    : ComObject("ScriptException"), name_(run.thrown->name), message_(run.thrown->message), json_(run.exception_json()) {}
+
+	HRESULT STDMETHODCALLTYPE get_LineNumber(UINT32* value) override;
+	HRESULT STDMETHODCALLTYPE get_ColumnNumber(UINT32* value) override;
+	HRESULT STDMETHODCALLTYPE get_Name(LPWSTR* value) override;
+	HRESULT STDMETHODCALLTYPE get_Message(LPWSTR* value) override;
+	HRESULT STDMETHODCALLTYPE get_ToJson(LPWSTR* value) override;
+
+private:
+	std::wstring name_;
+	std::wstring message_;
+	std::wstring json_;
+};
+
+class ExecuteScriptResult final : public ComObject<ICoreWebView2ExecuteScriptResult, IID_ICoreWebView2ExecuteScriptResult> {
+public:
+	explicit ExecuteScriptResult(ScriptRun run) : ComObject("ExecuteScriptResult"), run_(std::move(run)) {}
+
+	HRESULT STDMETHODCALLTYPE get_Succeeded(BOOL* value) override;
+	HRESULT STDMETHODCALLTYPE get_ResultAsJson(LPWSTR* jsonResult) override;
+	HRESULT STDMETHODCALLTYPE TryGetResultAsString(LPWSTR* stringResult, BOOL* value) override;
+	HRESULT STDMETHODCALLTYPE get_Exception(ICoreWebView2ScriptException** exception) override;
+
+private:
+	ScriptRun run_;
 };
 
 // Whether a navigation to url succeeds, by the engine's rules; status says why not.

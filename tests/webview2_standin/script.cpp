@@ -1,5 +1,7 @@
 #include "script.hpp"
 
+#include "core/browser_window/edge2/execute_script_wrapper.hpp"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -75,6 +77,7 @@ public:
 
 	bool at_end() const { return pos >= text_.size(); }
 	wchar_t peek() const { return at_end() ? L'\0' : text_[pos]; }
+	wchar_t text_at(size_t at) const { return text_[at]; }
 	void skip_blanks() {
 		while (!at_end() && is_json_blank(text_[pos])) ++pos;
 	}
@@ -263,9 +266,35 @@ private:
 };
 
 struct Statement {
-	enum class Kind { Value, Throw, InvokeExtern, PostMessage } kind;
+	enum class Kind { Value, Undefined, Throw, InvokeExtern, PostMessage } kind;
 	std::wstring json;
+	Thrown thrown;
 };
+
+Thrown error(std::wstring name, std::wstring message) { return Thrown{std::move(name), std::move(message), L"{}"}; }
+
+// What follows throw: new SomeError("message") (or 'message'), or a literal.
+Thrown thrown_value(Reader& reader) {
+	reader.skip_blanks();
+	if (!reader.take_word(L"new")) {
+		auto value = reader.value();
+		return value ? Thrown{{}, {}, std::move(value->json)} : Thrown{};
+	}
+	reader.skip_blanks();
+	std::wstring name;
+	while (is_identifier_part(reader.peek())) name += reader.text_at(reader.pos++);
+	reader.skip_blanks();
+	std::wstring message;
+	if (reader.take(L'(')) {
+		reader.skip_blanks();
+		if (reader.peek() == L'"') {
+			if (auto text = reader.value(); text && text->string) message = *text->string;
+		} else if (reader.take(L'\'')) {
+			while (!reader.at_end() && reader.peek() != L'\'') message += reader.text_at(reader.pos++);
+		}
+	}
+	return error(std::move(name), std::move(message));
+}
 
 // The literal arguments of a call, after its name: "(" [value {"," value}] ")".
 std::optional<std::vector<std::wstring>> call_arguments(Reader& reader) {
@@ -293,7 +322,7 @@ std::optional<std::vector<Statement>> parse_statements(std::wstring_view script)
 		if (reader.at_end()) return statements;
 		if (reader.take_word(L"throw")) {
 			// What follows cannot change the outcome.
-			statements.push_back({Statement::Kind::Throw, {}});
+			statements.push_back({Statement::Kind::Throw, {}, thrown_value(reader)});
 			return statements;
 		}
 		if (reader.take_word(L"invoke_extern")) {
@@ -305,22 +334,57 @@ std::optional<std::vector<Statement>> parse_statements(std::wstring_view script)
 				json += (*arguments)[i];
 			}
 			json += L']';
-			statements.push_back({Statement::Kind::InvokeExtern, std::move(json)});
+			statements.push_back({Statement::Kind::InvokeExtern, std::move(json), {}});
 		} else if (reader.take_word(L"window.chrome.webview.postMessage")) {
 			auto arguments = call_arguments(reader);
 			if (!arguments || arguments->size() != 1) return std::nullopt;
-			statements.push_back({Statement::Kind::PostMessage, std::move((*arguments)[0])});
+			statements.push_back({Statement::Kind::PostMessage, std::move((*arguments)[0]), {}});
 		} else if (reader.take_word(L"undefined")) {
-			statements.push_back({Statement::Kind::Value, L"null"});
+			statements.push_back({Statement::Kind::Undefined, {}, {}});
 		} else {
 			auto value = reader.value();
 			if (!value) return std::nullopt;
-			statements.push_back({Statement::Kind::Value, std::move(value->json)});
+			statements.push_back({Statement::Kind::Value, std::move(value->json), {}});
 		}
 		// Statements end at a semicolon, a line break or the end of the script.
 		reader.skip_inline_blanks();
 		if (!reader.at_end() && reader.peek() != L';' && reader.peek() != L'\n' && reader.peek() != L'\r') return std::nullopt;
 	}
+}
+
+// The script inside the binding's wrapper, when the script is that wrapper.
+std::optional<std::wstring> wrapped_script(std::wstring_view script) {
+	std::wstring_view prefix = bw::edge2::execute_script_wrapper_prefix;
+	std::wstring_view suffix = bw::edge2::execute_script_wrapper_suffix;
+	if (script.size() < prefix.size() + suffix.size() || !script.starts_with(prefix) || !script.ends_with(suffix)) return std::nullopt;
+	auto literal = parse_json(script.substr(prefix.size(), script.size() - prefix.size() - suffix.size()));
+	if (!literal || !literal->string) return std::nullopt;
+	return literal->string;
+}
+
+// String(value) for the thrown values the engine knows.
+std::wstring string_of(const std::wstring& json) {
+	if (auto value = parse_json(json); value && value->string) return *value->string;
+	return !json.empty() && json[0] == L'{' ? L"[object Object]" : json;
+}
+
+// What the wrapper makes of the inner script's outcome: [0, value], [1, name, message] or [2].
+ScriptRun run_wrapped(const std::wstring& inner, bool bridge_defined, bool messages_enabled) {
+	ScriptRun run = run_script(inner, bridge_defined, messages_enabled);
+	std::wstring outcome;
+	if (run.thrown) {
+		bool is_error = !run.thrown->name.empty();
+		outcome = L"[1,";
+		append_quoted(outcome, run.thrown->name);
+		outcome += L',';
+		append_quoted(outcome, is_error ? run.thrown->message : string_of(run.thrown->value_json));
+		outcome += L']';
+	} else {
+		outcome = run.value ? L"[0," + *run.value + L"]" : L"[2]";
+	}
+	run.thrown.reset();
+	run.value = std::move(outcome);
+	return run;
 }
 
 } // namespace
@@ -335,39 +399,50 @@ std::optional<JsonValue> parse_json(std::wstring_view text) {
 
 ScriptRun run_script(std::wstring_view script, bool bridge_defined, bool messages_enabled) {
 	ScriptRun run;
+	if (auto inner = wrapped_script(script)) return run_wrapped(*inner, bridge_defined, messages_enabled);
 	if (script.find(L"function invoke_extern(") != std::wstring_view::npos) {
 		run.defines_bridge = true;
 		return run;
 	}
 	auto statements = parse_statements(script);
 	if (!statements) return run;
-	std::wstring last = L"null";
 	for (auto& statement : *statements) {
 		switch (statement.kind) {
-		case Statement::Kind::Throw: run.threw = true; break;
+		case Statement::Kind::Throw: run.thrown = std::move(statement.thrown); break;
 		case Statement::Kind::InvokeExtern:
-			// A ReferenceError without the bridge; a TypeError inside it without window.chrome.webview.
-			if (!bridge_defined || !messages_enabled) {
-				run.threw = true;
+			if (!bridge_defined) {
+				run.thrown = error(L"ReferenceError", L"invoke_extern is not defined");
 				break;
 			}
-			run.messages.push_back(std::move(statement.json));
-			last = L"null";
-			break;
+			[[fallthrough]];
 		case Statement::Kind::PostMessage:
+			// window.chrome.webview is not there without web messages.
 			if (!messages_enabled) {
-				run.threw = true;
+				run.thrown = error(L"TypeError", L"Cannot read properties of undefined (reading 'postMessage')");
 				break;
 			}
 			run.messages.push_back(std::move(statement.json));
-			last = L"null";
+			run.value.reset();
 			break;
-		case Statement::Kind::Value: last = std::move(statement.json); break;
+		case Statement::Kind::Undefined: run.value.reset(); break;
+		case Statement::Kind::Value: run.value = std::move(statement.json); break;
 		}
-		if (run.threw) return run;
+		if (run.thrown) {
+			run.value.reset();
+			return run;
+		}
 	}
-	run.result = std::move(last);
 	return run;
+}
+
+std::wstring ScriptRun::exception_json() const {
+	if (!thrown) return L"null";
+	std::wstring json = L"{\"name\":";
+	append_quoted(json, thrown->name);
+	json += L",\"message\":";
+	append_quoted(json, thrown->message);
+	json += L",\"lineNumber\":0,\"columnNumber\":0,\"exception\":" + thrown->value_json + L"}";
+	return json;
 }
 
 } // namespace standin

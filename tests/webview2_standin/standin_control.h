@@ -18,8 +18,12 @@
  * "CreateCoreWebView2EnvironmentWithOptions", "GetAvailableCoreWebView2BrowserVersionString", ...):
  * the call returns the HRESULT and does nothing. A name with ".completion" appended
  * ("CreateCoreWebView2EnvironmentWithOptions.completion", "CreateCoreWebView2Controller.completion",
- * "ExecuteScript.completion", "AddScriptToExecuteOnDocumentCreated.completion") lets the call succeed
- * and makes its completion handler receive the HRESULT (and a null result) instead.
+ * "ExecuteScript.completion", "ExecuteScriptWithResult.completion",
+ * "AddScriptToExecuteOnDocumentCreated.completion") lets the call succeed and makes its completion
+ * handler receive the HRESULT (and a null result) instead. Failing "QueryInterface.ICoreWebView2_21"
+ * with E_NOINTERFACE makes the webview one of a runtime without ExecuteScriptWithResult. The getters
+ * of ExecuteScriptWithResult's result and exception are logged and failed as "result.get_Succeeded",
+ * "exception.get_Name", ...
  */
 #ifndef STANDIN_CONTROL_H
 #define STANDIN_CONTROL_H

@@ -61,6 +61,8 @@ using EnvironmentHandler = Handler<ICoreWebView2CreateCoreWebView2EnvironmentCom
 using ControllerHandler = Handler<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler,
     IID_ICoreWebView2CreateCoreWebView2ControllerCompletedHandler, HRESULT, ICoreWebView2Controller*>;
 using ScriptHandler = Handler<ICoreWebView2ExecuteScriptCompletedHandler, IID_ICoreWebView2ExecuteScriptCompletedHandler, HRESULT, LPCWSTR>;
+using ScriptResultHandler = Handler<ICoreWebView2ExecuteScriptWithResultCompletedHandler, IID_ICoreWebView2ExecuteScriptWithResultCompletedHandler,
+    HRESULT, ICoreWebView2ExecuteScriptResult*>;
 using AddScriptHandler = Handler<ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler,
     IID_ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler, HRESULT, LPCWSTR>;
 using NavigationHandler = Handler<ICoreWebView2NavigationCompletedEventHandler, IID_ICoreWebView2NavigationCompletedEventHandler,
@@ -203,6 +205,13 @@ TEST(WebView2Abi, DeclaredSlotsAreTheEngines) {
 	EXPECT_EQ(slot_of(&ICoreWebView2WebMessageReceivedEventArgs::get_WebMessageAsJson), 4u);
 	EXPECT_EQ(slot_of(&ICoreWebView2WebMessageReceivedEventArgs::TryGetWebMessageAsString), 5u);
 	EXPECT_EQ(slot_of(&ICoreWebView2ExecuteScriptCompletedHandler::Invoke), 3u);
+
+	EXPECT_EQ(slot_of(&ICoreWebView2_21::ExecuteScriptWithResult), 122u);
+	EXPECT_EQ(slot_of(&ICoreWebView2ExecuteScriptWithResultCompletedHandler::Invoke), 3u);
+	EXPECT_EQ(slot_of(&ICoreWebView2ExecuteScriptResult::get_Succeeded), 3u);
+	EXPECT_EQ(slot_of(&ICoreWebView2ExecuteScriptResult::get_Exception), 6u);
+	EXPECT_EQ(slot_of(&ICoreWebView2ScriptException::get_Name), 5u);
+	EXPECT_EQ(slot_of(&ICoreWebView2ScriptException::get_ToJson), 7u);
 }
 
 class StandIn : public ::testing::Test {
@@ -461,6 +470,56 @@ TEST_F(StandIn, ScriptsRunInTheDocumentTheyWereGivenTo) {
 	EXPECT_EQ(execute(webview, L"invoke_extern(1)"), L"null");
 	pump_idle();
 	EXPECT_TRUE(messages.empty());
+}
+
+// ExecuteScriptWithResult reports a throw apart from its value, and undefined as undefined.
+TEST_F(StandIn, ScriptResultsTellAThrowFromAValue) {
+	View view = this->view();
+	ASSERT_TRUE(view.webview);
+	ComPtr<ICoreWebView2_21> webview;
+	ASSERT_EQ(view.webview->QueryInterface(IID_ICoreWebView2_21, reinterpret_cast<void**>(webview.GetAddressOf())), S_OK);
+	struct Outcome {
+		BOOL succeeded = -1;
+		std::wstring json, as_string, name, message;
+		BOOL is_string = -1;
+		bool operator==(const Outcome&) const = default;
+	};
+	auto run = [&](const wchar_t* script) {
+		Outcome outcome;
+		auto handler = make<ScriptResultHandler>([&](HRESULT hr, ICoreWebView2ExecuteScriptResult* result) {
+			EXPECT_EQ(hr, S_OK);
+			LPWSTR text = nullptr;
+			result->get_Succeeded(&outcome.succeeded);
+			result->get_ResultAsJson(&text);
+			outcome.json = take(text);
+			result->TryGetResultAsString(&text, &outcome.is_string);
+			outcome.as_string = take(text);
+			ComPtr<ICoreWebView2ScriptException> exception;
+			EXPECT_EQ(result->get_Exception(&exception), S_OK);
+			if (exception) {
+				exception->get_Name(&text);
+				outcome.name = take(text);
+				exception->get_Message(&text);
+				outcome.message = take(text);
+			}
+			return S_OK;
+		});
+		EXPECT_EQ(webview->ExecuteScriptWithResult(script, handler.Get()), S_OK);
+		EXPECT_TRUE(pump_until([&] { return handler->calls > 0; }));
+		return outcome;
+	};
+	EXPECT_EQ(run(L"\"text\""), (Outcome{TRUE, L"\"text\"", L"text", L"", L"", TRUE}));
+	EXPECT_EQ(run(L"null"), (Outcome{TRUE, L"null", L"", L"", L"", FALSE}));
+	EXPECT_EQ(run(L"undefined"), (Outcome{TRUE, L"undefined", L"", L"", L"", FALSE}));
+	EXPECT_EQ(run(L"throw new RangeError('far')"), (Outcome{FALSE, L"null", L"", L"RangeError", L"far", FALSE}));
+	EXPECT_EQ(run(L"throw \"plain\""), (Outcome{FALSE, L"null", L"", L"", L"", FALSE}));
+	EXPECT_EQ(run(L"invoke_extern(1)"), (Outcome{FALSE, L"null", L"", L"ReferenceError", L"invoke_extern is not defined", FALSE}));
+
+	// An older runtime has only ExecuteScript.
+	StandIn_FailStep("QueryInterface.ICoreWebView2_21", E_NOINTERFACE);
+	ComPtr<ICoreWebView2_21> older;
+	EXPECT_EQ(view.webview->QueryInterface(IID_ICoreWebView2_21, reinterpret_cast<void**>(older.GetAddressOf())), E_NOINTERFACE);
+	EXPECT_EQ(older, nullptr);
 }
 
 TEST_F(StandIn, InjectedFailuresAndAMissingRuntimeAreReportedWhereTheEngineReportsThem) {

@@ -47,6 +47,21 @@ bool navigation_succeeds(std::wstring_view url, COREWEBVIEW2_WEB_ERROR_STATUS* s
 
 WebView::WebView() : ComObject("WebView") { Engine::get().webview_opened(this); }
 
+HRESULT WebView::QueryInterface(REFIID iid, void** out) {
+	if (out == nullptr) return E_POINTER;
+	*out = nullptr;
+	if (IsEqualIID(iid, IID_ICoreWebView2)) {
+		*out = static_cast<ICoreWebView2*>(this);
+		AddRef();
+		return S_OK;
+	}
+	if (IsEqualIID(iid, IID_ICoreWebView2_21)) {
+		Engine::get().record_call("QueryInterface(ICoreWebView2_21)");
+		if (HRESULT hr = Engine::get().failure("QueryInterface.ICoreWebView2_21"); FAILED(hr)) return hr;
+	}
+	return ComObject::QueryInterface(iid, out);
+}
+
 HRESULT WebView::call(const char* method, std::optional<std::string> arguments) {
 	if (HRESULT hr = enter(method); FAILED(hr)) return hr;
 	Engine& engine = Engine::get();
@@ -146,7 +161,7 @@ void WebView::commit_navigation(uint64_t id) {
 	Engine::get().record_event("document " + logged(navigation.source) + (success ? "" : " (error page)"));
 	if (success) {
 		auto scripts = document_scripts_;
-		for (auto& script : scripts) run_in_document(script.second, nullptr);
+		for (auto& script : scripts) run_in_document(script.second);
 	}
 	for (auto& script_call : navigation.scripts) run_now(std::move(script_call));
 	Engine::get().post([this, id, success, status] {
@@ -165,24 +180,36 @@ void WebView::complete_navigation(uint64_t id, bool success, COREWEBVIEW2_WEB_ER
 }
 
 void WebView::run_now(ScriptCall script_call) {
-	std::wstring result = L"null";
+	ScriptRun run;
 	// A completion made to fail stands for a script that never ran.
-	if (SUCCEEDED(script_call.completion)) run_in_document(script_call.script, &result);
-	if (!script_call.handler) return;
-	Engine::get().post([this, handler = std::move(script_call.handler), hr = script_call.completion, result = std::move(result)] {
-		if (!Engine::get().webview_open(this)) return;
-		auto self = Ref<WebView>::share(this);
-		Engine::get().record_event("ExecuteScript completed " + hex(hr) + (FAILED(hr) ? "" : " " + logged(result)));
-		handler->Invoke(hr, FAILED(hr) ? nullptr : result.c_str());
-	});
+	if (SUCCEEDED(script_call.completion)) run = run_in_document(script_call.script);
+	HRESULT hr = script_call.completion;
+	if (script_call.handler) {
+		Engine::get().post([this, handler = std::move(script_call.handler), hr, result = run.execute_script_json()] {
+			if (!Engine::get().webview_open(this)) return;
+			auto self = Ref<WebView>::share(this);
+			Engine::get().record_event("ExecuteScript completed " + hex(hr) + (FAILED(hr) ? "" : " " + logged(result)));
+			handler->Invoke(hr, FAILED(hr) ? nullptr : result.c_str());
+		});
+	}
+	if (script_call.result_handler) {
+		Engine::get().post([this, handler = std::move(script_call.result_handler), hr, run = std::move(run)] {
+			if (!Engine::get().webview_open(this)) return;
+			auto self = Ref<WebView>::share(this);
+			std::string outcome = run.thrown ? " threw " + logged(run.exception_json()) : " " + logged(run.result_as_json());
+			Engine::get().record_event("ExecuteScriptWithResult completed " + hex(hr) + (FAILED(hr) ? "" : outcome));
+			auto result = FAILED(hr) ? Ref<ExecuteScriptResult>() : Ref<ExecuteScriptResult>::adopt(new ExecuteScriptResult(run));
+			handler->Invoke(hr, result.get());
+		});
+	}
 }
 
-void WebView::run_in_document(const std::wstring& script, std::wstring* result) {
+ScriptRun WebView::run_in_document(const std::wstring& script) {
 	ScriptRun run = run_script(script, document_.bridge, messages_enabled());
 	if (run.defines_bridge) document_.bridge = true;
-	for (auto& message : run.messages) deliver_message(std::move(message), document_.source);
-	if (run.threw) Engine::get().record_event("script threw");
-	if (result != nullptr) *result = std::move(run.result);
+	for (auto& message : run.messages) deliver_message(message, document_.source);
+	if (run.thrown) Engine::get().record_event("script threw");
+	return run;
 }
 
 void WebView::deliver_message(std::wstring json, std::wstring source) {
@@ -200,12 +227,27 @@ void WebView::deliver_message(std::wstring json, std::wstring source) {
 HRESULT WebView::ExecuteScript(LPCWSTR javaScript, ICoreWebView2ExecuteScriptCompletedHandler* handler) {
 	if (HRESULT hr = call("ExecuteScript", logged(javaScript)); FAILED(hr)) return hr;
 	if (javaScript == nullptr) return E_INVALIDARG;
-	Ref<ICoreWebView2ExecuteScriptCompletedHandler> completed;
+	ScriptCall script_call{javaScript, {}, {}, Engine::get().failure("ExecuteScript.completion")};
 	if (handler != nullptr) {
-		completed = query_handler(handler, IID_ICoreWebView2ExecuteScriptCompletedHandler, "the ExecuteScript completion handler");
-		if (!completed) return E_NOINTERFACE;
+		script_call.handler = query_handler(handler, IID_ICoreWebView2ExecuteScriptCompletedHandler, "the ExecuteScript completion handler");
+		if (!script_call.handler) return E_NOINTERFACE;
 	}
-	ScriptCall script_call{javaScript, std::move(completed), Engine::get().failure("ExecuteScript.completion")};
+	return queue_script(std::move(script_call));
+}
+
+HRESULT WebView::ExecuteScriptWithResult(LPCWSTR javaScript, ICoreWebView2ExecuteScriptWithResultCompletedHandler* handler) {
+	if (HRESULT hr = call("ExecuteScriptWithResult", logged(javaScript)); FAILED(hr)) return hr;
+	if (javaScript == nullptr) return E_INVALIDARG;
+	ScriptCall script_call{javaScript, {}, {}, Engine::get().failure("ExecuteScriptWithResult.completion")};
+	if (handler != nullptr) {
+		script_call.result_handler =
+		    query_handler(handler, IID_ICoreWebView2ExecuteScriptWithResultCompletedHandler, "the ExecuteScriptWithResult completion handler");
+		if (!script_call.result_handler) return E_NOINTERFACE;
+	}
+	return queue_script(std::move(script_call));
+}
+
+HRESULT WebView::queue_script(ScriptCall script_call) {
 	if (pending_) {
 		pending_->scripts.push_back(std::move(script_call));
 	} else {
@@ -289,7 +331,7 @@ void WebView::page_navigate(std::wstring url) {
 
 void WebView::page_run_script(std::wstring_view script) {
 	Engine::get().record_event("page runs " + logged(script));
-	run_in_document(std::wstring(script), nullptr);
+	run_in_document(std::wstring(script));
 }
 
 bool WebView::page_post_message(std::wstring json) {

@@ -9,6 +9,8 @@ add_library(bw_framework_engine STATIC
   ${CMAKE_CURRENT_LIST_DIR}/messages.cpp
   ${CMAKE_CURRENT_LIST_DIR}/runtime_locator.cpp
   ${CMAKE_CURRENT_LIST_DIR}/script_completion.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/script_outcome.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/script_result_completion.cpp
   ${CMAKE_CURRENT_LIST_DIR}/scripts.cpp
   ${CMAKE_CURRENT_LIST_DIR}/user_data_folder.cpp
   ${CMAKE_CURRENT_LIST_DIR}/view.cpp

@@ -2,45 +2,47 @@
 
 #include "application/application.hpp"
 #include "core/browser_window/edge2/engine_text.hpp"
+#include "core/browser_window/edge2/script_outcome.hpp"
 
 #include <utility>
 
 namespace bw::edge2 {
 
-std::string ScriptCompletion::failure_text(HRESULT hr) { return "unable to execute script: " + hresult_message(hr); }
+std::string EvaluationDelivery::failure_text(HRESULT hr) { return "unable to execute script: " + hresult_message(hr); }
 
-HRESULT ScriptCompletion::Invoke(HRESULT error_code, LPCWSTR result) {
-	KeepAlive keep(this);
-	if (FAILED(error_code)) {
-		complete(JsEvaluationError{failure_text(error_code)});
-		return error_code;
-	}
-	if (result == nullptr) {
-		complete(JsEvaluationError{"unable to execute script: the engine gave no result"});
-		return S_OK;
-	}
-	std::string json;
-	if (HRESULT hr = from_engine_text(result, json); FAILED(hr)) {
-		complete(JsEvaluationError{failure_text(hr)});
-		return hr;
-	}
-	if (callback_ != nullptr) complete(JsValue::from_json(json));
-	return S_OK;
-}
-
-void ScriptCompletion::complete(JsEvalResult result) {
+void EvaluationDelivery::complete(JsEvalResult result) {
 	// Taken first: the callback runs at most once, also if it re-enters.
 	BrowserWindowImpl::EvalJsCallback callback = std::exchange(callback_, nullptr);
 	if (callback != nullptr) callback(browser_, callback_data_, std::move(result));
 }
 
-ScriptCompletion::~ScriptCompletion() {
+EvaluationDelivery::~EvaluationDelivery() {
 	BrowserWindowImpl::EvalJsCallback callback = std::exchange(callback_, nullptr);
 	if (callback == nullptr) return;
 	std::string text = failure_ ? failure_text(*failure_) : "unable to execute script: the engine dropped it without completing it";
 	auto report = [callback, browser = browser_, data = callback_data_, text]() { callback(browser, data, JsEvaluationError{text}); };
 	// The loop no longer runs only while the application ends; the callback must still free its data.
 	if (!ApplicationHandle(app_).dispatch(report)) report();
+}
+
+HRESULT ScriptCompletion::Invoke(HRESULT error_code, LPCWSTR result) {
+	KeepAlive keep(this);
+	if (FAILED(error_code)) {
+		delivery_.complete(JsEvaluationError{EvaluationDelivery::failure_text(error_code)});
+		return error_code;
+	}
+	if (result == nullptr) {
+		delivery_.complete(JsEvaluationError{"unable to execute script: the engine gave no result"});
+		return S_OK;
+	}
+	std::string json;
+	if (HRESULT hr = from_engine_text(result, json); FAILED(hr)) {
+		delivery_.complete(JsEvaluationError{EvaluationDelivery::failure_text(hr)});
+		return hr;
+	}
+	if (!delivery_.wanted()) return S_OK;
+	delivery_.complete(text_ == Text::Wrapped ? unwrap_execute_script_result(json) : JsValue::from_json(json));
+	return S_OK;
 }
 
 } // namespace bw::edge2

@@ -3,6 +3,9 @@
 #include "core/browser_window/edge2/engine_slots.hpp"
 #include "core/browser_window/edge2/engine_text.hpp"
 #include "core/browser_window/edge2/script_completion.hpp"
+#include "core/browser_window/edge2/script_outcome.hpp"
+
+#include <wrl/client.h>
 
 #include <string>
 
@@ -10,13 +13,24 @@ namespace bw {
 
 void BrowserWindowImpl::eval_js(std::string_view script, EvalJsCallback callback, void* callback_data) const {
 	ApplicationImpl app(bw_Window_getApp(inner_->window));
-	auto* completion = new edge2::ScriptCompletion(app, *this, callback, callback_data);
 	ICoreWebView2* webview = edge2::webview_of(inner_);
 	std::wstring text;
 	HRESULT hr = webview == nullptr ? HRESULT_FROM_WIN32(ERROR_INVALID_STATE) : edge2::to_engine_text(script, text);
-	if (SUCCEEDED(hr)) hr = webview->ExecuteScript(text.c_str(), completion);
-	if (FAILED(hr)) completion->set_failure(hr);
-	// When the engine did not take it, this release reports the failure, later.
+	// Runtimes that have ExecuteScriptWithResult tell a throw from a value themselves.
+	Microsoft::WRL::ComPtr<ICoreWebView2_21> with_result;
+	if (SUCCEEDED(hr) && FAILED(webview->QueryInterface(IID_ICoreWebView2_21, reinterpret_cast<void**>(with_result.GetAddressOf()))))
+		with_result.Reset();
+	if (with_result != nullptr) {
+		auto* completion = new edge2::ScriptResultCompletion(app, *this, callback, callback_data);
+		hr = with_result->ExecuteScriptWithResult(text.c_str(), completion);
+		if (FAILED(hr)) completion->delivery().set_failure(hr);
+		// When the engine did not take it, this release reports the failure, later.
+		completion->Release();
+		return;
+	}
+	auto* completion = new edge2::ScriptCompletion(edge2::ScriptCompletion::Text::Wrapped, app, *this, callback, callback_data);
+	if (SUCCEEDED(hr)) hr = webview->ExecuteScript(edge2::wrap_for_execute_script(text).c_str(), completion);
+	if (FAILED(hr)) completion->delivery().set_failure(hr);
 	completion->Release();
 }
 

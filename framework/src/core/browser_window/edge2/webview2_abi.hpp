@@ -35,7 +35,9 @@ struct ICoreWebView2ZoomFactorChangedEventHandler;
 struct ICoreWebView2;
 struct ICoreWebView2Controller;
 struct ICoreWebView2Environment;
+struct ICoreWebView2ExecuteScriptResult;
 struct ICoreWebView2NavigationCompletedEventArgs;
+struct ICoreWebView2ScriptException;
 struct ICoreWebView2Settings;
 struct ICoreWebView2WebMessageReceivedEventArgs;
 
@@ -96,6 +98,11 @@ inline constexpr IID IID_ICoreWebView2WebMessageReceivedEventHandler{
     0x57213f19, 0x00e6, 0x49fa, {0x8e, 0x07, 0x89, 0x8e, 0xa0, 0x1e, 0xcb, 0xd2}};
 inline constexpr IID IID_ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler{
     0xb99369f3, 0x9b11, 0x47b5, {0xbc, 0x6f, 0x8e, 0x78, 0x95, 0xfc, 0xea, 0x17}};
+inline constexpr IID IID_ICoreWebView2_21{0xc4980dea, 0x587b, 0x43b9, {0x81, 0x43, 0x3e, 0xf3, 0xbf, 0x55, 0x2d, 0x95}};
+inline constexpr IID IID_ICoreWebView2ExecuteScriptWithResultCompletedHandler{
+    0x1bb5317b, 0x8238, 0x4c67, {0xa7, 0xff, 0xba, 0xf6, 0x55, 0x8f, 0x28, 0x9d}};
+inline constexpr IID IID_ICoreWebView2ExecuteScriptResult{0x0ce15963, 0x3698, 0x4df7, {0x93, 0x99, 0x71, 0xed, 0x6c, 0xdd, 0x8c, 0x9f}};
+inline constexpr IID IID_ICoreWebView2ScriptException{0x054dae00, 0x84a3, 0x49ff, {0xbc, 0x17, 0x40, 0x12, 0xa9, 0x0b, 0xc9, 0xfd}};
 inline constexpr IID IID_ICoreWebView2NavigationCompletedEventArgs{
     0x30d68b7d, 0x20d9, 0x4752, {0xa9, 0xca, 0xec, 0x84, 0x48, 0xfb, 0xb5, 0xc1}};
 inline constexpr IID IID_ICoreWebView2WebMessageReceivedEventArgs{
@@ -118,6 +125,11 @@ struct ICoreWebView2NavigationCompletedEventHandler : public IUnknown {
 // result is the script's value as JSON text, owned by the engine.
 struct ICoreWebView2ExecuteScriptCompletedHandler : public IUnknown {
 	virtual HRESULT STDMETHODCALLTYPE Invoke(HRESULT errorCode, LPCWSTR result) = 0;
+};
+
+// result is lent for the call.
+struct ICoreWebView2ExecuteScriptWithResultCompletedHandler : public IUnknown {
+	virtual HRESULT STDMETHODCALLTYPE Invoke(HRESULT errorCode, ICoreWebView2ExecuteScriptResult* result) = 0;
 };
 
 struct ICoreWebView2WebMessageReceivedEventHandler : public IUnknown {
@@ -252,6 +264,59 @@ struct ICoreWebView2 : public IUnknown {
 	virtual HRESULT STDMETHODCALLTYPE add_WindowCloseRequested(
 	    ICoreWebView2WindowCloseRequestedEventHandler* eventHandler, EventRegistrationToken* token) = 0;
 	virtual HRESULT STDMETHODCALLTYPE remove_WindowCloseRequested(EventRegistrationToken token) = 0;
+};
+
+// The methods ICoreWebView2_2 to ICoreWebView2_20 add, slots 61 to 121: nobody here calls them, so
+// each is only a placeholder that keeps its slot (distinct names keep every compiler's vtable in
+// declaration order).
+#define BW_WEBVIEW2_PLACEHOLDER(slot) virtual HRESULT STDMETHODCALLTYPE placeholder_##slot() = 0;
+#define BW_WEBVIEW2_PLACEHOLDERS_10(tens) \
+	BW_WEBVIEW2_PLACEHOLDER(tens##0) BW_WEBVIEW2_PLACEHOLDER(tens##1) BW_WEBVIEW2_PLACEHOLDER(tens##2) BW_WEBVIEW2_PLACEHOLDER(tens##3) \
+	BW_WEBVIEW2_PLACEHOLDER(tens##4) BW_WEBVIEW2_PLACEHOLDER(tens##5) BW_WEBVIEW2_PLACEHOLDER(tens##6) BW_WEBVIEW2_PLACEHOLDER(tens##7) \
+	BW_WEBVIEW2_PLACEHOLDER(tens##8) BW_WEBVIEW2_PLACEHOLDER(tens##9)
+
+// Queried at run time: runtimes older than the interface answer E_NOINTERFACE.
+struct ICoreWebView2_21 : public ICoreWebView2 {
+	BW_WEBVIEW2_PLACEHOLDER(61)
+	BW_WEBVIEW2_PLACEHOLDER(62)
+	BW_WEBVIEW2_PLACEHOLDER(63)
+	BW_WEBVIEW2_PLACEHOLDER(64)
+	BW_WEBVIEW2_PLACEHOLDER(65)
+	BW_WEBVIEW2_PLACEHOLDER(66)
+	BW_WEBVIEW2_PLACEHOLDER(67)
+	BW_WEBVIEW2_PLACEHOLDER(68)
+	BW_WEBVIEW2_PLACEHOLDER(69)
+	BW_WEBVIEW2_PLACEHOLDERS_10(7)
+	BW_WEBVIEW2_PLACEHOLDERS_10(8)
+	BW_WEBVIEW2_PLACEHOLDERS_10(9)
+	BW_WEBVIEW2_PLACEHOLDERS_10(10)
+	BW_WEBVIEW2_PLACEHOLDERS_10(11)
+	BW_WEBVIEW2_PLACEHOLDER(120)
+	BW_WEBVIEW2_PLACEHOLDER(121)
+	// Slot 122. Unlike ExecuteScript it tells a script that threw from one that gave null, and
+	// undefined from null.
+	virtual HRESULT STDMETHODCALLTYPE ExecuteScriptWithResult(LPCWSTR javaScript, ICoreWebView2ExecuteScriptWithResultCompletedHandler* handler) = 0;
+};
+
+// Lent to the completion handler. Strings from its getters are CoTaskMemAlloc copies.
+struct ICoreWebView2ExecuteScriptResult : public IUnknown {
+	// FALSE when the script threw: get_Exception tells what.
+	virtual HRESULT STDMETHODCALLTYPE get_Succeeded(BOOL* value) = 0;
+	// "undefined" for a script without a value, "null" after a throw.
+	virtual HRESULT STDMETHODCALLTYPE get_ResultAsJson(LPWSTR* jsonResult) = 0;
+	virtual HRESULT STDMETHODCALLTYPE TryGetResultAsString(LPWSTR* stringResult, BOOL* value) = 0;
+	// S_OK also when there is none: the pointer tells.
+	virtual HRESULT STDMETHODCALLTYPE get_Exception(ICoreWebView2ScriptException** exception) = 0;
+};
+
+// Name and message are empty when the script threw something that is not an Error.
+struct ICoreWebView2ScriptException : public IUnknown {
+	// Both 0-based.
+	virtual HRESULT STDMETHODCALLTYPE get_LineNumber(UINT32* value) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_ColumnNumber(UINT32* value) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_Name(LPWSTR* value) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_Message(LPWSTR* value) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_ToJson(LPWSTR* value) = 0;
 };
 
 struct ICoreWebView2Settings : public IUnknown {
