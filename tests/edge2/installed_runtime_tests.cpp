@@ -21,6 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr wchar_t stable_channel[] = L"{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}";
+constexpr wchar_t beta_channel[] = L"{2CD8A007-E189-409D-A2C8-9AF4EF3C72AA}";
 constexpr char missing_text[] =
     "The Microsoft Edge WebView2 Runtime is not installed. Install it from https://go.microsoft.com/fwlink/p/?LinkId=2124703";
 
@@ -37,8 +38,8 @@ bool has_line(const std::string& output, const std::string& text) {
 // A registry value written for one test and removed with its key afterwards.
 class Registration {
 public:
-	Registration(HKEY root, REGSAM view, const wchar_t* kind, const wchar_t* name, const std::wstring& value)
-	    : root_(root), view_(view), key_(std::wstring(L"SOFTWARE\\Microsoft\\EdgeUpdate\\") + kind + L"\\" + stable_channel) {
+	Registration(HKEY root, REGSAM view, const wchar_t* kind, const wchar_t* name, const std::wstring& value, const wchar_t* channel = stable_channel)
+	    : root_(root), view_(view), key_(std::wstring(L"SOFTWARE\\Microsoft\\EdgeUpdate\\") + kind + L"\\" + channel) {
 		HKEY key = nullptr;
 		LSTATUS status = RegCreateKeyExW(root_, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE | view_, nullptr, &key, nullptr);
 		EXPECT_EQ(status, ERROR_SUCCESS);
@@ -170,6 +171,30 @@ TEST_F(InstalledRuntime, NewestIntactRegistrationWinsAcrossMachineAndUser) {
 	remove_folder(user_root / L"EdgeWebView");
 	ASSERT_FALSE(fs::exists(user_folder));
 	expect_window_through(run(), "120.0.2210.91");
+}
+
+TEST_F(InstalledRuntime, ABrokenNewestRuntimeGivesWayToTheNextRegistration) {
+	fs::path broken = install_runtime(runtimes, L"130.0.2849.80");
+	std::ofstream(broken / L"EBWebView" / L"x64" / L"EmbeddedBrowserWebView.dll", std::ios::trunc) << "not a DLL";
+	Registration newest = per_user_folder(broken);
+	Registration older = per_machine_folder(install_runtime(runtimes, L"120.0.2210.91"));
+	expect_window_through(run(), "120.0.2210.91");
+}
+
+// A preview channel's pv names an Edge browser install, whose folders hold no runtime to start.
+TEST_F(InstalledRuntime, OnlyTheStableChannelsVersionAloneNamesARuntime) {
+	PWSTR local = nullptr;
+	ASSERT_EQ(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &local), S_OK);
+	fs::path user_root = fs::path(local) / L"Microsoft";
+	CoTaskMemFree(local);
+	install_runtime(user_root, L"125.0.2535.51");
+	{
+		Registration beta(HKEY_CURRENT_USER, 0, L"Clients", L"pv", L"125.0.2535.51", beta_channel);
+		expect_missing(run());
+	}
+	Registration stable(HKEY_CURRENT_USER, 0, L"Clients", L"pv", L"125.0.2535.51");
+	expect_window_through(run(), "125.0.2535.51");
+	remove_folder(user_root / L"EdgeWebView");
 }
 
 TEST_F(InstalledRuntime, WithoutAnIntactRecentRuntimeTheUserIsToldWhatToInstall) {

@@ -40,7 +40,7 @@ fs::path folder_with_copy(const wchar_t* name) {
 	return folder;
 }
 
-ChildRun run_child(const fs::path& folder, const wchar_t* filter) {
+ChildRun run_child(const fs::path& folder, const wchar_t* filter, const fs::path& current_folder) {
 	fs::path output_file = folder / L"output.txt";
 	SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
 	HANDLE output = CreateFileW(output_file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -54,7 +54,8 @@ ChildRun run_child(const fs::path& folder, const wchar_t* filter) {
 	    L"\"" + (folder / this_program().filename()).wstring() + L"\" --gtest_filter=" + filter + L" " + child_flag;
 	PROCESS_INFORMATION process{};
 	ChildRun run;
-	if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &startup, &process)) {
+	if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, current_folder.empty() ? folder.c_str() : current_folder.c_str(), &startup,
+	                    &process)) {
 		ADD_FAILURE() << "cannot start the copy: " << GetLastError();
 		CloseHandle(output);
 		return run;

@@ -26,7 +26,8 @@ struct ChildRun {
 	std::string output;
 };
 
-// Runs the copy in the folder with only the tests matching the filter (e.g. L"LoaderChild.*").
-ChildRun run_child(const std::filesystem::path& folder, const wchar_t* filter);
+// Runs the copy in the folder with only the tests matching the filter (e.g. L"LoaderChild.*"), in
+// that folder or in the given current folder.
+ChildRun run_child(const std::filesystem::path& folder, const wchar_t* filter, const std::filesystem::path& current_folder = {});
 
 } // namespace bw::edge2_test

@@ -127,7 +127,7 @@ void set_up_view(ICoreWebView2Controller* controller, CreationContext& context) 
 	if (FAILED(hr)) edge2::creation_failure("unable to navigate to source", hr);
 
 	ApplicationImpl app(bw_Window_getApp(context.record->window));
-	auto* bridge_completion = new edge2::ScriptCompletion(app, BrowserWindowImpl(context.record), nullptr, nullptr);
+	auto* bridge_completion = new edge2::ScriptCompletion(edge2::ScriptCompletion::Text::Value, app, BrowserWindowImpl(context.record), nullptr, nullptr);
 	webview->ExecuteScript(bridge.c_str(), bridge_completion);
 	bridge_completion->Release();
 
@@ -201,11 +201,13 @@ void BrowserWindowImpl::new_(ApplicationImpl app, WindowImpl parent, Source sour
 	edge2::require_runtime(loader);
 	auto context = std::make_unique<CreationContext>(
 	    CreationContext{browser_options, window, record, callback, callback_data, std::move(source), std::move(liveness)});
-	std::optional<std::wstring> user_data = edge2::user_data_folder();
+	edge2::UserDataFolder user_data = edge2::user_data_folder();
+	if (FAILED(user_data.failure))
+		edge2::creation_failure("unable to create the user data folder " + process::path_to_utf8_lossy(*user_data.folder), user_data.failure);
 
 	auto* options = new edge2::EnvironmentOptions();
 	auto* completion = new EnvironmentCompletion(std::move(context));
-	HRESULT hr = edge2::create_environment(loader, user_data ? user_data->c_str() : nullptr, options, completion);
+	HRESULT hr = edge2::create_environment(loader, user_data.folder ? user_data.folder->c_str() : nullptr, options, completion);
 	completion->Release();
 	options->Release();
 	if (FAILED(hr)) edge2::creation_failure("unable to create environment", hr);

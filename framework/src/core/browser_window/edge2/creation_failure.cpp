@@ -3,6 +3,8 @@
 #include "core/browser_window/edge2/engine_text.hpp"
 #include "core/fatal.hpp"
 
+#include <filesystem>
+
 namespace bw::edge2 {
 
 namespace {
@@ -13,23 +15,34 @@ bool error_box_skipped() {
 	return length == 1 && value[0] == L'1';
 }
 
-std::wstring box_text(const std::string& text) {
+std::wstring wide(const std::string& text) {
 	int length = static_cast<int>(text.size());
 	int units = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
-	std::wstring wide(static_cast<std::size_t>(units), L'\0');
-	if (units > 0) MultiByteToWideChar(CP_UTF8, 0, text.data(), length, wide.data(), units);
-	return wide;
+	std::wstring out(static_cast<std::size_t>(units > 0 ? units : 0), L'\0');
+	if (units > 0) MultiByteToWideChar(CP_UTF8, 0, text.data(), length, out.data(), units);
+	return out;
+}
+
+std::wstring box_title() {
+	wchar_t path[MAX_PATH] = {};
+	DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+	std::wstring name = length > 0 && length < MAX_PATH ? std::filesystem::path(path).stem().wstring() : L"Browser Window";
+	return name + L" Error";
+}
+
+[[noreturn]] void stop(const std::string& text, const std::string& shown) {
+	// A program that shows its fatal stops itself (the launcher does) shows this one too: one box.
+	if (!fatal_stop_observed() && !error_box_skipped()) MessageBoxW(nullptr, wide(shown).c_str(), box_title().c_str(), MB_OK | MB_ICONERROR);
+	fatal_stop(text, shown);
 }
 
 } // namespace
 
-void creation_failure(const std::string& text) {
-	if (!error_box_skipped()) MessageBoxW(nullptr, box_text(text).c_str(), L"Browser Window Error", MB_OK | MB_ICONERROR);
-	fatal_stop(text);
-}
+void creation_failure(const std::string& text) { stop(text, text); }
 
 void creation_failure(std::string_view step, HRESULT hr) {
-	creation_failure(std::string(step) + ": " + hresult_error(hr).debug_string());
+	std::string prefix = std::string(step) + ": ";
+	stop(prefix + hresult_error(hr).debug_string(), prefix + hresult_summary(hr));
 }
 
 } // namespace bw::edge2

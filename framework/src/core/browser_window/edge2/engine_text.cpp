@@ -2,6 +2,7 @@
 
 #include <bw/win32.h>
 
+#include <cstdio>
 #include <cwchar>
 
 namespace bw::edge2 {
@@ -39,6 +40,21 @@ std::string hresult_message(HRESULT hr) {
 	// The system's texts end with a line break.
 	while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
 	return text;
+}
+
+std::string hresult_summary(HRESULT hr) {
+	char code[16];
+	std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(hr));
+	std::string summary = code;
+	LPWSTR text = nullptr;
+	DWORD units = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+	                             static_cast<DWORD>(hr), 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+	std::string system;
+	if (units > 0 && text != nullptr) from_engine_text(text, system);
+	LocalFree(text);
+	// The system's texts end with a line break.
+	while (!system.empty() && (system.back() == '\n' || system.back() == '\r' || system.back() == ' ')) system.pop_back();
+	return system.empty() ? summary : summary + " " + system;
 }
 
 } // namespace bw::edge2

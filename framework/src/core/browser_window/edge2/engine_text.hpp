@@ -22,5 +22,7 @@ HRESULT from_engine_text(const wchar_t* text, std::string& out);
 Error hresult_error(HRESULT hr);
 // The failure's message, for texts shown to people.
 std::string hresult_message(HRESULT hr);
+// The code in hexadecimal and the system's text for it: "0x80070005 Access is denied."
+std::string hresult_summary(HRESULT hr);
 
 } // namespace bw::edge2

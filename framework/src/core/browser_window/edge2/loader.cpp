@@ -4,6 +4,9 @@
 #include "core/browser_window/edge2/runtime_locator.hpp"
 
 #include <cstring>
+#include <optional>
+#include <utility>
+#include <vector>
 
 namespace bw::edge2 {
 
@@ -31,21 +34,38 @@ std::string utf8(const std::wstring& text) {
 	return out;
 }
 
+// Never the current folder (nor PATH): a DLL planted there is not loaded.
+constexpr DWORD loader_search = LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32;
+// By its full path; its own dependencies sit beside it.
+constexpr DWORD runtime_search = LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32;
+
+// The first installed runtime that loads and has its entry; one that is there but broken gives way
+// to the next. When none does, the first one's failure is reported.
 Loader load_runtime() {
-	std::optional<InstalledRuntime> runtime = find_installed_runtime();
-	if (!runtime) return {};
-	// Altered search path: the runtime's own dependencies sit beside it.
-	HMODULE module = LoadLibraryExW(runtime->dll.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-	if (module == nullptr) creation_failure("unable to load " + utf8(runtime->dll), last_error());
-	Loader loaded;
-	loaded.runtime_create = export_of<CreateWebViewEnvironmentWithOptionsInternalFn>(module, runtime_export);
-	if (loaded.runtime_create == nullptr) creation_failure(utf8(runtime->dll) + " has no export " + runtime_export, last_error());
-	loaded.runtime_version = std::move(runtime->version);
-	return loaded;
+	std::vector<InstalledRuntime> runtimes = find_installed_runtimes();
+	if (runtimes.empty()) return {};
+	std::optional<std::pair<std::string, HRESULT>> first_failure;
+	for (InstalledRuntime& runtime : runtimes) {
+		HMODULE module = LoadLibraryExW(runtime.dll.c_str(), nullptr, runtime_search);
+		if (module == nullptr) {
+			if (!first_failure) first_failure.emplace("unable to load " + utf8(runtime.dll), last_error());
+			continue;
+		}
+		Loader loaded;
+		loaded.runtime_create = export_of<CreateWebViewEnvironmentWithOptionsInternalFn>(module, runtime_export);
+		if (loaded.runtime_create == nullptr) {
+			if (!first_failure) first_failure.emplace(utf8(runtime.dll) + " has no export " + runtime_export, last_error());
+			FreeLibrary(module);
+			continue;
+		}
+		loaded.runtime_version = std::move(runtime.version);
+		return loaded;
+	}
+	creation_failure(first_failure->first, first_failure->second);
 }
 
 Loader load() {
-	HMODULE module = LoadLibraryW(L"WebView2Loader.dll");
+	HMODULE module = LoadLibraryExW(L"WebView2Loader.dll", nullptr, loader_search);
 	if (module == nullptr) {
 		DWORD code = GetLastError();
 		// Only a loader that is not there at all sends us to the installed runtime; one that is

@@ -1,5 +1,6 @@
-// The engine's entry points: WebView2Loader.dll when it is found beside the executable or on the
-// system's search path, otherwise the installed runtime's own DLL. Loaded once, never unloaded.
+// The engine's entry points: WebView2Loader.dll when it is found beside the executable or in the
+// system folder (never in the current folder or on PATH), otherwise the installed runtime's own DLL.
+// Loaded once, never unloaded.
 #pragma once
 
 #include "core/browser_window/edge2/webview2_abi.hpp"

@@ -5,6 +5,7 @@
 #include <knownfolders.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <iterator>
 
@@ -19,6 +20,8 @@ constexpr const wchar_t* channel_guids[] = {
     L"{0D50BFEC-CD6A-4F9A-964C-C7416E3ACB10}",
     L"{65C35B14-6C1D-4122-AC46-7148CC9D6497}",
 };
+
+constexpr int stable_channel = 0;
 
 #if defined(__aarch64__) || defined(_M_ARM64)
 constexpr wchar_t architecture[] = L"arm64";
@@ -65,14 +68,15 @@ bool file_exists(const std::wstring& path) {
 }
 
 // Both kinds of registration under one root: the version folder itself (EBWebView) and the version
-// alone (pv), whose folder is the root's usual install folder.
+// alone (pv; the stable channel only), whose folder is the root's usual install folder.
 void add_registrations(std::vector<RuntimeCandidate>& out, HKEY root, REGSAM view, const std::wstring& install_folder) {
 	for (int channel = 0; channel < static_cast<int>(std::size(channel_guids)); channel++) {
 		std::wstring guid = channel_guids[channel];
 		if (auto folder = read_text(root, view, L"SOFTWARE\\Microsoft\\EdgeUpdate\\ClientState\\" + guid, L"EBWebView"))
 			out.push_back({channel, *folder, last_component(*folder)});
-		auto version = read_text(root, view, L"SOFTWARE\\Microsoft\\EdgeUpdate\\Clients\\" + guid, L"pv");
-		if (version && !install_folder.empty()) out.push_back({channel, install_folder + L"\\" + *version, *version});
+		if (channel != stable_channel || install_folder.empty()) continue;
+		if (auto version = read_text(root, view, L"SOFTWARE\\Microsoft\\EdgeUpdate\\Clients\\" + guid, L"pv"))
+			out.push_back({channel, install_folder + L"\\" + *version, *version});
 	}
 }
 
@@ -106,23 +110,35 @@ std::wstring runtime_dll_in(const std::wstring& version_folder) {
 	return folder + L"\\EBWebView\\" + architecture + L"\\EmbeddedBrowserWebView.dll";
 }
 
-std::optional<InstalledRuntime> choose_runtime(const std::vector<RuntimeCandidate>& candidates,
-                                               const std::function<bool(const std::wstring& path)>& exists) {
-	std::optional<InstalledRuntime> best;
-	int best_channel = 0;
-	RuntimeVersion best_version;
+std::vector<InstalledRuntime> usable_runtimes(const std::vector<RuntimeCandidate>& candidates,
+                                              const std::function<bool(const std::wstring& path)>& exists) {
+	struct Usable {
+		int channel;
+		RuntimeVersion version;
+		InstalledRuntime runtime;
+	};
+	std::vector<Usable> usable;
 	for (const RuntimeCandidate& candidate : candidates) {
 		std::optional<RuntimeVersion> version = parse_runtime_version(candidate.version);
 		if (!version || *version < minimum_runtime_version) continue;
-		if (best && (candidate.channel > best_channel || (candidate.channel == best_channel && *version <= best_version))) continue;
 		// A registration outlives an uninstall: only the file proves the runtime is there.
 		std::wstring dll = runtime_dll_in(candidate.version_folder);
 		if (!exists(dll)) continue;
-		best = InstalledRuntime{std::move(dll), candidate.version};
-		best_channel = candidate.channel;
-		best_version = *version;
+		usable.push_back({candidate.channel, *version, InstalledRuntime{std::move(dll), candidate.version}});
 	}
-	return best;
+	std::stable_sort(usable.begin(), usable.end(), [](const Usable& a, const Usable& b) {
+		return a.channel != b.channel ? a.channel < b.channel : a.version > b.version;
+	});
+	std::vector<InstalledRuntime> ordered;
+	for (Usable& entry : usable) ordered.push_back(std::move(entry.runtime));
+	return ordered;
+}
+
+std::optional<InstalledRuntime> choose_runtime(const std::vector<RuntimeCandidate>& candidates,
+                                               const std::function<bool(const std::wstring& path)>& exists) {
+	std::vector<InstalledRuntime> ordered = usable_runtimes(candidates, exists);
+	if (ordered.empty()) return std::nullopt;
+	return std::move(ordered.front());
 }
 
 std::vector<RuntimeCandidate> registered_runtimes() {
@@ -137,6 +153,6 @@ std::vector<RuntimeCandidate> registered_runtimes() {
 	return candidates;
 }
 
-std::optional<InstalledRuntime> find_installed_runtime() { return choose_runtime(registered_runtimes(), file_exists); }
+std::vector<InstalledRuntime> find_installed_runtimes() { return usable_runtimes(registered_runtimes(), file_exists); }
 
 } // namespace bw::edge2

@@ -42,15 +42,22 @@ struct InstalledRuntime {
 // The runtime DLL inside a version folder, for this process's architecture.
 std::wstring runtime_dll_in(const std::wstring& version_folder);
 
-// The newest candidate of the first channel that has a usable one: a parsable version no older
-// than the minimum, and a DLL that exists. Among equal versions the earlier candidate wins.
+// The usable candidates (a parsable version no older than the minimum, and a DLL that exists) in
+// the order to try them: channel by channel, newest first, and among equal versions the earlier
+// candidate first.
+std::vector<InstalledRuntime> usable_runtimes(const std::vector<RuntimeCandidate>& candidates,
+                                              const std::function<bool(const std::wstring& path)>& file_exists);
+
+// The first of them.
 std::optional<InstalledRuntime> choose_runtime(const std::vector<RuntimeCandidate>& candidates,
                                                const std::function<bool(const std::wstring& path)>& file_exists);
 
-// Every registration of the stable and preview channels, per-machine first, then per-user.
+// Every registration of the stable and preview channels, per-machine first, then per-user. A
+// preview channel's pv names an Edge browser install, not a runtime: only the stable channel's
+// counts.
 std::vector<RuntimeCandidate> registered_runtimes();
 
-// The runtime to start, if one is installed and intact.
-std::optional<InstalledRuntime> find_installed_runtime();
+// The installed, intact runtimes in the order to try them.
+std::vector<InstalledRuntime> find_installed_runtimes();
 
 } // namespace bw::edge2

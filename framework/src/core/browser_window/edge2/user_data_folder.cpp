@@ -32,22 +32,34 @@ std::optional<std::filesystem::path> local_app_data() {
 	return result;
 }
 
-} // namespace
-
-std::optional<std::wstring> user_data_folder_for(const std::wstring& executable) {
-	std::filesystem::path path(executable);
-	if (writable(path.parent_path())) return std::nullopt;
-	std::optional<std::filesystem::path> base = local_app_data();
-	if (!base) return std::nullopt;
-	std::filesystem::path folder = *base / path.stem();
-	if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return std::nullopt;
-	return folder.wstring();
+// Makes the folder unless it is there; a file in its place is left alone and reported.
+HRESULT make_folder(const std::filesystem::path& folder) {
+	if (CreateDirectoryW(folder.c_str(), nullptr)) return S_OK;
+	DWORD error = GetLastError();
+	if (error != ERROR_ALREADY_EXISTS) return HRESULT_FROM_WIN32(error);
+	DWORD attributes = GetFileAttributesW(folder.c_str());
+	return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? S_OK : HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
 }
 
-std::optional<std::wstring> user_data_folder() {
-	static const std::optional<std::wstring> folder = [] {
+} // namespace
+
+UserDataFolder user_data_folder_for(const std::wstring& executable) {
+	std::filesystem::path path(executable);
+	if (writable(path.parent_path())) return {};
+	std::optional<std::filesystem::path> base = local_app_data();
+	// The engine then reports its own failure with its default folder.
+	if (!base) return {};
+	std::filesystem::path program = *base / path.stem();
+	std::filesystem::path folder = program / L"WebView2";
+	HRESULT failure = make_folder(program);
+	if (SUCCEEDED(failure)) failure = make_folder(folder);
+	return {folder.wstring(), failure};
+}
+
+UserDataFolder user_data_folder() {
+	static const UserDataFolder folder = [] {
 		std::optional<std::filesystem::path> executable = process::executable_path();
-		return executable ? user_data_folder_for(executable->wstring()) : std::nullopt;
+		return executable ? user_data_folder_for(executable->wstring()) : UserDataFolder{};
 	}();
 	return folder;
 }
