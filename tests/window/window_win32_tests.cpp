@@ -64,20 +64,21 @@ TEST(Win32Window, StyleFollowsBordersAndMinimizableButNotResizable) {
 TEST(Win32Window, SizesAndPositionsAreLogicalPixelsOnAScaledDisplay) {
 	TestApplication app;
 	ScaledDisplay at150(144);
-	WindowImpl window = new_window(app, 800, 600);
-	// The system's pixels are 1.5 times as many; what the program reads is what it gave.
-	EXPECT_EQ(size_of(system_rect(window)), std::make_pair(1200L, 900L));
-	EXPECT_EQ(size_of(window.window_dimensions()), std::make_pair(800L, 600L));
+	WindowImpl window = new_window(app, 400, 300);
+	// The system's pixels are 1.5 times as many; what the program reads is what it gave. (Sizes stay
+	// well inside the smallest test display: the system keeps windows within the screen.)
+	EXPECT_EQ(size_of(system_rect(window)), std::make_pair(600L, 450L));
+	EXPECT_EQ(size_of(window.window_dimensions()), std::make_pair(400L, 300L));
 
-	window.set_content_dimensions({800, 600});
+	window.set_content_dimensions({400, 300});
 	RECT client{};
 	GetClientRect(bw_WindowWin32_getHandle(window.inner()), &client);
-	EXPECT_EQ(size_of(client), std::make_pair(1200L, 900L));
-	EXPECT_EQ(size_of(window.content_dimensions()), std::make_pair(800L, 600L));
+	EXPECT_EQ(size_of(client), std::make_pair(600L, 450L));
+	EXPECT_EQ(size_of(window.content_dimensions()), std::make_pair(400L, 300L));
 
-	window.set_window_dimensions({640, 480});
-	EXPECT_EQ(size_of(system_rect(window)), std::make_pair(960L, 720L));
-	EXPECT_EQ(size_of(window.window_dimensions()), std::make_pair(640L, 480L));
+	window.set_window_dimensions({320, 240});
+	EXPECT_EQ(size_of(system_rect(window)), std::make_pair(480L, 360L));
+	EXPECT_EQ(size_of(window.window_dimensions()), std::make_pair(320L, 240L));
 
 	window.set_position({100, 60});
 	EXPECT_EQ(system_rect(window).left, 150);
@@ -85,6 +86,18 @@ TEST(Win32Window, SizesAndPositionsAreLogicalPixelsOnAScaledDisplay) {
 	EXPECT_EQ(window.position().x, 100);
 	EXPECT_EQ(window.position().y, 60);
 	window.free();
+}
+
+TEST(Win32Window, LogicalSizesSurviveTheRoundTripAtFractionalScales) {
+	TestApplication app;
+	for (UINT dpi : {120u, 168u}) {
+		ScaledDisplay scaled(dpi);
+		WindowImpl window = new_window(app, 301, 201);
+		EXPECT_EQ(size_of(window.window_dimensions()), std::make_pair(301L, 201L)) << dpi;
+		window.set_content_dimensions({299, 199});
+		EXPECT_EQ(size_of(window.content_dimensions()), std::make_pair(299L, 199L)) << dpi;
+		window.free();
+	}
 }
 
 TEST(Win32Window, AMissingWidthOrHeightTakesTheSystemDefault) {
