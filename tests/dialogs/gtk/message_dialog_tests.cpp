@@ -1,6 +1,7 @@
 // GTK message dialogs, found among GTK's windows while they run and answered as a user would.
 #include "file.hpp"
 #include "gtk/dialog_watcher.hpp"
+#include "core/fatal.hpp"
 #include "message.hpp"
 #include "support/test_application.hpp"
 
@@ -112,6 +113,55 @@ TEST(GtkMessageBoxInTheLoop, CallsDispatchedFromAnotherThreadRunWhileTheDialogIs
 	user.join();
 	ASSERT_TRUE(answer && answer->ok());
 	EXPECT_TRUE(answer->value());
+}
+
+// Dialogs asked for on another thread appear on the loop's thread, where GTK lives, and their
+// answers come back to the asking thread.
+TEST(GtkDialogsFromAnotherThread, ShowOnTheGuiThreadAndAnswerTheCaller) {
+	bw::testing::TestApplication app;
+	DialogWatcher box(GTK_TYPE_MESSAGE_DIALOG, [&](GtkWidget* dialog) {
+		click(dialog, GTK_RESPONSE_YES);
+		return true;
+	});
+	DialogWatcher chooser(GTK_TYPE_FILE_CHOOSER_DIALOG, [&](GtkWidget* dialog) {
+		click(dialog, GTK_RESPONSE_CANCEL);
+		return true;
+	});
+	std::optional<Result<bool>> answer;
+	std::optional<Result<std::optional<std::filesystem::path>>> chosen;
+	std::thread asker;
+	EXPECT_EQ(app.run([&](bw_Application* raw) {
+		asker = std::thread([&, raw] {
+			answer = MessageDialog::create().set_text("from a worker").show_confirm();
+			chosen = FileDialog::create().show_open_single_file();
+			bw_Application_exitAsync(raw, 0);
+		});
+	}),
+	          0);
+	asker.join();
+	ASSERT_TRUE(answer && answer->ok());
+	EXPECT_TRUE(answer->value());
+	ASSERT_TRUE(chosen && chosen->ok());
+	EXPECT_FALSE(chosen->value().has_value());
+}
+
+// A fatal stop on a worker thread: the text goes out, then its box (the observer's) is shown on the
+// GUI thread and answered before the process ends.
+TEST(GtkDialogsFromAnotherThread, TheFatalStopBoxOfAWorkerShowsOnTheGuiThread) {
+	GTEST_FLAG_SET(death_test_style, "threadsafe");
+	EXPECT_EXIT(
+	    {
+		    bw::testing::TestApplication app;
+		    DialogWatcher box(GTK_TYPE_MESSAGE_DIALOG, [](GtkWidget* dialog) {
+			    std::fprintf(stderr, "box answered\n");
+			    click(dialog, GTK_RESPONSE_OK);
+			    return true;
+		    });
+		    bw::set_fatal_stop_observer([](std::string_view text) { (void)MessageDialog::create().set_text(text).show_alert(); });
+		    app.run([](bw_Application*) { std::thread([] { bw::fatal_stop("stopped on a worker"); }).detach(); });
+		    std::_Exit(0);
+	    },
+	    ::testing::ExitedWithCode(101), "stopped on a worker\nbox answered");
 }
 
 TEST(GtkDialogsWithoutDisplay, FailNamingGtkInitialisation) {

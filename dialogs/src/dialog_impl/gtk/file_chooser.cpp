@@ -1,4 +1,5 @@
 #include "dialog_impl/gtk/gtk_support.hpp"
+#include "dialog_impl/gtk/gui_thread.hpp"
 #include "dialog_impl/platform.hpp"
 
 #include <glib.h>
@@ -100,10 +101,8 @@ std::vector<std::filesystem::path> chosen_paths(GtkFileChooser* chooser) {
 	return paths;
 }
 
-// Shows a modal chooser in a nested main loop on the calling thread (the GUI thread) and reads the
-// answer with read; any response other than accept is a cancel.
 template <class T, class Read>
-ShellResult<T> run_chooser(const DialogParams& params, GtkFileChooserAction action, Read read) {
+ShellResult<T> run_chooser_here(const DialogParams& params, GtkFileChooserAction action, Read read) {
 	if (!gtk_ready()) return HResultFailed{0, gtk_init_method};
 	std::string title = display_text(params.title);
 	GtkWidget* dialog = gtk_file_chooser_dialog_new(title.empty() ? nullptr : title.c_str(), owner_window(params.owner), action,
@@ -117,6 +116,13 @@ ShellResult<T> run_chooser(const DialogParams& params, GtkFileChooserAction acti
 	ShellResult<T> result = response == GTK_RESPONSE_ACCEPT ? read(chooser) : ShellResult<T>(UserCancelled{});
 	gtk_widget_destroy(dialog);
 	return result;
+}
+
+// Shows a modal chooser in a nested main loop on the GUI thread (asked for on another thread, that
+// thread waits) and reads the answer with read; any response other than accept is a cancel.
+template <class T, class Read>
+ShellResult<T> run_chooser(const DialogParams& params, GtkFileChooserAction action, Read read) {
+	return on_gui_thread_with_result([&] { return run_chooser_here<T>(params, action, read); });
 }
 
 } // namespace

@@ -1,0 +1,22 @@
+// GTK may only be used on the thread that runs its main loop. A dialog asked for on another thread
+// is shown there, and the asking thread waits for the answer.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <utility>
+
+namespace bw::dialogs::impl {
+
+// Runs work on the thread that runs the default main loop and returns once it has run. Without a
+// running loop (or on that thread itself) it runs at once on the calling thread.
+void on_gui_thread(const std::function<void()>& work);
+
+template <class Work>
+auto on_gui_thread_with_result(Work work) -> decltype(work()) {
+	std::optional<decltype(work())> result;
+	on_gui_thread([&] { result.emplace(work()); });
+	return std::move(*result);
+}
+
+} // namespace bw::dialogs::impl
