@@ -183,7 +183,9 @@ TEST_F(LauncherRunWine, WithoutADaemonAnywhereShowsOneErrorBoxAndEndsWithOne) {
 	HWND box = nullptr;
 	bool window_seen = false;
 	ASSERT_TRUE(wait_until([&] {
-		window_seen = window_seen || tarnwick_window() != nullptr;
+		// The window is built while the daemon is looked for, but never shown.
+		HWND window = tarnwick_window();
+		window_seen = window_seen || (window != nullptr && IsWindowVisible(window));
 		return (box = FindWindowW(L"#32770", L"Tarnwick Error")) != nullptr;
 	}, 30s));
 	wchar_t text[256] = {};
@@ -216,6 +218,37 @@ TEST_F(LauncherRunWine, ShowsTheWindowAtOnceAndTheDaemonsPageOnceItListens) {
 		std::size_t page = calls.find("Navigate(data:text/html");
 		return page != std::string::npos && calls.find("Navigate(http://127.0.0.1:37338)", page) != std::string::npos;
 	}, 30s)) << engine_calls();
+	PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+	EXPECT_EQ(launcher_exit_code(), 0);
+}
+
+TEST_F(LauncherRunWine, ALaterLaunchEndsWithZeroAndAKilledDaemonIsRestartedWithItsPageBack) {
+	fs::copy_file(host_path(TARNWICK_DAEMON), launcher_dir_ / "tarnwickd.exe");
+	start_launcher();
+	HWND window = nullptr;
+	ASSERT_TRUE(wait_until([&] { return (window = tarnwick_window()) != nullptr && IsWindowVisible(window); }, 30s)) << engine_calls();
+	ASSERT_TRUE(wait_until([] { return processes_named(L"tarnwickd.exe").size() == 1; }, 10s));
+	DWORD first_daemon = processes_named(L"tarnwickd.exe")[0];
+
+	HANDLE later = spawn(launcher_dir_ / "tarnwick_desktop.exe", L"");
+	ASSERT_EQ(WaitForSingleObject(later, 20000), static_cast<DWORD>(WAIT_OBJECT_0));
+	DWORD code = 1;
+	GetExitCodeProcess(later, &code);
+	EXPECT_EQ(code, 0u);
+	EXPECT_EQ(processes_named(L"tarnwickd.exe").size(), 1u);
+
+	std::size_t before = engine_calls().size();
+	kill_processes_named(L"tarnwickd.exe");
+	// The launcher's own page, then a new daemon and its page again.
+	EXPECT_TRUE(wait_until([&] { return engine_calls().find("Navigate(data:text/html", before) != std::string::npos; }, 5s)) << engine_calls();
+	EXPECT_TRUE(wait_until([&] {
+		std::string calls = engine_calls();
+		std::size_t page = calls.find("Navigate(data:text/html", before);
+		return page != std::string::npos && calls.find("Navigate(http://127.0.0.1:37338", page) != std::string::npos;
+	}, 20s)) << engine_calls();
+	auto daemons = processes_named(L"tarnwickd.exe");
+	ASSERT_EQ(daemons.size(), 1u);
+	EXPECT_NE(daemons[0], first_daemon);
 	PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
 	EXPECT_EQ(launcher_exit_code(), 0);
 }

@@ -12,7 +12,7 @@ namespace tarnwick {
 struct DaemonAddress {
 	std::string host;
 	uint16_t port;
-	std::string url() const { return "http://" + host + ":" + std::to_string(port) + "/"; }
+	std::string url() const { return "http://" + host + ":" + std::to_string(port); }
 };
 
 // Blocks for at most the timeout: true once a connection was made, false when it was refused,
