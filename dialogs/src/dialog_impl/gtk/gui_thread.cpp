@@ -37,11 +37,10 @@ gboolean run_call(gpointer data) {
 
 void on_gui_thread(const std::function<void()>& work) {
 	GMainContext* context = g_main_context_default();
-	// The loop's thread holds the context while the loop runs (also in a dialog's nested loop), so
-	// this succeeds only there, or when no loop runs at all.
-	if (g_main_context_acquire(context)) {
+	// Inside the loop (a task, a dispatched call, a handler, a dialog's nested loop) this thread holds
+	// the context.
+	if (g_main_context_is_owner(context)) {
 		work();
-		g_main_context_release(context);
 		return;
 	}
 	Call call;
@@ -53,7 +52,9 @@ void on_gui_thread(const std::function<void()>& work) {
 	std::unique_lock lock(call.mutex);
 	while (!call.finished.wait_for(lock, std::chrono::milliseconds(100), [&] { return call.done; })) {
 		if (call.started || !g_main_context_acquire(context)) continue;
-		// The loop ended before it reached the call: nothing else would ever run it.
+		// A running loop dispatches a ready call in its next iteration, and holds the context while it
+		// dispatches: free and still not started, no loop runs (or this thread is the loop's, outside
+		// an iteration). Nothing else would ever run the call.
 		call.started = true;
 		lock.unlock();
 		g_source_destroy(source);

@@ -8,8 +8,9 @@
 
 namespace bw::dialogs::impl {
 
-// Runs work on the thread that runs the default main loop and returns once it has run. Without a
-// running loop (or on that thread itself) it runs at once on the calling thread.
+// Runs work on the thread that runs the default main loop and returns once it has run: at once
+// when called inside that loop; otherwise handed to it. When no loop takes it within a tenth of a
+// second and none runs, it runs on the calling thread.
 void on_gui_thread(const std::function<void()>& work);
 
 template <class Work>

@@ -115,9 +115,6 @@ int bw_ApplicationImpl_run(bw_Application* app, bw_ApplicationReady* ready) {
 	bw_ApplicationImpl* impl = &app->impl_;
 	impl->quitting = 0;
 	impl->exit_code = 0;
-	// Held for the whole run, not only during each iteration: other threads can then tell that this
-	// thread runs the loop (the dialogs hand their work over to it).
-	g_main_context_acquire(impl->context);
 	bw_Application_runOnReady(ready->app, ready);
 
 	for (;;) {
@@ -127,7 +124,6 @@ int bw_ApplicationImpl_run(bw_Application* app, bw_ApplicationReady* ready) {
 			break;
 		}
 	}
-	g_main_context_release(impl->context);
 	return impl->exit_code;
 }
 
