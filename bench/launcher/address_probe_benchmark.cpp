@@ -1,6 +1,6 @@
-// What the launcher's TCP probe before the first navigation costs: one AddressProbe awaited by a
-// task on the GUI thread (a thread of its own connects, then wakes the task), against the same
-// connection made directly on the calling thread. The address listens in this process, as the
+// What one of the launcher's TCP probes costs (it asks whether the daemon still answers): one probe
+// awaited by a task on the GUI thread (a thread of its own connects, then wakes the task), against
+// the same connection made directly on the calling thread. The address listens in this process, as the
 // daemon's does when it already runs.
 #include "address_probe.hpp"
 
@@ -11,6 +11,7 @@
 #include <boost/asio/ip/tcp.hpp>
 #include <bw/application.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
@@ -60,8 +61,8 @@ void BM_AddressProbe_Awaited(benchmark::State& state) {
 		    handle.spawn([](bw::ApplicationHandle handle, benchmark::State& state) -> bw::Task<> {
 			    bool all_answered = true;
 			    for (auto _ : state) {
-				    tarnwick::AddressProbe probe("::1", listener().port());
-				    all_answered = (co_await probe) && all_answered;
+				    auto probe = tarnwick::probe(tarnwick::DaemonAddress{"::1", listener().port()}, std::chrono::milliseconds(500));
+				    all_answered = (co_await std::move(probe)) && all_answered;
 			    }
 			    if (!all_answered) state.SkipWithError("a probe found nothing listening");
 			    handle.exit(0);
