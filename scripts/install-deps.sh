@@ -16,7 +16,7 @@ case "$purpose" in
   test)
     packages+=(
       git g++-mingw-w64-x86-64-posix mingw-w64-tools
-      wine64 xvfb xauth x11-utils imagemagick
+      wine64 xvfb xauth x11-utils imagemagick weston
       clang-14 libclang-rt-14-dev
       locales
       dpkg-dev file desktop-file-utils appstream librsvg2-bin

@@ -28,3 +28,12 @@ else()
   add_dependencies(launcher_session_e2e_tests tarnwick_desktop tarnwickd)
   gtest_discover_tests(launcher_session_e2e_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 180 RESOURCE_LOCK x_window_title_Tarnwick)
 endif()
+
+# The launcher as a Wayland client under a headless Weston that the test starts itself.
+if(NOT WIN32)
+  add_executable(launcher_wayland_e2e_tests launcher/launcher_wayland_e2e_tests.cpp)
+  target_link_libraries(launcher_wayland_e2e_tests PRIVATE GTest::gtest bw_sandboxed_gtest_main bw_test_processes)
+  target_compile_definitions(launcher_wayland_e2e_tests PRIVATE TARNWICK_LAUNCHER="$<TARGET_FILE:tarnwick_desktop>" TARNWICK_DAEMON="$<TARGET_FILE:tarnwickd>")
+  add_dependencies(launcher_wayland_e2e_tests tarnwick_desktop tarnwickd)
+  gtest_discover_tests(launcher_wayland_e2e_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
+endif()

@@ -6,6 +6,7 @@
 #include "native_window.hpp"
 #include "session.hpp"
 #include "single_instance.hpp"
+#include "termination.hpp"
 #include "user_folders.hpp"
 #include "window_state.hpp"
 
@@ -14,6 +15,7 @@
 #include "core/fatal.hpp"
 #include "message.hpp"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -23,6 +25,9 @@ namespace tarnwick {
 namespace {
 
 const DaemonAddress daemon_address{"127.0.0.1", 37338};
+
+// How long the first navigation may take before the window is shown without it.
+constexpr std::chrono::seconds first_navigation_within{4};
 
 // Lives until the process ends.
 struct Launcher {
@@ -49,17 +54,32 @@ void show_spawn_error(bw::ApplicationHandle app, const daemon::Error& error) {
 	app.exit(1);
 }
 
+// Something that accepts the connection but never answers must not keep the window hidden: the
+// first navigation is ended as failed, the window shown and the session decides what it shows.
+bw::Task<> end_a_hanging_first_navigation(bw::ApplicationHandle app, std::shared_ptr<bool> settled) {
+	co_await app.sleep(first_navigation_within);
+	if (*settled) co_return;
+	launcher_log::write("the first navigation has not ended within " + std::to_string(first_navigation_within.count()) + " seconds: ending it");
+	if (!native_window::end_first_navigation("Tarnwick")) launcher_log::write("the first navigation cannot be ended here");
+}
+
 // The engine starts while the supervisor looks for the daemon; the window is shown only once both
 // are done, and never when the daemon cannot be started.
 bw::Task<> startup(bw::ApplicationHandle app, Launcher& launcher) {
 	launcher.session = std::make_shared<Session>(app, daemon_address, SessionTimes{});
 	bw::BrowserWindowFuture building = build_window(app);
+	native_window::keep_first_failure_blank("Tarnwick");
+	// Set once the window arrived or will never be shown.
+	auto settled = std::make_shared<bool>(false);
+	app.spawn(end_a_hanging_first_navigation(app, settled));
 	StartCheck check = co_await launcher.session->check_daemon();
 	if (!check.status.ok()) {
+		*settled = true;
 		show_spawn_error(app, check.status.error());
 		co_return;
 	}
 	bw::BrowserWindow window = co_await std::move(building);
+	*settled = true;
 	native_window::place(window.window(), launcher.placed);
 	launcher.tracker.follow(window.window(), launcher.placed);
 	app.spawn(launcher.session->run(window, std::move(check)));
@@ -99,6 +119,10 @@ int main() {
 		app.dispatch([] {
 			if (launcher.session) launcher.session->raise();
 		});
+	});
+	termination::on_request([app] {
+		launcher_log::write("asked to end: closing the window");
+		if (!launcher.session || !launcher.session->close()) app.exit(0);
 	});
 	int exit_code = runtime.run_async([](bw::ApplicationHandle handle) { return startup(handle, launcher); });
 	if (launcher.session && launcher.session->state() != Session::State::Starting) {

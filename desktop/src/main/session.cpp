@@ -116,6 +116,12 @@ void Session::raise() const {
 	if (auto owner = window_.lock()) native_window::raise((*owner)->window());
 }
 
+bool Session::close() const {
+	auto owner = window_.lock();
+	if (owner) native_window::request_close((*owner)->window());
+	return owner != nullptr;
+}
+
 bw::Task<> Session::run(bw::BrowserWindow window, StartCheck start) {
 	auto keep = shared_from_this();
 	window_ = window.owner();
@@ -141,9 +147,26 @@ bw::Task<> Session::run(bw::BrowserWindow window, StartCheck start) {
 		launcher_log::write("the daemon's page loaded");
 	} else {
 		launcher_log::write("the first navigation failed: the daemon does not answer yet");
-		show(State::Waiting, starting_page(), "the starting page");
+		// A daemon started just now often listens a moment later: the hidden window waits for it
+		// rather than showing a page of its own that the daemon's would replace at once.
+		Answer answer = Answer::None;
+		if (started_ && !daemon_ended_) {
+			bw::Task<Answer> waiting = wait_for_answer(times_.fresh_daemon_within, times_.fresh_daemon_every);
+			answer = co_await waiting;
+			if (window_gone()) co_return;
+		}
+		if (answer == Answer::Daemon) {
+			state_ = State::Showing;
+			launcher_log::write("the daemon answers now: loading its page");
+			(void)window->navigate(last_daemon_page_);
+		} else if (answer == Answer::Other) {
+			show_port_taken();
+		} else {
+			show(State::Waiting, starting_page(), "the starting page");
+		}
 	}
 	window.window().show();
+	launcher_log::write(std::string("the window is shown on a ") + native_window::display_kind() + " display");
 	// No strong reference beyond this point: closing the window must free it.
 	{
 		bw::BrowserWindow dropped = std::move(window);
@@ -185,7 +208,7 @@ bw::Task<> Session::watch() {
 			break;
 		}
 		case State::Waiting: {
-			bw::Task<Answer> waiting = wait_for_answer(times_.first_answer_within);
+			bw::Task<Answer> waiting = wait_for_answer(times_.first_answer_within, times_.wait_every);
 			Answer answer = co_await waiting;
 			if (window_gone()) co_return;
 			if (answer == Answer::Daemon) {
@@ -233,7 +256,7 @@ bw::Task<> Session::restart() {
 		started_ = status.started();
 		launcher_log::write(std::string(status.started() ? "started the daemon" : "the daemon runs already") + " (pid " +
 		                    std::to_string(status.pid()) + ")");
-		bw::Task<Answer> waiting = wait_for_answer(times_.restart_answer_within);
+		bw::Task<Answer> waiting = wait_for_answer(times_.restart_answer_within, times_.wait_every);
 		Answer answer = co_await waiting;
 		if (window_gone()) co_return;
 		switch (answer) {
@@ -261,7 +284,7 @@ bw::Task<> Session::wait_for_retry() {
 	if (window_gone()) co_return;
 	if (status.ok()) {
 		started_ = status.started();
-		bw::Task<Answer> waiting = wait_for_answer(times_.restart_answer_within);
+		bw::Task<Answer> waiting = wait_for_answer(times_.restart_answer_within, times_.wait_every);
 		Answer answer = co_await waiting;
 		if (window_gone()) co_return;
 		if (answer == Answer::Daemon) {
@@ -280,7 +303,7 @@ bw::Task<> Session::wait_for_retry() {
 	show(State::Restarting, restarting_page(), "the restarting page");
 }
 
-bw::Task<Session::Answer> Session::wait_for_answer(std::chrono::steady_clock::duration within) {
+bw::Task<Session::Answer> Session::wait_for_answer(std::chrono::steady_clock::duration within, std::chrono::milliseconds every) {
 	auto deadline = std::chrono::steady_clock::now() + within;
 	for (;;) {
 		if (daemon_ended_) co_return Answer::Ended;
@@ -300,7 +323,7 @@ bw::Task<Session::Answer> Session::wait_for_answer(std::chrono::steady_clock::du
 			co_return Answer::Daemon;
 		}
 		if (std::chrono::steady_clock::now() >= deadline) co_return Answer::TimedOut;
-		co_await app_.sleep(times_.wait_every);
+		co_await app_.sleep(every);
 	}
 }
 

@@ -30,6 +30,10 @@ struct SessionTimes {
 	std::chrono::milliseconds watch_every{1000};
 	// How often a daemon being started is tried.
 	std::chrono::milliseconds wait_every{250};
+	// How long the window stays hidden for a daemon started just now to answer, and how often it is
+	// tried meanwhile.
+	std::chrono::milliseconds fresh_daemon_within{2000};
+	std::chrono::milliseconds fresh_daemon_every{50};
 	// How long the first start may take to answer, and each restart.
 	std::chrono::seconds first_answer_within{30};
 	std::chrono::seconds restart_answer_within{10};
@@ -58,6 +62,8 @@ public:
 	bw::Task<> run(bw::BrowserWindow window, StartCheck start);
 	// Brings the window to the front (another launch asked for it). GUI thread.
 	void raise() const;
+	// Asks the window to close as its close button does; false when there is no window yet.
+	bool close() const;
 	State state() const { return state_; }
 
 private:
@@ -65,7 +71,7 @@ private:
 
 	daemon::StartOptions start_options();
 	void daemon_ended(uint64_t generation, const std::string& how);
-	bw::Task<Answer> wait_for_answer(std::chrono::steady_clock::duration within);
+	bw::Task<Answer> wait_for_answer(std::chrono::steady_clock::duration within, std::chrono::milliseconds every);
 	bw::Task<> watch();
 	bw::Task<> restart();
 	bw::Task<> wait_for_retry();
