@@ -1,5 +1,6 @@
 // The supervisor's check when the daemon runs (nothing is started), with 500 extra processes,
-// against bare listings of /proc in the same run: the least any process scan has to do.
+// against bare listings of /proc in the same run (the least any process scan has to do) and against
+// `pgrep -x tarnwickd`.
 // The daemon-named process starts last, so it has the highest id and the scan reaches it last.
 #include "daemon/daemon.hpp"
 #include "daemon/system.hpp"
@@ -77,6 +78,22 @@ void BM_VisitAllProcesses(benchmark::State& state) {
 	}
 }
 
+// What a shell script would run instead: `pgrep -x tarnwickd`, started and awaited.
+void BM_Pgrep_Baseline(benchmark::State& state) {
+	char name[] = "pgrep", exact[] = "-x", daemon[] = "tarnwickd";
+	char* argv[] = {name, exact, daemon, nullptr};
+	for (auto _ : state) {
+		pid_t pid = 0;
+		if (posix_spawn(&pid, "/usr/bin/pgrep", nullptr, nullptr, argv, environ) != 0) {
+			state.SkipWithError("cannot start /usr/bin/pgrep");
+			break;
+		}
+		int status = 0;
+		waitpid(pid, &status, 0);
+		if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) state.SkipWithError("pgrep found no tarnwickd");
+	}
+}
+
 void BM_EnsureRunning_DaemonRunning(benchmark::State& state) {
 	for (auto _ : state) {
 		auto status = tarnwick::daemon::ensure_running();
@@ -85,6 +102,7 @@ void BM_EnsureRunning_DaemonRunning(benchmark::State& state) {
 }
 
 BENCHMARK(BM_ListProc_Baseline)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Pgrep_Baseline)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_VisitAllProcesses)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_EnsureRunning_DaemonRunning)->Unit(benchmark::kMicrosecond);
 

@@ -15,9 +15,18 @@ its whole process tree (WebKit's web and network processes, the sandbox helpers)
 the program and whatever of its tree is left are ended, each by its own id.
 
     xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" python3 bench/launcher/launcher_startup.py --build build/linux
+
+--scenario first-launch: no daemon runs; the launcher starts the tarnwickd beside it, which starts
+listening 300 ms after its start (TARNWICKD_DELAY_LISTEN). Measured against max(the daemon's own
+time from its start to listening, the bare window's start-up with the page already served), both
+measured in the same run, alternating with the launcher.
+
+--scenario processes: the daemon runs, as in the default scenario; the launcher's start-up with 500
+extra (sleeping) processes against the same with none, alternating.
 """
 import argparse
 import os
+import shutil
 import signal
 import socket
 import statistics
@@ -33,9 +42,9 @@ def now():
     return time.clock_gettime(time.CLOCK_MONOTONIC)
 
 
-def listening():
+def listening(timeout=1.0):
     try:
-        with socket.create_connection(("127.0.0.1", PORT), timeout=1):
+        with socket.create_connection(("127.0.0.1", PORT), timeout=timeout):
             return True
     except OSError:
         return False
@@ -129,6 +138,33 @@ class RequestLog:
         return None
 
 
+def daemons_of(program):
+    """Running processes of this executable file (the daemons a launcher started, say)."""
+    found = []
+    for entry in os.listdir("/proc"):
+        if entry.isdigit():
+            try:
+                if os.readlink(f"/proc/{entry}/exe") == os.path.realpath(program) and alive(int(entry)):
+                    found.append(int(entry))
+            except OSError:
+                pass
+    return found
+
+
+def time_to_listen(tarnwickd, environment, timeout=30.0):
+    """From the daemon's spawn to a connection accepted on the port, in ms; the daemon is ended."""
+    start = now()
+    daemon = subprocess.Popen([tarnwickd], env=environment, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    while not listening(timeout=0.05):
+        if daemon.poll() is not None or now() - start > timeout:
+            sys.exit("tarnwickd did not start listening")
+        time.sleep(0.001)
+    listened = now()
+    end_process(daemon.pid)
+    daemon.wait()
+    return (listened - start) * 1000
+
+
 def one_run(command, environment, log, settle, timeout):
     log.skip_to_end()
     with tempfile.TemporaryFile() as errors:
@@ -164,6 +200,8 @@ def main():
     parser.add_argument("--warm-up", type=int, default=1, help="unmeasured runs of each program first")
     parser.add_argument("--settle", type=float, default=2.0, help="seconds after the load before memory is read")
     parser.add_argument("--timeout", type=float, default=60.0)
+    parser.add_argument("--scenario", choices=("running", "first-launch", "processes"), default="running")
+    parser.add_argument("--extra-processes", type=int, default=500)
     options = parser.parse_args()
 
     launcher = os.path.join(options.build, "desktop", "tarnwick_desktop")
@@ -182,7 +220,13 @@ def main():
     environment.setdefault("WEBKIT_DISABLE_DMABUF_RENDERER", "1")
     environment.pop("TARNWICKD_LOG", None)
 
+    if options.scenario == "first-launch":
+        first_launch(options, launcher, tarnwickd, baseline, environment)
+        return
+
     with tempfile.TemporaryDirectory() as directory:
+        # The launcher's own folders (instance lock, window state, log) apart from the user's.
+        environment = launcher_folders(environment, directory)
         log_path = os.path.join(directory, "requests.log")
         open(log_path, "w").close()
         daemon_errors = open(os.path.join(directory, "tarnwickd.txt"), "w+")
@@ -198,12 +242,20 @@ def main():
                 time.sleep(0.02)
             log = RequestLog(log_path)
             programs = {"launcher": [launcher], "baseline": [baseline, f"http://127.0.0.1:{PORT}"]}
+            if options.scenario == "processes":
+                programs = {"launcher": [launcher], "baseline": [launcher]}
             results = {name: [] for name in programs}
+            extra = []
             print(f"load average before: {os.getloadavg()}", flush=True)
             for run in range(options.warm_up + options.runs):
                 # Alternating which goes first cancels drift between the two.
                 order = ["launcher", "baseline"] if run % 2 == 0 else ["baseline", "launcher"]
                 for name in order:
+                    if options.scenario == "processes":
+                        # "launcher" runs among the extra processes, "baseline" without them.
+                        extra = end_sleepers(extra)
+                        if name == "launcher":
+                            extra = start_sleepers(options.extra_processes)
                     result = one_run(programs[name], environment, log, options.settle, options.timeout)
                     measured = run >= options.warm_up
                     if measured:
@@ -214,6 +266,7 @@ def main():
                     time.sleep(0.5)
             print(f"load average after: {os.getloadavg()}")
         finally:
+            end_sleepers(extra)
             end_process(daemon.pid)
             daemon.wait()
             daemon_errors.close()
@@ -221,6 +274,8 @@ def main():
     def median(name, key):
         return statistics.median(r[key] for r in results[name])
 
+    if options.scenario == "processes":
+        print(f"\n(launcher with {options.extra_processes} extra processes / launcher without)")
     print(f"\nmedians over {options.runs} runs each (launcher / baseline = ratio):")
     for key, label, scale, unit in (("startup_ms", "start-up to first load", 1, "ms"), ("main_cpu_ms", "CPU until then, program", 1, "ms"),
                                     ("cpu_ms", "CPU until then, process tree", 1, "ms"),
@@ -228,6 +283,69 @@ def main():
                                     ("tree_kib", "peak resident, process tree", 1024, "MiB")):
         a, b = median("launcher", key) / scale, median("baseline", key) / scale
         print(f"  {label:28} {a:8.1f} {unit} / {b:8.1f} {unit} = {a / b:.3f}")
+
+
+def launcher_folders(environment, directory):
+    folders = {}
+    for variable in ("XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_RUNTIME_DIR"):
+        folders[variable] = os.path.join(directory, variable.lower())
+        os.makedirs(folders[variable], mode=0o700, exist_ok=True)
+    return dict(environment, **folders)
+
+
+def start_sleepers(count):
+    return [subprocess.Popen(["sleep", "3600"], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL) for _ in range(count)]
+
+
+def end_sleepers(sleepers):
+    for sleeper in sleepers:
+        sleeper.kill()
+    for sleeper in sleepers:
+        sleeper.wait()
+    return []
+
+
+def first_launch(options, launcher, tarnwickd, baseline, environment):
+    """The launcher starts the daemon itself, which listens 300 ms after its start."""
+    with tempfile.TemporaryDirectory() as directory:
+        log_path = os.path.join(directory, "requests.log")
+        open(log_path, "w").close()
+        log = RequestLog(log_path)
+        late = dict(launcher_folders(environment, directory), TARNWICKD_DELAY_LISTEN="0.3", TARNWICKD_LOG=log_path, TARNWICKD_LOG_TIMES="1")
+        served = dict(environment, TARNWICKD_LOG=log_path, TARNWICKD_LOG_TIMES="1")
+        results = {"launcher": [], "listen": [], "baseline": []}
+        print(f"load average before: {os.getloadavg()}", flush=True)
+        for run in range(options.warm_up + options.runs):
+            measured = run >= options.warm_up
+            order = ["launcher", "listen", "baseline"] if run % 2 == 0 else ["baseline", "listen", "launcher"]
+            for name in order:
+                if listening() or daemons_of(tarnwickd):
+                    sys.exit(f"something still listens on 127.0.0.1:{PORT} or a tarnwickd runs")
+                if name == "launcher":
+                    shutil.rmtree(late["XDG_CONFIG_HOME"], ignore_errors=True)
+                    value = one_run([launcher], late, log, 0.2, options.timeout)["startup_ms"]
+                    for daemon in daemons_of(tarnwickd):
+                        end_process(daemon)
+                elif name == "listen":
+                    value = time_to_listen(tarnwickd, late)
+                else:
+                    daemon = subprocess.Popen([tarnwickd], env=served, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                    while not listening():
+                        time.sleep(0.01)
+                    value = one_run([baseline, f"http://127.0.0.1:{PORT}"], environment, log, 0.2, options.timeout)["startup_ms"]
+                    end_process(daemon.pid)
+                    daemon.wait()
+                if measured:
+                    results[name].append(value)
+                print(f"{'run' if measured else 'warm-up'} {run + 1:2} {name:8} {value:7.1f} ms", flush=True)
+                time.sleep(0.3)
+        print(f"load average after: {os.getloadavg()}")
+    medians = {name: statistics.median(values) for name, values in results.items()}
+    bound = max(medians["listen"], medians["baseline"])
+    print(f"\nmedians over {options.runs} runs: launcher {medians['launcher']:.1f} ms; daemon to listening {medians['listen']:.1f} ms; "
+          f"bare window, page served {medians['baseline']:.1f} ms")
+    print(f"  launcher / max(listen, bare window) = {medians['launcher'] / bound:.3f}")
+    print(f"  launcher / (listen + bare window)   = {medians['launcher'] / (medians['listen'] + medians['baseline']):.3f}")
 
 
 if __name__ == "__main__":

@@ -9,9 +9,10 @@
 // TARNWICKD_DELAY_LISTEN and TARNWICKD_EXIT_STATUS when set. GET /die ends it at once with status 70
 // (a daemon that crashes while in use).
 // --log appends one line per request to FILE; without it, the file named by the environment variable
-// TARNWICKD_LOG, if set (so a daemon that the launcher started can be watched). --log-times starts
-// each line with the time the request arrived, in seconds of the system's monotonic clock
-// (CLOCK_MONOTONIC on Linux), which other processes can compare with their own readings.
+// TARNWICKD_LOG, if set (so a daemon that the launcher started can be watched). --log-times (or
+// TARNWICKD_LOG_TIMES=1) starts each line with the time the request arrived, in seconds of the
+// system's monotonic clock (CLOCK_MONOTONIC on Linux), which other processes can compare with their
+// own readings.
 //
 // The page reports its own load: its load event fetches /loaded, which answers 204. So the log shows
 // when a browser finished loading the page, for measuring a browser's start from outside.
@@ -101,6 +102,7 @@ Options parse(int argc, char** argv) {
 	Options options;
 	if (const char* delay = std::getenv("TARNWICKD_DELAY_LISTEN")) options.delay_seconds = parse_delay(delay);
 	if (const char* status = std::getenv("TARNWICKD_EXIT_STATUS")) options.exit_status = parse_status(status);
+	if (const char* times = std::getenv("TARNWICKD_LOG_TIMES")) options.log_times = std::string_view(times) == "1";
 	for (int i = 1; i < argc; i++) {
 		std::string_view option = argv[i];
 		if (option == "--log-times") {
