@@ -146,8 +146,11 @@ void XDisplay::request_close(XWindowId window) {
 	event.format = 32;
 	event.data.data32[0] = x_->wm_delete_window;
 	event.data.data32[1] = XCB_CURRENT_TIME;
-	xcb_send_event(x_->connection, 0, event.window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
-	xcb_flush(x_->connection);
+	// Waits for the server to have taken the request, not just flushed it: the server drops what it
+	// has not yet read of a client whose connection closed, and this one may close right after.
+	// A window that is gone by then answers with an error, which is no concern of ours.
+	std::free(xcb_request_check(x_->connection, xcb_send_event_checked(x_->connection, 0, event.window, XCB_EVENT_MASK_NO_EVENT,
+	                                                                    reinterpret_cast<const char*>(&event))));
 }
 
 } // namespace tarnwick::testing
