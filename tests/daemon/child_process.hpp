@@ -4,7 +4,9 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -54,6 +56,12 @@ void kill_process(std::uint64_t id);
 
 // Running processes (zombies excluded) whose executable file has this name, suffix included.
 std::vector<std::uint64_t> processes_named(const std::string& file_name);
+
+// The file's bytes; empty when it cannot be read.
+inline std::string read_file(const std::filesystem::path& path) {
+	std::ifstream file(path, std::ios::binary);
+	return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
 
 // Polls every 20 ms until the condition holds; false when the timeout passed first.
 inline bool wait_until(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {

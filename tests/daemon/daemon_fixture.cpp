@@ -32,13 +32,6 @@ std::filesystem::path helper_program(std::string_view name) {
 	return test_program_directory() / executable(std::string(name));
 }
 
-std::string read_file(const std::filesystem::path& path) {
-	std::ifstream file(path, std::ios::binary);
-	std::ostringstream text;
-	text << file.rdbuf();
-	return text.str();
-}
-
 std::vector<std::string> lines(const std::string& text) {
 	std::vector<std::string> result;
 	std::istringstream stream(text);

@@ -29,7 +29,6 @@ std::string executable(const std::string& name);
 std::filesystem::path test_program_directory();
 std::filesystem::path helper_program(std::string_view name);
 
-std::string read_file(const std::filesystem::path& path);
 // The text's lines, without line breaks (LF or CR LF).
 std::vector<std::string> lines(const std::string& text);
 

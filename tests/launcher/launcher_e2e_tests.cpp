@@ -25,14 +25,10 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using test::Child;
+using test::read_file;
 using test::processes_named;
 using test::wait_until;
 using testing::XDisplay;
-
-std::string read_file(const fs::path& path) {
-	std::ifstream file(path);
-	return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
 
 // Running processes whose executable lies in the directory.
 std::size_t processes_from(const fs::path& directory, const std::string& name) {

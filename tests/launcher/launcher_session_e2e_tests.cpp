@@ -38,14 +38,10 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using test::Child;
+using test::read_file;
 using test::processes_named;
 using test::wait_until;
 using testing::XDisplay;
-
-std::string read_file(const fs::path& path) {
-	std::ifstream file(path);
-	return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
 
 std::size_t count_of(const std::string& text, const std::string& part) {
 	std::size_t count = 0;

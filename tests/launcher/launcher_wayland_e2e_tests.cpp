@@ -23,12 +23,8 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using test::Child;
+using test::read_file;
 using test::wait_until;
-
-std::string read_file(const fs::path& path) {
-	std::ifstream file(path);
-	return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
 
 fs::path folder_of(const char* variable) { return fs::path(std::getenv(variable)); }
 
