@@ -279,7 +279,7 @@ else
       grep -qx "${type%% *}" <<<"$types" && pass "tarnwick_desktop.exe has its ${type#* }" || fail "tarnwick_desktop.exe has its ${type#* }"
     done
     # The MinGW runtime (libstdc++, libgcc, libwinpthread) is linked in: only Windows' own DLLs remain.
-    system_dlls='^(kernel32|user32|advapi32|gdi32|ole32|oleaut32|shell32|shlwapi|comctl32|comdlg32|ws2_32|mswsock|msvcrt|ucrtbase|bcrypt|version|api-ms-win-[a-z0-9-]+)\.dll$'
+    system_dlls='^(kernel32|user32|advapi32|gdi32|ole32|oleaut32|shell32|shlwapi|comctl32|comdlg32|ws2_32|mswsock|msvcrt|ucrtbase|bcrypt|version|iphlpapi|api-ms-win-[a-z0-9-]+)\.dll$'
     for exe in tarnwick_desktop.exe standin-daemon/tarnwickd.exe; do
       dlls="$("$objdump" -p "$root/$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)"
       others="$(echo "$dlls" | grep -Ev "$system_dlls")"

@@ -32,9 +32,14 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 wineserver=/usr/lib/wine/wineserver
 command -v wineserver >/dev/null 2>&1 && wineserver="$(command -v wineserver)"
 
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
+# A prefix whose set-up was interrupted lacks registrations (the shell's dialog classes, say): it
+# counts only once the stamp written after a complete set-up is there.
+if [ ! -f "$WINEPREFIX/.tarnwick-prefix-ready" ]; then
+  "$wineserver" -k 2>/dev/null || true
+  rm -rf "$WINEPREFIX"
   "$top/scripts/wine-run.sh" wineboot -i >/dev/null 2>&1
   "$wineserver" -w
+  touch "$WINEPREFIX/.tarnwick-prefix-ready"
 fi
 "$wineserver" -p
 # Start Wine's own services now, detached from ctest's output: ctest waits for every process that

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <utility>
 
 namespace bw::edge2_test {
 namespace {
@@ -65,6 +66,16 @@ private:
 	std::wstring key_;
 };
 
+// Registrations an interrupted run left in the test prefix would take part in the choice.
+void remove_all_registrations() {
+	for (auto [root, view] : {std::pair{HKEY_CURRENT_USER, REGSAM(0)}, std::pair{HKEY_LOCAL_MACHINE, REGSAM(KEY_WOW64_32KEY)}}) {
+		HKEY key = nullptr;
+		if (RegOpenKeyExW(root, L"SOFTWARE\\Microsoft\\EdgeUpdate", 0, KEY_ALL_ACCESS | view, &key) != ERROR_SUCCESS) continue;
+		RegDeleteTreeW(key, nullptr);
+		RegCloseKey(key);
+	}
+}
+
 Registration per_user_folder(const fs::path& version_folder) {
 	return {HKEY_CURRENT_USER, 0, L"ClientState", L"EBWebView", version_folder.wstring()};
 }
@@ -112,6 +123,7 @@ class InstalledRuntime : public ::testing::Test {
 protected:
 	void SetUp() override {
 		if (is_child()) GTEST_SKIP();
+		remove_all_registrations();
 		program = folder_with_copy(L"runtime-program");
 		runtimes = program.parent_path() / (L"edge2-runtimes-" + std::to_wstring(GetCurrentProcessId()));
 		remove_folder(runtimes);
