@@ -7,7 +7,8 @@
 # The whole Wine session runs in one test sandbox (the Linux build's tests/test_sandbox): Wine's
 # processes and sockets are the host's, so the sandbox gives them a network and process list of
 # their own, and the launcher's tests find the daemon's port free whatever runs on the host.
-# WINEPREFIX defaults to build/wineprefix.
+# The prefix is made anew for every run: build/wineprefix, or TARNWICK_TEST_WINEPREFIX (never an
+# inherited WINEPREFIX, which may be a user's own).
 set -uo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$top/build/windows"
@@ -26,21 +27,19 @@ if [ -z "${TARNWICK_TEST_SANDBOX:-}" ]; then
   fi
   echo "no $linux_build/tests/test_sandbox (build the Linux tests first): the tests that need the daemon's port will skip"
 fi
-export WINEPREFIX="${WINEPREFIX:-$top/build/wineprefix}"
+export WINEPREFIX="${TARNWICK_TEST_WINEPREFIX:-$top/build/wineprefix}"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 wineserver=/usr/lib/wine/wineserver
 command -v wineserver >/dev/null 2>&1 && wineserver="$(command -v wineserver)"
 
-# A prefix whose set-up was interrupted lacks registrations (the shell's dialog classes, say): it
-# counts only once the stamp written after a complete set-up is there.
-if [ ! -f "$WINEPREFIX/.tarnwick-prefix-ready" ]; then
-  "$wineserver" -k 2>/dev/null || true
-  rm -rf "$WINEPREFIX"
-  "$top/scripts/wine-run.sh" wineboot -i >/dev/null 2>&1
-  "$wineserver" -w
-  touch "$WINEPREFIX/.tarnwick-prefix-ready"
-fi
+# A fresh prefix for every run: one left by an earlier run (the registrations, folders and settings
+# its tests wrote, or a set-up that was cut short) made the shell's dialogs and the runtime tests
+# fail in the next one.
+"$wineserver" -k 2>/dev/null || true
+rm -rf "$WINEPREFIX"
+"$top/scripts/wine-run.sh" wineboot -i >/dev/null 2>&1
+"$wineserver" -w
 "$wineserver" -p
 # Start Wine's own services now, detached from ctest's output: ctest waits for every process that
 # holds its pipes, and these would stay for as long as the wineserver.
