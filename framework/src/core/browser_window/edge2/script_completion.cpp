@@ -16,6 +16,20 @@ void EvaluationDelivery::complete(JsEvalResult result) {
 	if (callback != nullptr) callback(browser_, callback_data_, std::move(result));
 }
 
+bool EvaluationDelivery::completed_early(HRESULT error_code, bool has_result, HRESULT& what_to_return) {
+	if (FAILED(error_code)) {
+		fail(error_code);
+		what_to_return = error_code;
+		return true;
+	}
+	if (!has_result) {
+		complete(JsEvaluationError{"unable to execute script: the engine gave no result"});
+		what_to_return = S_OK;
+		return true;
+	}
+	return false;
+}
+
 EvaluationDelivery::~EvaluationDelivery() {
 	BrowserWindowImpl::EvalJsCallback callback = std::exchange(callback_, nullptr);
 	if (callback == nullptr) return;
@@ -27,17 +41,10 @@ EvaluationDelivery::~EvaluationDelivery() {
 
 HRESULT ScriptCompletion::Invoke(HRESULT error_code, LPCWSTR result) {
 	KeepAlive keep(this);
-	if (FAILED(error_code)) {
-		delivery_.complete(JsEvaluationError{EvaluationDelivery::failure_text(error_code)});
-		return error_code;
-	}
-	if (result == nullptr) {
-		delivery_.complete(JsEvaluationError{"unable to execute script: the engine gave no result"});
-		return S_OK;
-	}
+	if (HRESULT returned = S_OK; delivery_.completed_early(error_code, result != nullptr, returned)) return returned;
 	std::string json;
 	if (HRESULT hr = from_engine_text(result, json); FAILED(hr)) {
-		delivery_.complete(JsEvaluationError{EvaluationDelivery::failure_text(hr)});
+		delivery_.fail(hr);
 		return hr;
 	}
 	if (!delivery_.wanted()) return S_OK;

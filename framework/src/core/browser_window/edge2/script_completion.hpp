@@ -28,6 +28,10 @@ public:
 	void set_failure(HRESULT hr) { failure_ = hr; }
 
 	static std::string failure_text(HRESULT hr);
+	void fail(HRESULT hr) { complete(JsEvaluationError{failure_text(hr)}); }
+	// What every completion checks first: a failed call or a missing result completes the
+	// evaluation with an error (true); the completion then returns what_to_return.
+	bool completed_early(HRESULT error_code, bool has_result, HRESULT& what_to_return);
 
 private:
 	ApplicationImpl app_;

@@ -34,17 +34,10 @@ JsEvaluationError exception_of(ICoreWebView2ExecuteScriptResult* result) {
 
 HRESULT ScriptResultCompletion::Invoke(HRESULT error_code, ICoreWebView2ExecuteScriptResult* result) {
 	KeepAlive keep(this);
-	if (FAILED(error_code)) {
-		delivery_.complete(JsEvaluationError{EvaluationDelivery::failure_text(error_code)});
-		return error_code;
-	}
-	if (result == nullptr) {
-		delivery_.complete(JsEvaluationError{"unable to execute script: the engine gave no result"});
-		return S_OK;
-	}
+	if (HRESULT returned = S_OK; delivery_.completed_early(error_code, result != nullptr, returned)) return returned;
 	BOOL succeeded = FALSE;
 	if (HRESULT hr = result->get_Succeeded(&succeeded); FAILED(hr)) {
-		delivery_.complete(JsEvaluationError{EvaluationDelivery::failure_text(hr)});
+		delivery_.fail(hr);
 		return hr;
 	}
 	if (!succeeded) {
@@ -53,7 +46,7 @@ HRESULT ScriptResultCompletion::Invoke(HRESULT error_code, ICoreWebView2ExecuteS
 	}
 	std::string json;
 	if (HRESULT hr = engine_string([&](LPWSTR* text) { return result->get_ResultAsJson(text); }, json); FAILED(hr)) {
-		delivery_.complete(JsEvaluationError{EvaluationDelivery::failure_text(hr)});
+		delivery_.fail(hr);
 		return hr;
 	}
 	delivery_.complete(value_of_result_json(json));
