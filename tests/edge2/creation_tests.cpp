@@ -28,7 +28,7 @@ bw_Window* create_directly(ApplicationHandle app, Announcements& announcements, 
 	static int made = 0;
 	std::string title = "direct " + std::to_string(++made);
 	BrowserWindowImpl::new_(app.impl(), WindowImpl(), Source::Url{"https://example.test/"}, title, 400, 300, bw_WindowOptions{1, 1, 1},
-	                        bw_BrowserWindowOptions{dev_tools, bw_CStrSlice{0, ""}}, count_announcement, &announcements);
+	                        bw_BrowserWindowOptions{dev_tools, bw_CStrSlice{0, ""}}, std::make_shared<const PageCapabilities>(), count_announcement, &announcements);
 	std::wstring wide_title(title.begin(), title.end());
 	HWND handle = FindWindowW(L"bw-window", wide_title.c_str());
 	return reinterpret_cast<bw_Window*>(GetWindowLongPtrW(handle, GWLP_USERDATA));

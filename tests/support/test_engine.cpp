@@ -65,7 +65,7 @@ void drop_pending() {
 void post_message(bw_BrowserWindow* browser, const std::string& json) {
 	auto found = state().handlers.find(browser);
 	if (found == state().handlers.end()) return;
-	deliver_message_json(found->second.first, *found->second.second, json);
+	deliver_message_json(found->second.first, *found->second.second, json, state().urls[browser]);
 }
 
 } // namespace bw::test_engine
@@ -77,7 +77,8 @@ using test_engine::state;
 
 void BrowserWindowImpl::new_(ApplicationImpl app, WindowImpl parent, Source source, std::string_view title, std::optional<uint32_t> width,
                              std::optional<uint32_t> height, const bw_WindowOptions& window_options, const bw_BrowserWindowOptions& browser_options,
-                             CreationCallback callback, void* callback_data) {
+                             std::shared_ptr<const PageCapabilities> capabilities, CreationCallback callback, void* callback_data) {
+	(void)capabilities;
 	std::string title_text(title);
 	bw_BrowserWindow* record = bw_BrowserWindow_new(app.inner(), parent.inner(), bw_CStrSlice{title_text.size(), title_text.data()},
 	                                                window_size_argument(width), window_size_argument(height), &window_options);

@@ -26,6 +26,9 @@ public:
 	void close() const { window_.hide(); }
 	Result<std::monostate> navigate(std::string_view url) const { return inner_.navigate(url); }
 	std::string url() const { return inner_.url(); }
+	void reload() const { inner_.reload(); }
+	double zoom() const { return inner_.zoom(); }
+	void set_zoom(double factor) const { inner_.set_zoom(factor); }
 	// Whether the navigation to the builder's source succeeded (an unreachable server, say, makes it
 	// fail and the engine show its error page). Known once the window is built.
 	bool source_loaded() const { return inner_.source_loaded(); }

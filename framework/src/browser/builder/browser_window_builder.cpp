@@ -38,7 +38,8 @@ void BrowserWindowBuilder::_build(BrowserWindowBuilder builder, ApplicationHandl
 	bw_WindowOptions window_options = window.options();
 	bw_BrowserWindowOptions browser_options{builder.dev_tools_ ? 1 : 0, bw_CStrSlice{0, ""}};
 	BrowserWindowImpl::new_(app.impl(), parent, with_absolute_file(std::move(builder.source_)), title, window.width_, window.height_,
-	                        window_options, browser_options, browser_window_created_callback, callback_data);
+	                        window_options, browser_options, std::make_shared<const PageCapabilities>(std::move(builder.capabilities_)),
+	                        browser_window_created_callback, callback_data);
 }
 
 BrowserWindowFuture BrowserWindowBuilder::build_async(BrowserWindowBuilder builder, ApplicationHandle app) {

@@ -4,6 +4,7 @@
 #include "application/application.hpp"
 #include "browser/browser_window.hpp"
 #include "browser/oneshot.hpp"
+#include "browser/page_capabilities.hpp"
 #include "browser/source.hpp"
 #include "window/window_builder.hpp"
 
@@ -37,6 +38,43 @@ public:
 		return *this;
 	}
 
+	// The opt-in capabilities; see page_capabilities.hpp.
+	BrowserWindowBuilder& navigation_policy(NavigationPolicy policy) {
+		capabilities_.navigation_policy = std::move(policy);
+		return *this;
+	}
+	BrowserWindowBuilder& downloads(DownloadDestination destination, DownloadFinished finished) {
+		capabilities_.download_destination = std::move(destination);
+		capabilities_.download_finished = std::move(finished);
+		return *this;
+	}
+	BrowserWindowBuilder& on_process_failed(ProcessFailedHandler handler) {
+		capabilities_.process_failed = std::move(handler);
+		return *this;
+	}
+	BrowserWindowBuilder& browser_keys(bool enabled) {
+		capabilities_.browser_keys = enabled;
+		return *this;
+	}
+	BrowserWindowBuilder& zoom(double factor, ZoomChanged changed = {}) {
+		capabilities_.zoom = factor;
+		capabilities_.zoom_changed = std::move(changed);
+		return *this;
+	}
+	BrowserWindowBuilder& background(BackgroundColor color) {
+		capabilities_.background = color;
+		return *this;
+	}
+	BrowserWindowBuilder& engine_error_pages(bool shown) {
+		capabilities_.engine_error_pages = shown;
+		return *this;
+	}
+	BrowserWindowBuilder& first_navigation_within(std::chrono::milliseconds limit) {
+		capabilities_.first_navigation_within = limit;
+		return *this;
+	}
+	const PageCapabilities& capabilities() const { return capabilities_; }
+
 	WindowBuilder& operator*() { return window_; }
 	const WindowBuilder& operator*() const { return window_; }
 	WindowBuilder* operator->() { return &window_; }
@@ -58,6 +96,7 @@ private:
 	WindowBuilder window_;
 	Source source_;
 	bool dev_tools_ = false;
+	PageCapabilities capabilities_;
 };
 
 // What the engine binding calls once the window is ready: hands the handle to the one-shot

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "application/task.hpp"
+#include "browser/page_capabilities.hpp"
 #include "browser/source.hpp"
 #include "core/application.hpp"
 #include "core/error.hpp"
@@ -41,6 +42,11 @@ using JsEvalResult = std::variant<JsValue, JsEvaluationError>;
 struct MessageEventArgs {
 	std::string cmd;
 	std::vector<JsValue> args;
+	// The address of the document that sent it, and that address's origin ("http://host:port";
+	// "null" for one without, such as a data: URL). A program that trusts only some pages checks
+	// these before acting on the message.
+	std::string source;
+	std::string origin;
 };
 
 // A handler of page messages: called with the window's handle, or, asynchronously, with a counted
@@ -62,9 +68,10 @@ public:
 
 	// Makes the record and its hidden native window at once, then starts the engine; once the first
 	// navigation has completed (successfully or not) the callback is called once on the GUI thread.
+	// The capabilities are kept for as long as the engine's objects.
 	static void new_(ApplicationImpl app, WindowImpl parent, Source source, std::string_view title, std::optional<uint32_t> width,
 	                 std::optional<uint32_t> height, const bw_WindowOptions& window_options, const bw_BrowserWindowOptions& browser_options,
-	                 CreationCallback callback, void* callback_data);
+	                 std::shared_ptr<const PageCapabilities> capabilities, CreationCallback callback, void* callback_data);
 
 	// GUI thread.
 	void eval_js(std::string_view script, EvalJsCallback callback, void* callback_data) const;
@@ -75,6 +82,11 @@ public:
 	Result<std::monostate> navigate(std::string_view url) const;
 	// The view's current address; empty when the engine cannot tell.
 	std::string url() const;
+	// Loads the current page again.
+	void reload() const;
+	// The page's zoom factor (1 is 100 %), and setting it; factors are kept within 0.25 to 5.
+	double zoom() const;
+	void set_zoom(double factor) const;
 	// Whether the first navigation (to the builder's source) succeeded; known once the window has
 	// been announced.
 	bool source_loaded() const;

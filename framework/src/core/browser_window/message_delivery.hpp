@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace bw {
@@ -19,7 +20,13 @@ std::optional<MessageEventArgs> message_event_args(JsValue message);
 // asynchronous one with a counted reference, its task spawned on the application. GUI thread.
 void deliver_message(const std::weak_ptr<BrowserWindowOwner>& owner, const EventHandler& handler, MessageEventArgs args);
 
-// Both at once for a JSON text the engine delivered; a message that cannot be read is ignored.
-void deliver_message_json(const std::weak_ptr<BrowserWindowOwner>& owner, const EventHandler& handler, std::string_view json);
+// The origin of an address as pages know it: "scheme://host[:port]" in lower case, without the
+// scheme's default port; "null" for an address without one (data:, about:, file:, unreadable).
+std::string origin_of(std::string_view url);
+
+// Both at once for a JSON text the engine delivered from the document at source; a message that
+// cannot be read is ignored.
+void deliver_message_json(const std::weak_ptr<BrowserWindowOwner>& owner, const EventHandler& handler, std::string_view json,
+                          std::string_view source);
 
 } // namespace bw

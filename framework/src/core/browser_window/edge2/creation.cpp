@@ -191,7 +191,8 @@ private:
 
 void BrowserWindowImpl::new_(ApplicationImpl app, WindowImpl parent, Source source, std::string_view title, std::optional<uint32_t> width,
                              std::optional<uint32_t> height, const bw_WindowOptions& window_options, const bw_BrowserWindowOptions& browser_options,
-                             CreationCallback callback, void* callback_data) {
+                             std::shared_ptr<const PageCapabilities> capabilities, CreationCallback callback, void* callback_data) {
+	(void)capabilities;
 	bw_BrowserWindow* record = bw_BrowserWindow_new(app.inner(), parent.inner(), to_cstr_slice(title), window_size_argument(width),
 	                                                window_size_argument(height), &window_options);
 	HWND window = bw_WindowWin32_getHandle(record->window);

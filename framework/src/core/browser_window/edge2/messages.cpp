@@ -24,7 +24,7 @@ public:
 		std::string text;
 		if (SUCCEEDED(hr)) hr = edge2::from_engine_text(json, text);
 		CoTaskMemFree(json);
-		if (SUCCEEDED(hr)) deliver_message_json(owner_, *handler_, text);
+		if (SUCCEEDED(hr)) deliver_message_json(owner_, *handler_, text, "");
 		return S_OK;
 	}
 

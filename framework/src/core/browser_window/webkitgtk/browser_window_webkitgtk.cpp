@@ -87,7 +87,7 @@ void on_script_message(WebKitUserContentManager*, WebKitJavascriptResult* result
 	g_free(json);
 	// A handler may close the window and so free this state: deliver from a copy.
 	std::vector<MessageRegistration> handlers = state->handlers;
-	for (const MessageRegistration& registration : handlers) deliver_message_json(registration.owner, *registration.handler, text);
+	for (const MessageRegistration& registration : handlers) deliver_message_json(registration.owner, *registration.handler, text, "");
 }
 
 std::string file_uri(const std::filesystem::path& path) {
@@ -158,7 +158,8 @@ void on_evaluated(GObject* view, GAsyncResult* result, gpointer data) {
 
 void BrowserWindowImpl::new_(ApplicationImpl app, WindowImpl parent, Source source, std::string_view title, std::optional<uint32_t> width,
                              std::optional<uint32_t> height, const bw_WindowOptions& window_options, const bw_BrowserWindowOptions& browser_options,
-                             CreationCallback callback, void* callback_data) {
+                             std::shared_ptr<const PageCapabilities> capabilities, CreationCallback callback, void* callback_data) {
+	(void)capabilities;
 	bw_BrowserWindow* record = bw_BrowserWindow_new(app.inner(), parent.inner(), bw_CStrSlice{title.size(), title.data()},
 	                                                window_size_argument(width), window_size_argument(height), &window_options);
 
