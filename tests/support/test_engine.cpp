@@ -116,6 +116,15 @@ std::string BrowserWindowImpl::url() const { return state().urls[inner_]; }
 
 bool BrowserWindowImpl::source_loaded() const { return true; }
 
+void BrowserWindowImpl::reload() const { state().log.calls.push_back("reload"); }
+
+double BrowserWindowImpl::zoom() const {
+	state().log.calls.push_back("zoom");
+	return 1.0;
+}
+
+void BrowserWindowImpl::set_zoom(double factor) const { state().log.calls.push_back("set_zoom " + std::to_string(factor)); }
+
 void BrowserWindowImpl::free() const {
 	state().log.calls.push_back("free");
 	delete static_cast<int*>(inner_->impl_.controller);
