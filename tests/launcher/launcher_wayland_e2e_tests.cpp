@@ -28,7 +28,9 @@ using test::wait_until;
 
 fs::path folder_of(const char* variable) { return fs::path(std::getenv(variable)); }
 
-TEST(LauncherWayland, ShowsTheDaemonsPageAsAWaylandClientAndEndsWithZeroWhenAskedToEnd) {
+// A window saved maximised comes back maximised (the compositor confirms it), and its normal size is
+// kept for when it is restored.
+TEST(LauncherWayland, ShowsTheDaemonsPageAsAWaylandClientMaximisedAsItWasAndEndsWithZeroWhenAskedToEnd) {
 	TARNWICK_REQUIRE_ISOLATION();
 	const fs::path weston = "/usr/bin/weston";
 	if (!fs::exists(weston)) GTEST_SKIP() << "no " << weston << " (scripts/install-deps.sh test installs it)";
@@ -48,6 +50,9 @@ TEST(LauncherWayland, ShowsTheDaemonsPageAsAWaylandClientAndEndsWithZeroWhenAske
 	unsetenv("DISPLAY");
 	test::set_environment("WAYLAND_DISPLAY", socket);
 
+	const fs::path state = folder_of("XDG_CONFIG_HOME") / "tarnwick" / "window";
+	fs::create_directories(state.parent_path());
+	std::ofstream(state) << "width=900\nheight=700\nmaximized=1\n";
 	Child launcher(root / "launcher" / "tarnwick_desktop", {.working_directory = root, .output_file = root / "launcher.err"});
 	const fs::path log = folder_of("XDG_STATE_HOME") / "tarnwick" / "launcher.log";
 	EXPECT_TRUE(wait_until([&] { return read_file(log).find("the window is shown on a wayland display") != std::string::npos; }, 30s))
@@ -59,8 +64,9 @@ TEST(LauncherWayland, ShowsTheDaemonsPageAsAWaylandClientAndEndsWithZeroWhenAske
 	kill(static_cast<pid_t>(launcher.id()), SIGTERM);
 	EXPECT_EQ(launcher.wait(15s).value_or(-1), 0) << read_file(log) << read_file(root / "launcher.err");
 	// Wayland tells a client no position: size and maximised state only.
-	std::string saved = read_file(folder_of("XDG_CONFIG_HOME") / "tarnwick" / "window");
-	EXPECT_NE(saved.find("width=1024\nheight=768\n"), std::string::npos) << saved;
+	std::string saved = read_file(state);
+	EXPECT_NE(saved.find("width=900\nheight=700\n"), std::string::npos) << saved;
+	EXPECT_NE(saved.find("maximized=1\n"), std::string::npos) << saved;
 	EXPECT_EQ(saved.find("x="), std::string::npos) << saved;
 
 	compositor.kill();

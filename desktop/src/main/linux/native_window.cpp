@@ -109,8 +109,12 @@ namespace {
 gboolean on_configure(GtkWidget* widget, GdkEventConfigure*, gpointer data) {
 	auto* impl = static_cast<Tracker::Impl*>(data);
 	GtkWindow* window = GTK_WINDOW(widget);
-	// A maximised window's geometry is the monitor's; the normal one is what comes back.
-	if (gtk_window_is_maximized(window)) return FALSE;
+	// A maximised window's geometry is the monitor's; the normal one is what comes back. Under
+	// Wayland the configure event of a maximise comes before GTK's own flag changes: the GDK
+	// window's state already tells.
+	GdkWindow* native = gtk_widget_get_window(widget);
+	bool maximized = native != nullptr && (gdk_window_get_state(native) & (GDK_WINDOW_STATE_MAXIMIZED | GDK_WINDOW_STATE_FULLSCREEN)) != 0;
+	if (maximized || gtk_window_is_maximized(window)) return FALSE;
 	gtk_window_get_size(window, &impl->state.width, &impl->state.height);
 	if (has_positions()) {
 		int x = 0, y = 0;
