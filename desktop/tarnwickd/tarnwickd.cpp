@@ -16,6 +16,10 @@
 //
 // The page reports its own load: its load event fetches /loaded, which answers 204. So the log shows
 // when a browser finished loading the page, for measuring a browser's start from outside.
+//
+// For tests: TARNWICKD_PAGE names an HTML file served at / instead of the built-in page; /report
+// answers 204 (a page reports what it sees through the requests log); /download answers a small
+// CSV file as an attachment named report.csv.
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/http.hpp>
@@ -25,6 +29,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -156,6 +161,14 @@ private:
 	std::ofstream file_;
 };
 
+// The page served at /: the test's when TARNWICKD_PAGE names one, read at each request.
+std::string home_page() {
+	const char* file = std::getenv("TARNWICKD_PAGE");
+	if (file == nullptr) return std::string(page);
+	std::ifstream stream(file, std::ios::binary);
+	return std::string(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
+}
+
 http::response<http::string_body> answer(const http::request<http::string_body>& request) {
 	http::response<http::string_body> response(http::status::ok, request.version());
 	response.set(http::field::server, "tarnwickd");
@@ -169,10 +182,14 @@ http::response<http::string_body> answer(const http::request<http::string_body>&
 		response.body() = "method not allowed\n";
 	} else if (target == "/") {
 		response.set(http::field::content_type, "text/html; charset=utf-8");
-		response.body() = page;
+		response.body() = home_page();
 	} else if (target == "/die") {
 		std::_Exit(70);
-	} else if (target == "/loaded") {
+	} else if (target == "/download") {
+		response.set(http::field::content_type, "text/csv");
+		response.set(http::field::content_disposition, "attachment; filename=\"report.csv\"");
+		response.body() = "name,count\nrooms,3\n";
+	} else if (target == "/loaded" || target == "/report") {
 		response.result(http::status::no_content);
 	} else if (target == "/set-cookie") {
 		response.set(http::field::content_type, "text/plain; charset=utf-8");

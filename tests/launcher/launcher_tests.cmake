@@ -1,3 +1,7 @@
+# The launcher's platform-neutral rules.
+bw_add_test(launcher_rules_tests launcher/launcher_rules_tests.cpp)
+target_link_libraries(launcher_rules_tests PRIVATE tarnwick_launcher_rules)
+
 # The launcher end to end: the real program under the test display. It runs and counts processes
 # named tarnwickd and uses the daemon's fixed port: on Linux each case does so in its own sandbox,
 # under Wine the cases share the wineserver's process list with the daemon tests.
@@ -27,6 +31,7 @@ else()
   target_compile_definitions(launcher_session_e2e_tests PRIVATE TARNWICK_LAUNCHER="$<TARGET_FILE:tarnwick_desktop>" TARNWICK_DAEMON="$<TARGET_FILE:tarnwickd>")
   add_dependencies(launcher_session_e2e_tests tarnwick_desktop tarnwickd)
   gtest_discover_tests(launcher_session_e2e_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 180 RESOURCE_LOCK x_window_title_Tarnwick)
+
 endif()
 
 # The launcher as a Wayland client under a headless Weston that the test starts itself.

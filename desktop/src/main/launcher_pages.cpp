@@ -81,6 +81,14 @@ std::string given_up_page(std::string_view reason, std::string_view log_path) {
 	return document(body);
 }
 
+std::string page_ended_page(std::string_view reason) {
+	std::string why(reason.empty() ? "The engine gave no reason" : reason);
+	if (why.back() != '.') why += '.';
+	std::string body = "<h1>The page stopped unexpectedly</h1><p>" + escaped(why) + "</p>";
+	body += "<p><button autofocus onclick=\"invoke_extern('reload')\">Reload</button></p>";
+	return document(body);
+}
+
 std::string port_taken_page(uint16_t port, std::string_view program, std::string_view log_path) {
 	std::string body = "<h1>Port " + std::to_string(port) + " is used by another program</h1><p>";
 	body += program.empty() ? std::string("Another program") : "The program <code>" + escaped(program) + "</code>";

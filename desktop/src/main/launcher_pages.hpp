@@ -16,6 +16,9 @@ std::string starting_page();
 std::string restarting_page();
 // No start brought the daemon back: why, where the log is, and buttons that post "retry" and "quit".
 std::string given_up_page(std::string_view reason, std::string_view log_path);
+// The page's process ended too often to bring it back by itself: why, and a button that posts
+// "reload".
+std::string page_ended_page(std::string_view reason);
 // Something else answers on the daemon's port; program is empty when the system does not tell.
 std::string port_taken_page(uint16_t port, std::string_view program, std::string_view log_path);
 

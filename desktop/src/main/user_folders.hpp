@@ -9,5 +9,8 @@ namespace tarnwick::user_folders {
 std::filesystem::path config();
 // Logs: $XDG_STATE_HOME/tarnwick (~/.local/state/tarnwick), %LOCALAPPDATA%\Tarnwick.
 std::filesystem::path state();
+// Where downloads go: the user's Downloads folder (XDG user dirs, else ~/Downloads; the known
+// folder Downloads). Not created here.
+std::filesystem::path downloads();
 
 } // namespace tarnwick::user_folders

@@ -1,6 +1,8 @@
 #include "window_state.hpp"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -19,7 +21,19 @@ std::optional<int> parse_int(std::string_view text) {
 	return value;
 }
 
+std::optional<double> parse_double(std::string_view text) {
+	double value = 0;
+	auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+	if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) return std::nullopt;
+	return value;
+}
+
 } // namespace
+
+double clamped_zoom(double factor) {
+	if (!std::isfinite(factor)) return 1.0;
+	return std::clamp(factor, min_zoom, max_zoom);
+}
 
 std::optional<WindowState> parse_window_state(std::string_view text) {
 	WindowState state;
@@ -33,6 +47,10 @@ std::optional<WindowState> parse_window_state(std::string_view text) {
 		auto equals = line.find('=');
 		if (equals == std::string_view::npos) return std::nullopt;
 		std::string_view key = line.substr(0, equals);
+		if (key == "zoom") {
+			state.zoom = clamped_zoom(parse_double(line.substr(equals + 1)).value_or(1.0));
+			continue;
+		}
 		auto value = parse_int(line.substr(equals + 1));
 		if (!value) return std::nullopt;
 		if (key == "width" && *value > 0 && *value <= max_extent) {
@@ -60,6 +78,10 @@ std::string format_window_state(const WindowState& state) {
 	std::string text = "width=" + std::to_string(state.width) + "\nheight=" + std::to_string(state.height) + "\n";
 	if (state.x && state.y) text += "x=" + std::to_string(*state.x) + "\ny=" + std::to_string(*state.y) + "\n";
 	text += "maximized=" + std::string(state.maximized ? "1" : "0") + "\n";
+	// to_chars and from_chars ignore the locale, which may write decimal commas.
+	char zoom[32];
+	auto written = std::to_chars(zoom, zoom + sizeof zoom, clamped_zoom(state.zoom), std::chars_format::general, 4);
+	text += "zoom=" + std::string(zoom, written.ptr) + "\n";
 	return text;
 }
 

@@ -1,4 +1,4 @@
-// The launcher window's size, position and maximised state, kept between launches in a small text
+// The launcher window's size, position, maximised state and page zoom, kept between launches in a small text
 // file of "key=value" lines.
 #pragma once
 
@@ -15,9 +15,16 @@ struct WindowState {
 	// Absent where the system gives no position (Wayland).
 	std::optional<int> x, y;
 	bool maximized = false;
+	double zoom = 1.0;
 };
 
-// The state in the text, or nothing when any line is malformed or a value is out of range.
+// The zoom factors kept: anything else is brought to the nearest of them.
+constexpr double min_zoom = 0.25, max_zoom = 5.0;
+double clamped_zoom(double factor);
+
+// The state in the text, or nothing when any line is malformed or a value is out of range. The zoom
+// is forgiving, as files from before it and a zoom gone wrong must not lose the geometry: missing
+// or unreadable it is 1, out of range it is clamped.
 std::optional<WindowState> parse_window_state(std::string_view text);
 std::string format_window_state(const WindowState& state);
 

@@ -1,5 +1,6 @@
 #include "user_folders.hpp"
 
+#include <glib.h>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -26,5 +27,12 @@ std::filesystem::path base(const char* variable, const char* fallback) {
 std::filesystem::path config() { return base("XDG_CONFIG_HOME", ".config") / "tarnwick"; }
 
 std::filesystem::path state() { return base("XDG_STATE_HOME", ".local/state") / "tarnwick"; }
+
+std::filesystem::path downloads() {
+	// user-dirs.dirs may name the home folder itself, which means "no such folder".
+	const char* configured = g_get_user_special_dir(G_USER_DIRECTORY_DOWNLOAD);
+	if (configured != nullptr && *configured == '/' && std::filesystem::path(configured) != home()) return configured;
+	return home() / "Downloads";
+}
 
 } // namespace tarnwick::user_folders

@@ -8,7 +8,7 @@ namespace tarnwick::user_folders {
 
 namespace {
 
-std::filesystem::path known(REFKNOWNFOLDERID id) {
+std::filesystem::path known_or_temp(REFKNOWNFOLDERID id) {
 	PWSTR path = nullptr;
 	std::filesystem::path result;
 	if (SUCCEEDED(SHGetKnownFolderPath(id, KF_FLAG_DEFAULT, nullptr, &path))) result = path;
@@ -18,13 +18,17 @@ std::filesystem::path known(REFKNOWNFOLDERID id) {
 		DWORD length = GetTempPathW(MAX_PATH + 1, temp);
 		result = std::filesystem::path(std::wstring(temp, length));
 	}
-	return result / L"Tarnwick";
+	return result;
 }
+
+std::filesystem::path known(REFKNOWNFOLDERID id) { return known_or_temp(id) / L"Tarnwick"; }
 
 } // namespace
 
 std::filesystem::path config() { return known(FOLDERID_RoamingAppData); }
 
 std::filesystem::path state() { return known(FOLDERID_LocalAppData); }
+
+std::filesystem::path downloads() { return known_or_temp(FOLDERID_Downloads); }
 
 } // namespace tarnwick::user_folders

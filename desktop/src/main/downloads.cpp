@@ -1,0 +1,65 @@
+#include "downloads.hpp"
+
+#include "download_names.hpp"
+#include "launcher_log.hpp"
+#include "page_notice.hpp"
+#include "user_folders.hpp"
+
+#include <system_error>
+
+namespace tarnwick {
+
+namespace {
+
+// The last path segment of the address, for a download the server names nothing.
+std::string name_in_url(std::string_view url) {
+	url = url.substr(0, url.find_first_of("?#"));
+	if (url.starts_with("data:")) return {};
+	std::size_t slash = url.rfind('/');
+	return std::string(slash == std::string_view::npos ? std::string_view{} : url.substr(slash + 1));
+}
+
+std::filesystem::path from_utf8(const std::string& text) { return std::filesystem::path(std::u8string(text.begin(), text.end())); }
+
+std::string utf8(const std::filesystem::path& path) {
+	auto text = path.u8string();
+	return std::string(text.begin(), text.end());
+}
+
+void tell(const bw::BrowserWindowHandle& window, const std::string& text) {
+	launcher_log::write(text);
+	window.exec_js(notice_script(text));
+}
+
+} // namespace
+
+std::optional<std::filesystem::path> Downloads::destination(const bw::BrowserWindowHandle& window, const bw::DownloadRequest& request) {
+	std::string name = safe_file_name(request.suggested_name.empty() ? name_in_url(request.url) : request.suggested_name);
+	std::filesystem::path folder = user_folders::downloads();
+	std::error_code error;
+	std::filesystem::create_directories(folder, error);
+	if (error || !std::filesystem::is_directory(folder, error)) {
+		tell(window, "The download of " + name + " failed: the folder " + utf8(folder) + " cannot be made");
+		return std::nullopt;
+	}
+	name = unused_file_name(name, [&](const std::string& candidate) {
+		std::filesystem::path path = folder / from_utf8(candidate);
+		std::error_code ignored;
+		return running_.contains(path) || std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
+	});
+	std::filesystem::path path = folder / from_utf8(name);
+	running_.insert(path);
+	launcher_log::write("downloading " + request.url.substr(0, 200) + " to " + utf8(path));
+	return path;
+}
+
+void Downloads::finished(const bw::BrowserWindowHandle& window, const bw::DownloadOutcome& outcome) {
+	running_.erase(outcome.path);
+	std::string name = utf8(outcome.path.filename());
+	if (outcome.succeeded)
+		tell(window, "Saved " + name + " in " + utf8(outcome.path.parent_path()));
+	else
+		tell(window, "The download of " + name + " failed: " + (outcome.error.empty() ? std::string("no reason given") : outcome.error));
+}
+
+} // namespace tarnwick
