@@ -165,7 +165,7 @@ def time_to_listen(tarnwickd, environment, timeout=30.0):
     return (listened - start) * 1000
 
 
-def one_run(command, environment, log, settle, timeout):
+def one_run(command, environment, log, settle, timeout, idle=0.0):
     log.skip_to_end()
     with tempfile.TemporaryFile() as errors:
         start = now()
@@ -183,6 +183,10 @@ def one_run(command, environment, log, settle, timeout):
         main_cpu = cpu_ms(program.pid)
         cpu = sum(cpu_ms(pid) for pid in process_tree(program.pid))
         time.sleep(settle)
+        # The program's own CPU time while nothing happens: the window open, the page loaded.
+        idle_before = cpu_ms(program.pid)
+        time.sleep(idle)
+        idle_cpu = cpu_ms(program.pid) - idle_before
         tree = process_tree(program.pid)
         main_peak = status_kib(program.pid, "VmHWM")
         tree_peak = sum(status_kib(pid, "VmHWM") for pid in tree)
@@ -190,7 +194,8 @@ def one_run(command, environment, log, settle, timeout):
         program.wait()
         for pid in tree[1:]:
             end_process(pid)
-    return {"startup_ms": (loaded - start) * 1000, "cpu_ms": cpu, "main_cpu_ms": main_cpu, "main_kib": main_peak, "tree_kib": tree_peak, "processes": len(tree)}
+    return {"startup_ms": (loaded - start) * 1000, "cpu_ms": cpu, "main_cpu_ms": main_cpu, "main_kib": main_peak, "tree_kib": tree_peak, "processes": len(tree),
+            "idle_cpu_ms": idle_cpu}
 
 
 def main():
@@ -202,6 +207,7 @@ def main():
     parser.add_argument("--timeout", type=float, default=60.0)
     parser.add_argument("--scenario", choices=("running", "first-launch", "processes"), default="running")
     parser.add_argument("--extra-processes", type=int, default=500)
+    parser.add_argument("--idle", type=float, default=0.0, help="seconds of an idle window, after --settle, whose CPU time is measured")
     options = parser.parse_args()
 
     launcher = os.path.join(options.build, "desktop", "tarnwick_desktop")
@@ -256,7 +262,7 @@ def main():
                         extra = end_sleepers(extra)
                         if name == "launcher":
                             extra = start_sleepers(options.extra_processes)
-                    result = one_run(programs[name], environment, log, options.settle, options.timeout)
+                    result = one_run(programs[name], environment, log, options.settle, options.timeout, options.idle)
                     measured = run >= options.warm_up
                     if measured:
                         results[name].append(result)
@@ -283,6 +289,10 @@ def main():
                                     ("tree_kib", "peak resident, process tree", 1024, "MiB")):
         a, b = median("launcher", key) / scale, median("baseline", key) / scale
         print(f"  {label:28} {a:8.1f} {unit} / {b:8.1f} {unit} = {a / b:.3f}")
+    if options.idle > 0:
+        a, b = median("launcher", "idle_cpu_ms"), median("baseline", "idle_cpu_ms")
+        print(f"  {'CPU while idle, program':28} {a:8.1f} ms / {b:8.1f} ms over {options.idle:.0f} s: "
+              f"{(a - b) / (options.idle * 10):.3f} % of a core more")
 
 
 def launcher_folders(environment, directory):

@@ -1,5 +1,7 @@
-// Work done on a thread of its own whose result a GUI-thread task awaits, so that the GUI thread
-// never waits for the network or the process table.
+// Work done off the GUI thread whose result a GUI-thread task awaits, so that the GUI thread never
+// waits for the network or the process table. One long-lived thread does all of it in turn: the
+// watch asks something every second for as long as the window is open, and a thread started for
+// each question cost more than the question.
 #pragma once
 
 #include "application/future.hpp"
@@ -8,11 +10,14 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <thread>
 
 namespace tarnwick {
 
-// Starts the work at once; completes on the GUI thread with its result. Dropping the future before
+// Queues the work for the background thread, which is started on first use and never ends before
+// the process. Any thread.
+void run_in_background(std::function<void()> work);
+
+// Queues the work at once; completes on the GUI thread with its result. Dropping the future before
 // the work ends is fine: the thread keeps the shared state alive.
 template <class T>
 class Background {
@@ -20,7 +25,7 @@ public:
 	using Output = T;
 
 	explicit Background(std::function<T()> work) : state_(std::make_shared<State>()) {
-		std::thread([state = state_, work = std::move(work)] {
+		run_in_background([state = state_, work = std::move(work)] {
 			T value = work();
 			std::optional<bw::Waker> waker;
 			{
@@ -29,7 +34,7 @@ public:
 				waker = state->waker;
 			}
 			if (waker) waker->wake();
-		}).detach();
+		});
 	}
 
 	bool poll(const bw::Waker& waker) {
