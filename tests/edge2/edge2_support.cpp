@@ -37,9 +37,9 @@ int count_calls(std::string_view prefix) { return count_prefixed(call_log(), pre
 
 int count_events(std::string_view prefix) { return count_prefixed(lines(StandIn_Trace()), "> " + std::string(prefix)); }
 
-BrowserWindowFuture open(ApplicationHandle app, Source source, void (*configure)(BrowserWindowBuilder&)) {
+BrowserWindowFuture open(ApplicationHandle app, Source source, const std::function<void(BrowserWindowBuilder&)>& configure) {
 	BrowserWindowBuilder builder(std::move(source));
-	if (configure != nullptr) configure(builder);
+	if (configure) configure(builder);
 	return BrowserWindowBuilder::build_async(std::move(builder), app);
 }
 

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,7 +25,7 @@ int count_events(std::string_view prefix);
 extern const std::string bridge_logged;
 
 // Builds a window showing the URL (plus what configure sets) and yields it once announced.
-BrowserWindowFuture open(ApplicationHandle app, Source source, void (*configure)(BrowserWindowBuilder&) = nullptr);
+BrowserWindowFuture open(ApplicationHandle app, Source source, const std::function<void(BrowserWindowBuilder&)>& configure = {});
 
 // Frees a window made directly with BrowserWindowImpl::new_, as its owner would.
 void free_window(bw_BrowserWindow* record);

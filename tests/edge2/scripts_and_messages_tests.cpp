@@ -139,8 +139,9 @@ INSTANTIATE_TEST_SUITE_P(Runtimes, ScriptOutcomes, ::testing::Values(false, true
 
 class PageMessages : public Edge2Test {};
 
-TEST_F(PageMessages, ArriveAsCommandAndArgumentsAlsoAfterThePageNavigatesByItself) {
+TEST_F(PageMessages, ArriveAsCommandAndArgumentsFromTheirDocumentAlsoAfterThePageNavigatesByItself) {
 	std::vector<std::string> seen;
+	std::vector<std::string> senders;
 	EXPECT_EQ(app.run_main([&](ApplicationHandle app) -> Task<> {
 		BrowserWindowFuture pending = open(app, Source::Url{"https://example.test/"});
 		BrowserWindow browser = co_await std::move(pending);
@@ -149,6 +150,7 @@ TEST_F(PageMessages, ArriveAsCommandAndArgumentsAlsoAfterThePageNavigatesByItsel
 			std::string line = args.cmd;
 			for (const JsValue& arg : args.args) line += "|" + arg.to_string();
 			seen.push_back(line);
+			senders.push_back(args.source + " " + args.origin);
 		});
 
 		EXPECT_TRUE(StandIn_RunPageScript(L"invoke_extern(\"open\", 1, true)"));
@@ -163,12 +165,15 @@ TEST_F(PageMessages, ArriveAsCommandAndArgumentsAlsoAfterThePageNavigatesByItsel
 		EXPECT_TRUE(co_await eventually(app, [&] { return seen.size() >= 4; }));
 		EXPECT_EQ(seen, (std::vector<std::string>{"open|1|true", "5|\"x\"", "say \"hi\"", "after"}));
 
-		// The new document has the bridge too.
-		EXPECT_TRUE(StandIn_NavigateFromPage(L"https://example.test/next"));
+		EXPECT_EQ(senders.front(), "https://example.test/ https://example.test");
+
+		// The new document has the bridge too, and its own address.
+		EXPECT_TRUE(StandIn_NavigateFromPage(L"https://example.test:8443/next"));
 		EXPECT_TRUE(co_await eventually(app, [] { return count_events("NavigationCompleted id=2") == 1; }));
 		EXPECT_TRUE(StandIn_RunPageScript(L"invoke_extern(\"again\", {\"n\": null})"));
 		EXPECT_TRUE(co_await eventually(app, [&] { return seen.size() == 5; }));
 		EXPECT_EQ(seen.back(), "again|{\"n\":null}");
+		EXPECT_EQ(senders.back(), "https://example.test:8443/next https://example.test:8443");
 
 		// An asynchronous handler runs as a task of the application.
 		bool async_ran = false;

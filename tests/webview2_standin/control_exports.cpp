@@ -14,6 +14,7 @@ NavigationMode mode_of(int mode) {
 	switch (mode) {
 	case STANDIN_NAVIGATION_FAIL: return NavigationMode::Fail;
 	case STANDIN_NAVIGATION_PROBE: return NavigationMode::Probe;
+	case STANDIN_NAVIGATION_NEVER_ANSWERS: return NavigationMode::NeverAnswers;
 	default: return NavigationMode::Succeed;
 	}
 }
@@ -93,6 +94,39 @@ STANDIN_API int StandIn_Setting(const char* name) {
 		if (std::strcmp(names[i], name) == 0) return webview->settings()->value(static_cast<standin::Settings::Flag>(i)) ? 1 : 0;
 	}
 	return -1;
+}
+
+STANDIN_API BOOL StandIn_ClickLink(const wchar_t* url, BOOL new_window) {
+	auto webview = Engine::get().latest_webview();
+	if (!webview || url == nullptr) return FALSE;
+	if (new_window) {
+		webview->page_open_window(url, true);
+	} else {
+		webview->page_navigate(url, standin::NavigationCause{true});
+	}
+	return TRUE;
+}
+
+STANDIN_API BOOL StandIn_StartDownload(const wchar_t* url, const wchar_t* content_disposition, const wchar_t* mime_type, const char* bytes,
+    int size, int interrupt_reason) {
+	auto webview = Engine::get().latest_webview();
+	if (!webview || url == nullptr || size < 0 || (size > 0 && bytes == nullptr)) return FALSE;
+	standin::DownloadSpec spec{url, content_disposition == nullptr ? L"" : content_disposition, mime_type == nullptr ? L"" : mime_type,
+	    std::string(bytes == nullptr ? "" : bytes, static_cast<size_t>(size)), static_cast<COREWEBVIEW2_DOWNLOAD_INTERRUPT_REASON>(interrupt_reason)};
+	webview->page_download(std::move(spec));
+	return TRUE;
+}
+
+STANDIN_API BOOL StandIn_FailProcess(int kind, int reason, int exit_code) {
+	auto webview = Engine::get().latest_webview();
+	if (!webview) return FALSE;
+	webview->page_process_failed(static_cast<COREWEBVIEW2_PROCESS_FAILED_KIND>(kind), static_cast<COREWEBVIEW2_PROCESS_FAILED_REASON>(reason), exit_code);
+	return TRUE;
+}
+
+STANDIN_API BOOL StandIn_UserZoom(double factor) {
+	auto webview = Engine::get().latest_webview();
+	return webview && webview->controller() != nullptr && webview->controller()->user_zoom(factor);
 }
 
 } // extern "C"

@@ -2,11 +2,31 @@
 #include "objects.hpp"
 #include "text.hpp"
 
+#include <algorithm>
+
 namespace standin {
 
-Controller::Controller(Ref<Environment> environment, HWND parent)
+Controller::Controller(Ref<Environment> environment, HWND parent, std::optional<COREWEBVIEW2_COLOR> background)
     : ComObject("Controller"), environment_(std::move(environment)), webview_(Ref<WebView>::adopt(new WebView())), parent_(parent) {
 	create_host_window(parent, &host_);
+	webview_->attach(this);
+	if (background) background_ = *background;
+}
+
+HRESULT Controller::QueryInterface(REFIID iid, void** out) {
+	if (out != nullptr && IsEqualIID(iid, IID_ICoreWebView2Controller)) {
+		*out = static_cast<ICoreWebView2Controller*>(this);
+		AddRef();
+		return S_OK;
+	}
+	if (IsEqualIID(iid, IID_ICoreWebView2Controller2)) {
+		Engine::get().record_call("QueryInterface(ICoreWebView2Controller2)");
+		if (HRESULT hr = Engine::get().failure("QueryInterface.ICoreWebView2Controller2"); FAILED(hr)) {
+			if (out != nullptr) *out = nullptr;
+			return hr;
+		}
+	}
+	return ComObject::QueryInterface(iid, out);
 }
 
 HRESULT Controller::call(const char* method, std::optional<std::string> arguments) {
@@ -25,7 +45,11 @@ HRESULT Controller::unmodelled(const char* method) {
 void Controller::close() {
 	if (closed_) return;
 	closed_ = true;
+	webview_->attach(nullptr);
 	webview_->close();
+	// Handlers are released after they have left the object.
+	auto zoom_handlers = std::move(zoom_handlers_);
+	zoom_handlers_.clear();
 	// The window clears host_ as it goes.
 	if (host_ != nullptr) DestroyWindow(host_);
 }
@@ -66,6 +90,73 @@ HRESULT Controller::put_Bounds(RECT bounds) {
 	if (host_ != nullptr) {
 		MoveWindow(host_, bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top, FALSE);
 	}
+	return S_OK;
+}
+
+HRESULT Controller::get_ZoomFactor(double* zoomFactor) {
+	if (HRESULT hr = call("get_ZoomFactor"); FAILED(hr)) return hr;
+	if (zoomFactor == nullptr) return E_POINTER;
+	*zoomFactor = zoom_;
+	return S_OK;
+}
+
+// Set through the property, the factor changes at once and ZoomFactorChanged is not raised (the
+// engine's documentation); factors outside 0.25 to 5 are brought within.
+HRESULT Controller::put_ZoomFactor(double zoomFactor) {
+	if (HRESULT hr = call("put_ZoomFactor", std::to_string(zoomFactor)); FAILED(hr)) return hr;
+	if (!(zoomFactor > 0)) return E_INVALIDARG;
+	zoom_ = std::clamp(zoomFactor, 0.25, 5.0);
+	return S_OK;
+}
+
+HRESULT Controller::add_ZoomFactorChanged(ICoreWebView2ZoomFactorChangedEventHandler* eventHandler, EventRegistrationToken* token) {
+	if (HRESULT hr = call("add_ZoomFactorChanged"); FAILED(hr)) return hr;
+	if (eventHandler == nullptr) return E_INVALIDARG;
+	if (token == nullptr) return E_POINTER;
+	auto handler = query_handler(eventHandler, IID_ICoreWebView2ZoomFactorChangedEventHandler, "the ZoomFactorChanged handler");
+	if (!handler) return E_NOINTERFACE;
+	token->value = Engine::get().next_token();
+	zoom_handlers_.emplace_back(token->value, std::move(handler));
+	return S_OK;
+}
+
+HRESULT Controller::remove_ZoomFactorChanged(EventRegistrationToken token) {
+	if (HRESULT hr = call("remove_ZoomFactorChanged"); FAILED(hr)) return hr;
+	auto found = std::find_if(zoom_handlers_.begin(), zoom_handlers_.end(), [&](auto& entry) { return entry.first == token.value; });
+	if (found != zoom_handlers_.end()) {
+		auto handler = std::move(found->second);
+		zoom_handlers_.erase(found);
+	}
+	return S_OK;
+}
+
+bool Controller::user_zoom(double factor) {
+	if (closed_ || !webview_->settings()->value(Settings::ZoomControl)) return false;
+	zoom_ = std::clamp(factor, 0.25, 5.0);
+	Engine::get().post([self = Ref<Controller>::share(this)] {
+		if (self->closed_) return;
+		Engine::get().record_event("ZoomFactorChanged " + std::to_string(self->zoom_));
+		auto snapshot = self->zoom_handlers_;
+		for (auto& [token, handler] : snapshot) {
+			bool still = std::any_of(self->zoom_handlers_.begin(), self->zoom_handlers_.end(), [&](auto& entry) { return entry.first == token; });
+			if (still && !self->closed_) handler->Invoke(self.get(), nullptr);
+		}
+	});
+	return true;
+}
+
+HRESULT Controller::get_DefaultBackgroundColor(COREWEBVIEW2_COLOR* value) {
+	if (HRESULT hr = call("get_DefaultBackgroundColor"); FAILED(hr)) return hr;
+	if (value == nullptr) return E_POINTER;
+	*value = background_;
+	return S_OK;
+}
+
+// Only fully transparent or opaque colours.
+HRESULT Controller::put_DefaultBackgroundColor(COREWEBVIEW2_COLOR value) {
+	if (HRESULT hr = call("put_DefaultBackgroundColor", color_text(value)); FAILED(hr)) return hr;
+	if (value.A != 0 && value.A != 255) return E_INVALIDARG;
+	background_ = value;
 	return S_OK;
 }
 

@@ -18,8 +18,9 @@ namespace standin {
 
 class WebView;
 
-// Navigation outcomes; the numbers are those of the control interface.
-enum class NavigationMode { Fail = 0, Succeed = 1, Probe = 2 };
+// Navigation outcomes; the numbers are those of the control interface. A navigation that never
+// answers stays in progress until it is stopped or another one replaces it.
+enum class NavigationMode { Fail = 0, Succeed = 1, Probe = 2, NeverAnswers = 3 };
 
 class Engine {
 public:

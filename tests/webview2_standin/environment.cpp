@@ -2,6 +2,8 @@
 #include "objects.hpp"
 #include "text.hpp"
 
+#include <cstdio>
+
 namespace standin {
 namespace {
 
@@ -65,7 +67,10 @@ HRESULT create_environment(const std::string& call, const char* step, IUnknown* 
 		if (HRESULT hr = read_options(options); FAILED(hr)) return hr;
 	}
 
-	engine.post([completed, completion_step = std::string(step) + ".completion"] {
+	// The engine takes the colour from the variable as it starts.
+	std::optional<COREWEBVIEW2_COLOR> background = background_from_environment();
+	if (background) engine.record_event("background from WEBVIEW2_DEFAULT_BACKGROUND_COLOR " + color_text(*background));
+	engine.post([completed, completion_step = std::string(step) + ".completion", background] {
 		Engine& engine = Engine::get();
 		HRESULT hr = engine.failure(completion_step);
 		engine.record_event("environment completed " + hex(hr));
@@ -73,10 +78,32 @@ HRESULT create_environment(const std::string& call, const char* step, IUnknown* 
 			completed->Invoke(hr, nullptr);
 			return;
 		}
-		auto environment = Ref<Environment>::adopt(new Environment());
+		auto environment = Ref<Environment>::adopt(new Environment(background));
 		completed->Invoke(S_OK, environment.get());
 	});
 	return S_OK;
+}
+
+std::optional<COREWEBVIEW2_COLOR> background_from_environment() {
+	wchar_t value[64];
+	DWORD length = GetEnvironmentVariableW(L"WEBVIEW2_DEFAULT_BACKGROUND_COLOR", value, 64);
+	if (length == 0 || length >= 64) return std::nullopt;
+	std::wstring_view digits(value, length);
+	if (digits.starts_with(L"0x") || digits.starts_with(L"0X")) digits.remove_prefix(2);
+	if (digits.empty() || digits.size() > 8) return std::nullopt;
+	uint32_t argb = 0;
+	for (wchar_t c : digits) {
+		int digit = c >= L'0' && c <= L'9' ? c - L'0' : c >= L'a' && c <= L'f' ? c - L'a' + 10 : c >= L'A' && c <= L'F' ? c - L'A' + 10 : -1;
+		if (digit < 0) return std::nullopt;
+		argb = argb * 16 + static_cast<uint32_t>(digit);
+	}
+	return COREWEBVIEW2_COLOR{static_cast<BYTE>(argb >> 24), static_cast<BYTE>(argb >> 16), static_cast<BYTE>(argb >> 8), static_cast<BYTE>(argb)};
+}
+
+std::string color_text(COREWEBVIEW2_COLOR color) {
+	char text[16];
+	std::snprintf(text, sizeof text, "%02X%02X%02X%02X", color.A, color.R, color.G, color.B);
+	return text;
 }
 
 HRESULT available_browser_version(PCWSTR browser_folder, LPWSTR* version) {
@@ -113,7 +140,7 @@ HRESULT Environment::CreateCoreWebView2Controller(HWND parentWindow, ICoreWebVie
 	if (!completed) return E_NOINTERFACE;
 
 	// The pending creation keeps the environment alive, as the caller may release it at once.
-	engine.post([completed, environment = Ref<Environment>::share(this), parentWindow] {
+	engine.post([completed, environment = Ref<Environment>::share(this), parentWindow, background = background_] {
 		Engine& engine = Engine::get();
 		HRESULT hr = engine.failure("CreateCoreWebView2Controller.completion");
 		// The parent may have gone meanwhile.
@@ -123,7 +150,7 @@ HRESULT Environment::CreateCoreWebView2Controller(HWND parentWindow, ICoreWebVie
 			completed->Invoke(hr, nullptr);
 			return;
 		}
-		auto controller = Ref<Controller>::adopt(new Controller(environment, parentWindow));
+		auto controller = Ref<Controller>::adopt(new Controller(environment, parentWindow, background));
 		completed->Invoke(S_OK, controller.get());
 	});
 	return S_OK;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine.hpp"
+#include "event_args.hpp"
 #include "script.hpp"
 
 #include "core/browser_window/edge2/webview2_abi.hpp"
@@ -17,6 +18,7 @@ namespace standin {
 inline constexpr HRESULT not_modelled = E_NOTIMPL;
 inline const HRESULT closed_error = HRESULT_FROM_WIN32(ERROR_INVALID_STATE);
 
+class Controller;
 class Environment;
 class Settings;
 
@@ -30,7 +32,8 @@ HRESULT available_browser_version(PCWSTR browser_folder, LPWSTR* version);
 
 class Environment final : public ComObject<ICoreWebView2Environment, IID_ICoreWebView2Environment> {
 public:
-	Environment() : ComObject("Environment") {}
+	// background: the colour WEBVIEW2_DEFAULT_BACKGROUND_COLOR held as the environment was created.
+	explicit Environment(std::optional<COREWEBVIEW2_COLOR> background) : ComObject("Environment"), background_(background) {}
 
 	HRESULT STDMETHODCALLTYPE CreateCoreWebView2Controller(HWND parentWindow, ICoreWebView2CreateCoreWebView2ControllerCompletedHandler* handler) override;
 	HRESULT STDMETHODCALLTYPE CreateWebResourceResponse(IStream*, int, LPCWSTR, LPCWSTR, ICoreWebView2WebResourceResponse**) override {
@@ -46,7 +49,15 @@ public:
 
 private:
 	HRESULT unmodelled(const char* method);
+
+	std::optional<COREWEBVIEW2_COLOR> background_;
 };
+
+// WEBVIEW2_DEFAULT_BACKGROUND_COLOR's colour: hexadecimal with an optional 0x, alpha in the first
+// two of eight digits (missing leading digits are 0, so a shorter value is transparent).
+std::optional<COREWEBVIEW2_COLOR> background_from_environment();
+// "FF1E1E1E".
+std::string color_text(COREWEBVIEW2_COLOR color);
 
 // A page's document: what a navigation made, and what scripts defined in it.
 struct Document {
@@ -54,7 +65,12 @@ struct Document {
 	bool bridge = false;
 };
 
-// The methods of ICoreWebView2_2 to ICoreWebView2_20, none of them modelled.
+// How a navigation came about.
+struct NavigationCause {
+	bool user_initiated = false;
+};
+
+// The methods of ICoreWebView2_2 to ICoreWebView2_20 that are not modelled.
 #define STANDIN_PLACEHOLDER(slot) \
 	HRESULT STDMETHODCALLTYPE placeholder_##slot() override { return unmodelled("ICoreWebView2 slot " #slot); }
 #define STANDIN_PLACEHOLDERS_10(tens) \
@@ -62,8 +78,9 @@ struct Document {
 	STANDIN_PLACEHOLDER(tens##4) STANDIN_PLACEHOLDER(tens##5) STANDIN_PLACEHOLDER(tens##6) STANDIN_PLACEHOLDER(tens##7) \
 	STANDIN_PLACEHOLDER(tens##8) STANDIN_PLACEHOLDER(tens##9)
 
-// A current runtime's webview: it answers for ICoreWebView2 and ICoreWebView2_21 (an older one is
-// modelled by failing the step "QueryInterface.ICoreWebView2_21" with E_NOINTERFACE).
+// A current runtime's webview: it answers for ICoreWebView2, ICoreWebView2_4 and ICoreWebView2_21
+// (an older one is modelled by failing the step "QueryInterface.ICoreWebView2_4" or
+// "QueryInterface.ICoreWebView2_21" with E_NOINTERFACE).
 class WebView final : public ComObject<ICoreWebView2_21, IID_ICoreWebView2_21> {
 public:
 	WebView();
@@ -74,8 +91,15 @@ public:
 	void close();
 	bool closed() const { return closed_; }
 
+	// The controller that owns it, while it is open.
+	void attach(Controller* controller) { controller_ = controller; }
+	Controller* controller() const { return controller_; }
+
 	// Page-side actions of the test controls. All deliver their effects later.
-	void page_navigate(std::wstring url);
+	void page_navigate(std::wstring url, NavigationCause cause = {});
+	void page_open_window(std::wstring url, bool user_initiated);
+	void page_download(DownloadSpec spec);
+	void page_process_failed(COREWEBVIEW2_PROCESS_FAILED_KIND kind, COREWEBVIEW2_PROCESS_FAILED_REASON reason, int exit_code);
 	void page_run_script(std::wstring_view script);
 	bool page_post_message(std::wstring json);
 	Settings* settings();
@@ -84,10 +108,8 @@ public:
 	HRESULT STDMETHODCALLTYPE get_Source(LPWSTR* uri) override;
 	HRESULT STDMETHODCALLTYPE Navigate(LPCWSTR uri) override;
 	HRESULT STDMETHODCALLTYPE NavigateToString(LPCWSTR htmlContent) override;
-	HRESULT STDMETHODCALLTYPE add_NavigationStarting(ICoreWebView2NavigationStartingEventHandler*, EventRegistrationToken*) override {
-		return unmodelled("add_NavigationStarting");
-	}
-	HRESULT STDMETHODCALLTYPE remove_NavigationStarting(EventRegistrationToken) override { return unmodelled("remove_NavigationStarting"); }
+	HRESULT STDMETHODCALLTYPE add_NavigationStarting(ICoreWebView2NavigationStartingEventHandler* eventHandler, EventRegistrationToken* token) override;
+	HRESULT STDMETHODCALLTYPE remove_NavigationStarting(EventRegistrationToken token) override;
 	HRESULT STDMETHODCALLTYPE add_ContentLoading(ICoreWebView2ContentLoadingEventHandler*, EventRegistrationToken*) override {
 		return unmodelled("add_ContentLoading");
 	}
@@ -122,10 +144,8 @@ public:
 		return unmodelled("add_PermissionRequested");
 	}
 	HRESULT STDMETHODCALLTYPE remove_PermissionRequested(EventRegistrationToken) override { return unmodelled("remove_PermissionRequested"); }
-	HRESULT STDMETHODCALLTYPE add_ProcessFailed(ICoreWebView2ProcessFailedEventHandler*, EventRegistrationToken*) override {
-		return unmodelled("add_ProcessFailed");
-	}
-	HRESULT STDMETHODCALLTYPE remove_ProcessFailed(EventRegistrationToken) override { return unmodelled("remove_ProcessFailed"); }
+	HRESULT STDMETHODCALLTYPE add_ProcessFailed(ICoreWebView2ProcessFailedEventHandler* eventHandler, EventRegistrationToken* token) override;
+	HRESULT STDMETHODCALLTYPE remove_ProcessFailed(EventRegistrationToken token) override;
 	HRESULT STDMETHODCALLTYPE AddScriptToExecuteOnDocumentCreated(
 	    LPCWSTR javaScript, ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler* handler) override;
 	HRESULT STDMETHODCALLTYPE RemoveScriptToExecuteOnDocumentCreated(LPCWSTR id) override;
@@ -133,7 +153,7 @@ public:
 	HRESULT STDMETHODCALLTYPE CapturePreview(COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT, IStream*, ICoreWebView2CapturePreviewCompletedHandler*) override {
 		return unmodelled("CapturePreview");
 	}
-	HRESULT STDMETHODCALLTYPE Reload() override { return unmodelled("Reload"); }
+	HRESULT STDMETHODCALLTYPE Reload() override;
 	HRESULT STDMETHODCALLTYPE PostWebMessageAsJson(LPCWSTR) override { return unmodelled("PostWebMessageAsJson"); }
 	HRESULT STDMETHODCALLTYPE PostWebMessageAsString(LPCWSTR) override { return unmodelled("PostWebMessageAsString"); }
 	HRESULT STDMETHODCALLTYPE add_WebMessageReceived(ICoreWebView2WebMessageReceivedEventHandler* handler, EventRegistrationToken* token) override;
@@ -149,11 +169,9 @@ public:
 	HRESULT STDMETHODCALLTYPE GetDevToolsProtocolEventReceiver(LPCWSTR, ICoreWebView2DevToolsProtocolEventReceiver**) override {
 		return unmodelled("GetDevToolsProtocolEventReceiver");
 	}
-	HRESULT STDMETHODCALLTYPE Stop() override { return unmodelled("Stop"); }
-	HRESULT STDMETHODCALLTYPE add_NewWindowRequested(ICoreWebView2NewWindowRequestedEventHandler*, EventRegistrationToken*) override {
-		return unmodelled("add_NewWindowRequested");
-	}
-	HRESULT STDMETHODCALLTYPE remove_NewWindowRequested(EventRegistrationToken) override { return unmodelled("remove_NewWindowRequested"); }
+	HRESULT STDMETHODCALLTYPE Stop() override;
+	HRESULT STDMETHODCALLTYPE add_NewWindowRequested(ICoreWebView2NewWindowRequestedEventHandler* eventHandler, EventRegistrationToken* token) override;
+	HRESULT STDMETHODCALLTYPE remove_NewWindowRequested(EventRegistrationToken token) override;
 	HRESULT STDMETHODCALLTYPE add_DocumentTitleChanged(ICoreWebView2DocumentTitleChangedEventHandler*, EventRegistrationToken*) override {
 		return unmodelled("add_DocumentTitleChanged");
 	}
@@ -193,7 +211,16 @@ public:
 	STANDIN_PLACEHOLDER(67)
 	STANDIN_PLACEHOLDER(68)
 	STANDIN_PLACEHOLDER(69)
-	STANDIN_PLACEHOLDERS_10(7)
+	STANDIN_PLACEHOLDER(70)
+	STANDIN_PLACEHOLDER(71)
+	STANDIN_PLACEHOLDER(72)
+	STANDIN_PLACEHOLDER(73)
+	STANDIN_PLACEHOLDER(74)
+	HRESULT STDMETHODCALLTYPE add_DownloadStarting(ICoreWebView2DownloadStartingEventHandler* eventHandler, EventRegistrationToken* token) override;
+	HRESULT STDMETHODCALLTYPE remove_DownloadStarting(EventRegistrationToken token) override;
+	STANDIN_PLACEHOLDER(77)
+	STANDIN_PLACEHOLDER(78)
+	STANDIN_PLACEHOLDER(79)
 	STANDIN_PLACEHOLDERS_10(8)
 	STANDIN_PLACEHOLDERS_10(9)
 	STANDIN_PLACEHOLDERS_10(10)
@@ -217,6 +244,7 @@ private:
 		std::wstring source;
 		bool from_string;
 		std::vector<ScriptCall> scripts;
+		NavigationCause cause;
 	};
 	template <class Handler>
 	struct Registration {
@@ -227,7 +255,11 @@ private:
 	HRESULT call(const char* method, std::optional<std::string> arguments = std::nullopt);
 	HRESULT unmodelled(const char* method);
 	void on_final_release() override;
-	void start_navigation(std::wstring source, bool from_string);
+	void start_navigation(std::wstring source, bool from_string, NavigationCause cause = {});
+	// NavigationStarting, then the navigation goes on unless a handler cancelled it.
+	void begin_navigation(uint64_t id);
+	// Ends the pending navigation as cancelled; its waiting scripts run in the current document.
+	void cancel_navigation();
 	void commit_navigation(uint64_t id);
 	void complete_navigation(uint64_t id, bool success, COREWEBVIEW2_WEB_ERROR_STATUS status);
 	// Runs a script in the current document, now; its messages and completion come later.
@@ -243,23 +275,32 @@ private:
 	std::vector<std::pair<std::wstring, std::wstring>> document_scripts_;
 	std::vector<Registration<ICoreWebView2NavigationCompletedEventHandler>> navigation_handlers_;
 	std::vector<Registration<ICoreWebView2WebMessageReceivedEventHandler>> message_handlers_;
+	std::vector<Registration<ICoreWebView2NavigationStartingEventHandler>> starting_handlers_;
+	std::vector<Registration<ICoreWebView2NewWindowRequestedEventHandler>> new_window_handlers_;
+	std::vector<Registration<ICoreWebView2ProcessFailedEventHandler>> failure_handlers_;
+	std::vector<Registration<ICoreWebView2DownloadStartingEventHandler>> download_handlers_;
 	Ref<Settings> settings_;
+	Controller* controller_ = nullptr;
 };
 
-class Controller final : public ComObject<ICoreWebView2Controller, IID_ICoreWebView2Controller> {
+// A current runtime's controller: it answers for ICoreWebView2Controller2 too (an older one is
+// modelled by failing the step "QueryInterface.ICoreWebView2Controller2" with E_NOINTERFACE).
+class Controller final : public ComObject<ICoreWebView2Controller2, IID_ICoreWebView2Controller2> {
 public:
-	Controller(Ref<Environment> environment, HWND parent);
+	Controller(Ref<Environment> environment, HWND parent, std::optional<COREWEBVIEW2_COLOR> background);
+
+	HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
+	// The user zooms (Ctrl+wheel); false when the settings do not let them.
+	bool user_zoom(double factor);
 
 	HRESULT STDMETHODCALLTYPE get_IsVisible(BOOL* isVisible) override;
 	HRESULT STDMETHODCALLTYPE put_IsVisible(BOOL isVisible) override;
 	HRESULT STDMETHODCALLTYPE get_Bounds(RECT* bounds) override;
 	HRESULT STDMETHODCALLTYPE put_Bounds(RECT bounds) override;
-	HRESULT STDMETHODCALLTYPE get_ZoomFactor(double*) override { return unmodelled("get_ZoomFactor"); }
-	HRESULT STDMETHODCALLTYPE put_ZoomFactor(double) override { return unmodelled("put_ZoomFactor"); }
-	HRESULT STDMETHODCALLTYPE add_ZoomFactorChanged(ICoreWebView2ZoomFactorChangedEventHandler*, EventRegistrationToken*) override {
-		return unmodelled("add_ZoomFactorChanged");
-	}
-	HRESULT STDMETHODCALLTYPE remove_ZoomFactorChanged(EventRegistrationToken) override { return unmodelled("remove_ZoomFactorChanged"); }
+	HRESULT STDMETHODCALLTYPE get_ZoomFactor(double* zoomFactor) override;
+	HRESULT STDMETHODCALLTYPE put_ZoomFactor(double zoomFactor) override;
+	HRESULT STDMETHODCALLTYPE add_ZoomFactorChanged(ICoreWebView2ZoomFactorChangedEventHandler* eventHandler, EventRegistrationToken* token) override;
+	HRESULT STDMETHODCALLTYPE remove_ZoomFactorChanged(EventRegistrationToken token) override;
 	HRESULT STDMETHODCALLTYPE SetBoundsAndZoomFactor(RECT, double) override { return unmodelled("SetBoundsAndZoomFactor"); }
 	HRESULT STDMETHODCALLTYPE MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON) override { return unmodelled("MoveFocus"); }
 	HRESULT STDMETHODCALLTYPE add_MoveFocusRequested(ICoreWebView2MoveFocusRequestedEventHandler*, EventRegistrationToken*) override {
@@ -283,6 +324,8 @@ public:
 	HRESULT STDMETHODCALLTYPE NotifyParentWindowPositionChanged() override { return unmodelled("NotifyParentWindowPositionChanged"); }
 	HRESULT STDMETHODCALLTYPE Close() override;
 	HRESULT STDMETHODCALLTYPE get_CoreWebView2(ICoreWebView2** coreWebView2) override;
+	HRESULT STDMETHODCALLTYPE get_DefaultBackgroundColor(COREWEBVIEW2_COLOR* value) override;
+	HRESULT STDMETHODCALLTYPE put_DefaultBackgroundColor(COREWEBVIEW2_COLOR value) override;
 
 private:
 	HRESULT call(const char* method, std::optional<std::string> arguments = std::nullopt);
@@ -297,6 +340,10 @@ private:
 	RECT bounds_{};
 	BOOL visible_ = TRUE;
 	bool closed_ = false;
+	double zoom_ = 1.0;
+	// White unless the environment variable said otherwise.
+	COREWEBVIEW2_COLOR background_{255, 255, 255, 255};
+	std::vector<std::pair<int64_t, Ref<ICoreWebView2ZoomFactorChangedEventHandler>>> zoom_handlers_;
 };
 
 class Settings final : public ComObject<ICoreWebView2Settings, IID_ICoreWebView2Settings> {

@@ -21,9 +21,15 @@
  * "ExecuteScript.completion", "ExecuteScriptWithResult.completion",
  * "AddScriptToExecuteOnDocumentCreated.completion") lets the call succeed and makes its completion
  * handler receive the HRESULT (and a null result) instead. Failing "QueryInterface.ICoreWebView2_21"
- * with E_NOINTERFACE makes the webview one of a runtime without ExecuteScriptWithResult. The getters
+ * with E_NOINTERFACE makes the webview one of a runtime without ExecuteScriptWithResult; likewise
+ * "QueryInterface.ICoreWebView2_4" (no DownloadStarting), "QueryInterface.ICoreWebView2Controller2"
+ * (no DefaultBackgroundColor) and "QueryInterface.ICoreWebView2ProcessFailedEventArgs2". The getters
  * of ExecuteScriptWithResult's result and exception are logged and failed as "result.get_Succeeded",
- * "exception.get_Name", ...
+ * "exception.get_Name", ...; a download operation's calls as "download.get_State", ...
+ *
+ * Event arguments are read as the engine documents it: what handlers set is read once they have all
+ * returned (or, where the event has a deferral, once every deferral taken has completed); a setter
+ * called later is a violation.
  */
 #ifndef STANDIN_CONTROL_H
 #define STANDIN_CONTROL_H
@@ -41,6 +47,9 @@
 #define STANDIN_NAVIGATION_SUCCEED 1
 /* http and https URLs succeed when a TCP connection to their host and port can be made. */
 #define STANDIN_NAVIGATION_PROBE 2
+/* The server takes the request and never answers: the navigation stays in progress until Stop or
+ * another navigation cancels it. */
+#define STANDIN_NAVIGATION_NEVER_ANSWERS 3
 
 /* Class of the child window each controller makes inside its parent; put_Bounds moves it. */
 #define STANDIN_HOST_WINDOW_CLASS L"WebView2StandInHost"
@@ -87,6 +96,21 @@ STANDIN_API BOOL StandIn_RunPageScript(const wchar_t* script);
 STANDIN_API BOOL StandIn_NavigateFromPage(const wchar_t* url);
 /* A setting of that webview by its property name ("AreDevToolsEnabled"): 1, 0, or -1 when unknown. */
 STANDIN_API int StandIn_Setting(const char* name);
+/* A user clicks a link: a user-initiated navigation of the page, or with new_window (a link with a
+ * target) NewWindowRequested. Without handlers that set Handled or NewWindow, the engine opens a
+ * popup of its own (the trace says "engine popup opens <url>"). */
+STANDIN_API BOOL StandIn_ClickLink(const wchar_t* url, BOOL new_window);
+/* The page starts a download of url; content_disposition and mime_type as the server sent them (null
+ * for none). The bytes arrive, or with interrupt_reason (a COREWEBVIEW2_DOWNLOAD_INTERRUPT_REASON)
+ * other than 0 the transfer is interrupted with it. Without a ResultFilePath set, the file goes to
+ * %USERPROFILE%\Downloads under the suggested name. */
+STANDIN_API BOOL StandIn_StartDownload(const wchar_t* url, const wchar_t* content_disposition, const wchar_t* mime_type, const char* bytes,
+    int size, int interrupt_reason);
+/* A process of the engine fails (COREWEBVIEW2_PROCESS_FAILED_KIND and _REASON). A page process that
+ * exited leaves an error page until Reload; an ended browser process closes the webview. */
+STANDIN_API BOOL StandIn_FailProcess(int kind, int reason, int exit_code);
+/* The user zooms the page with Ctrl and the wheel; FALSE when zoom control is off. */
+STANDIN_API BOOL StandIn_UserZoom(double factor);
 
 #ifdef __cplusplus
 }

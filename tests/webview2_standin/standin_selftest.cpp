@@ -69,6 +69,10 @@ using NavigationHandler = Handler<ICoreWebView2NavigationCompletedEventHandler, 
     ICoreWebView2*, ICoreWebView2NavigationCompletedEventArgs*>;
 using MessageHandler = Handler<ICoreWebView2WebMessageReceivedEventHandler, IID_ICoreWebView2WebMessageReceivedEventHandler,
     ICoreWebView2*, ICoreWebView2WebMessageReceivedEventArgs*>;
+using StartingHandler = Handler<ICoreWebView2NavigationStartingEventHandler, IID_ICoreWebView2NavigationStartingEventHandler, ICoreWebView2*,
+    ICoreWebView2NavigationStartingEventArgs*>;
+using DownloadHandler = Handler<ICoreWebView2DownloadStartingEventHandler, IID_ICoreWebView2DownloadStartingEventHandler, ICoreWebView2*,
+    ICoreWebView2DownloadStartingEventArgs*>;
 
 template <class T, class... A>
 ComPtr<T> make(A&&... args) {
@@ -212,6 +216,26 @@ TEST(WebView2Abi, DeclaredSlotsAreTheEngines) {
 	EXPECT_EQ(slot_of(&ICoreWebView2ExecuteScriptResult::get_Exception), 6u);
 	EXPECT_EQ(slot_of(&ICoreWebView2ScriptException::get_Name), 5u);
 	EXPECT_EQ(slot_of(&ICoreWebView2ScriptException::get_ToJson), 7u);
+
+	EXPECT_EQ(slot_of(&ICoreWebView2::add_NavigationStarting), 7u);
+	EXPECT_EQ(slot_of(&ICoreWebView2::add_ProcessFailed), 25u);
+	EXPECT_EQ(slot_of(&ICoreWebView2::Reload), 31u);
+	EXPECT_EQ(slot_of(&ICoreWebView2::Stop), 43u);
+	EXPECT_EQ(slot_of(&ICoreWebView2::add_NewWindowRequested), 44u);
+	EXPECT_EQ(slot_of(&ICoreWebView2_4::add_DownloadStarting), 75u);
+	EXPECT_EQ(slot_of(&ICoreWebView2_4::remove_DownloadStarting), 76u);
+	EXPECT_EQ(slot_of(&ICoreWebView2Controller::put_ZoomFactor), 8u);
+	EXPECT_EQ(slot_of(&ICoreWebView2Controller::add_ZoomFactorChanged), 9u);
+	EXPECT_EQ(slot_of(&ICoreWebView2Controller2::put_DefaultBackgroundColor), 27u);
+	EXPECT_EQ(slot_of(&ICoreWebView2NavigationStartingEventArgs::put_Cancel), 8u);
+	EXPECT_EQ(slot_of(&ICoreWebView2NewWindowRequestedEventArgs::put_Handled), 6u);
+	EXPECT_EQ(slot_of(&ICoreWebView2NewWindowRequestedEventArgs::get_IsUserInitiated), 8u);
+	EXPECT_EQ(slot_of(&ICoreWebView2ProcessFailedEventArgs2::get_ProcessDescription), 6u);
+	EXPECT_EQ(slot_of(&ICoreWebView2DownloadStartingEventArgs::put_ResultFilePath), 7u);
+	EXPECT_EQ(slot_of(&ICoreWebView2DownloadStartingEventArgs::GetDeferral), 10u);
+	EXPECT_EQ(slot_of(&ICoreWebView2DownloadOperation::add_StateChanged), 7u);
+	EXPECT_EQ(slot_of(&ICoreWebView2DownloadOperation::get_ResultFilePath), 15u);
+	EXPECT_EQ(slot_of(&ICoreWebView2DownloadOperation::get_InterruptReason), 17u);
 }
 
 class StandIn : public ::testing::Test {
@@ -619,6 +643,94 @@ TEST_F(StandIn, MisuseOfReferencesAndThreadsIsRecorded) {
 	view = View{};
 	pump_idle();
 	StandIn_Reset();
+}
+
+TEST_F(StandIn, EventOutcomesAreReadWhenTheHandlersReturnOrTheirDeferralCompletes) {
+	View view = this->view();
+	ASSERT_TRUE(view.webview);
+	ComPtr<ICoreWebView2_4> webview4;
+	ASSERT_EQ(view.webview->QueryInterface(IID_ICoreWebView2_4, reinterpret_cast<void**>(webview4.GetAddressOf())), S_OK);
+
+	// A download held by a deferral: nothing is read before Complete, then an existing file at the
+	// chosen path is overwritten.
+	wchar_t temp[MAX_PATH];
+	GetTempPathW(MAX_PATH, temp);
+	std::wstring path = std::wstring(temp) + L"standin-overwritten.txt";
+	{
+		HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+		DWORD written = 0;
+		WriteFile(file, "old contents", 12, &written, nullptr);
+		CloseHandle(file);
+	}
+	ComPtr<ICoreWebView2DownloadStartingEventArgs> held;
+	ComPtr<ICoreWebView2Deferral> deferral;
+	auto on_download = make<DownloadHandler>([&](ICoreWebView2*, ICoreWebView2DownloadStartingEventArgs* args) {
+		held = args;
+		EXPECT_EQ(args->GetDeferral(&deferral), S_OK);
+		return S_OK;
+	});
+	EventRegistrationToken token;
+	ASSERT_EQ(webview4->add_DownloadStarting(on_download.Get(), &token), S_OK);
+	ASSERT_TRUE(StandIn_StartDownload(L"https://example.test/new.txt", nullptr, L"text/plain", "new", 3, 0));
+	pump_idle();
+	ASSERT_TRUE(held && deferral);
+	EXPECT_EQ(held->put_ResultFilePath(L"relative.txt"), E_INVALIDARG);
+	EXPECT_EQ(held->put_ResultFilePath(path.c_str()), S_OK);
+	EXPECT_EQ(held->put_Handled(TRUE), S_OK);
+	EXPECT_EQ(std::string(StandIn_Trace()).find("> download saved"), std::string::npos) << StandIn_Trace();
+	EXPECT_EQ(deferral->Complete(), S_OK);
+	pump_idle();
+	HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+	char contents[32] = {};
+	DWORD read = 0;
+	ReadFile(file, contents, sizeof contents, &read, nullptr);
+	CloseHandle(file);
+	DeleteFileW(path.c_str());
+	EXPECT_EQ(std::string(contents, read), "new");
+	std::string trace = StandIn_Trace();
+	EXPECT_EQ(trace.find("default download dialog shown"), std::string::npos) << trace;
+
+	// Cancel set once NavigationStarting's handlers have returned is too late.
+	ComPtr<ICoreWebView2NavigationStartingEventArgs> late;
+	auto on_starting = make<StartingHandler>([&](ICoreWebView2*, ICoreWebView2NavigationStartingEventArgs* args) {
+		late = args;
+		return S_OK;
+	});
+	ASSERT_EQ(view.webview->add_NavigationStarting(on_starting.Get(), &token), S_OK);
+	ASSERT_TRUE(StandIn_NavigateFromPage(L"https://example.test/next"));
+	pump_idle();
+	ASSERT_TRUE(late);
+	EXPECT_EQ(late->put_Cancel(TRUE), S_OK);
+	EXPECT_NE(std::string(StandIn_Trace()).find("> document https://example.test/next\n"), std::string::npos) << StandIn_Trace();
+	EXPECT_EQ(lines(StandIn_Violations()), std::vector<std::string>{"put_Cancel after the NavigationStarting event completed: the engine no longer reads it"});
+
+	// Nobody handles a new window: the engine opens its own.
+	ASSERT_TRUE(StandIn_ClickLink(L"https://example.test/popup", TRUE));
+	pump_idle();
+	EXPECT_NE(std::string(StandIn_Trace()).find("> engine popup opens https://example.test/popup"), std::string::npos);
+	held.Reset();
+	deferral.Reset();
+	late.Reset();
+	webview4.Reset();
+	view = View{};
+	pump_idle();
+	StandIn_Reset();
+}
+
+TEST_F(StandIn, TheBackgroundIsOpaqueOrTransparentAndMayComeFromTheEnvironment) {
+	// Six digits: the alpha is 00.
+	SetEnvironmentVariableW(L"WEBVIEW2_DEFAULT_BACKGROUND_COLOR", L"0x1E2D3C");
+	View view = this->view();
+	SetEnvironmentVariableW(L"WEBVIEW2_DEFAULT_BACKGROUND_COLOR", nullptr);
+	ComPtr<ICoreWebView2Controller2> controller;
+	ASSERT_EQ(view.controller->QueryInterface(IID_ICoreWebView2Controller2, reinterpret_cast<void**>(controller.GetAddressOf())), S_OK);
+	COREWEBVIEW2_COLOR color{};
+	ASSERT_EQ(controller->get_DefaultBackgroundColor(&color), S_OK);
+	EXPECT_EQ((std::vector<int>{color.A, color.R, color.G, color.B}), (std::vector<int>{0, 0x1E, 0x2D, 0x3C}));
+	EXPECT_EQ(controller->put_DefaultBackgroundColor(COREWEBVIEW2_COLOR{128, 1, 2, 3}), E_INVALIDARG);
+	EXPECT_EQ(controller->put_DefaultBackgroundColor(COREWEBVIEW2_COLOR{255, 1, 2, 3}), S_OK);
+	ASSERT_EQ(controller->get_DefaultBackgroundColor(&color), S_OK);
+	EXPECT_EQ((std::vector<int>{color.A, color.R, color.G, color.B}), (std::vector<int>{255, 1, 2, 3}));
 }
 
 TEST_F(StandIn, ProbedNavigationsSucceedOnlyWhileSomethingListens) {

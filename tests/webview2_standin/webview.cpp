@@ -1,5 +1,6 @@
 // The webview: navigations and their documents, scripts, events and the page's messages.
 #include "objects.hpp"
+#include "registrations.hpp"
 #include "script.hpp"
 #include "text.hpp"
 
@@ -13,25 +14,6 @@ namespace {
 // NavigateToString's limit on the content.
 constexpr size_t max_string_content_bytes = 2 * 1024 * 1024;
 
-// Calls handler for each registration in a snapshot that is still registered when its turn comes.
-template <class Registrations, class Call>
-void for_each_registered(const Registrations& registrations, Call call) {
-	auto snapshot = registrations;
-	for (auto& registration : snapshot) {
-		auto still = std::find_if(registrations.begin(), registrations.end(), [&](auto& r) { return r.token == registration.token; });
-		if (still != registrations.end()) call(registration.handler.get());
-	}
-}
-
-template <class Registrations>
-void unregister(Registrations& registrations, int64_t token) {
-	auto found = std::find_if(registrations.begin(), registrations.end(), [&](auto& r) { return r.token == token; });
-	if (found == registrations.end()) return;
-	// The handler is released after it has left the list.
-	auto handler = std::move(found->handler);
-	registrations.erase(found);
-}
-
 } // namespace
 
 bool navigation_succeeds(std::wstring_view url, COREWEBVIEW2_WEB_ERROR_STATUS* status) {
@@ -39,7 +21,8 @@ bool navigation_succeeds(std::wstring_view url, COREWEBVIEW2_WEB_ERROR_STATUS* s
 	switch (Engine::get().navigation_mode(url)) {
 	case NavigationMode::Succeed: return true;
 	case NavigationMode::Probe: return probe_connection(url, status);
-	case NavigationMode::Fail: break;
+	case NavigationMode::Fail:
+	case NavigationMode::NeverAnswers: break;
 	}
 	*status = COREWEBVIEW2_WEB_ERROR_STATUS_CANNOT_CONNECT;
 	return false;
@@ -52,6 +35,13 @@ HRESULT WebView::QueryInterface(REFIID iid, void** out) {
 	*out = nullptr;
 	if (IsEqualIID(iid, IID_ICoreWebView2)) {
 		*out = static_cast<ICoreWebView2*>(this);
+		AddRef();
+		return S_OK;
+	}
+	if (IsEqualIID(iid, IID_ICoreWebView2_4)) {
+		Engine::get().record_call("QueryInterface(ICoreWebView2_4)");
+		if (HRESULT hr = Engine::get().failure("QueryInterface.ICoreWebView2_4"); FAILED(hr)) return hr;
+		*out = static_cast<ICoreWebView2_4*>(this);
 		AddRef();
 		return S_OK;
 	}
@@ -83,9 +73,17 @@ void WebView::close() {
 	// release may run the caller's code.
 	auto navigation_handlers = std::move(navigation_handlers_);
 	auto message_handlers = std::move(message_handlers_);
+	auto starting_handlers = std::move(starting_handlers_);
+	auto new_window_handlers = std::move(new_window_handlers_);
+	auto failure_handlers = std::move(failure_handlers_);
+	auto download_handlers = std::move(download_handlers_);
 	auto pending = std::move(pending_);
 	navigation_handlers_.clear();
 	message_handlers_.clear();
+	starting_handlers_.clear();
+	new_window_handlers_.clear();
+	failure_handlers_.clear();
+	download_handlers_.clear();
 	pending_.reset();
 	document_scripts_.clear();
 }
@@ -129,7 +127,7 @@ HRESULT WebView::NavigateToString(LPCWSTR htmlContent) {
 	return S_OK;
 }
 
-void WebView::start_navigation(std::wstring source, bool from_string) {
+void WebView::start_navigation(std::wstring source, bool from_string, NavigationCause cause) {
 	Engine& engine = Engine::get();
 	std::vector<ScriptCall> scripts;
 	if (pending_) {
@@ -142,9 +140,47 @@ void WebView::start_navigation(std::wstring source, bool from_string) {
 		});
 	}
 	uint64_t id = engine.next_navigation_id();
-	pending_ = PendingNavigation{id, std::move(source), from_string, std::move(scripts)};
+	pending_ = PendingNavigation{id, std::move(source), from_string, std::move(scripts), cause};
 	engine.post([this, id] {
-		if (Engine::get().webview_open(this)) commit_navigation(id);
+		if (Engine::get().webview_open(this)) begin_navigation(id);
+	});
+}
+
+void WebView::begin_navigation(uint64_t id) {
+	if (!pending_ || pending_->id != id) return;
+	auto self = Ref<WebView>::share(this);
+	if (!starting_handlers_.empty()) {
+		Engine::get().record_event("NavigationStarting id=" + std::to_string(id) + " " + logged(pending_->source));
+		auto args = Ref<NavigationStartingEventArgs>::adopt(new NavigationStartingEventArgs(pending_->source, pending_->cause.user_initiated, id));
+		for_each_registered(starting_handlers_, [&](ICoreWebView2NavigationStartingEventHandler* handler) {
+			if (!closed_) handler->Invoke(this, args.get());
+		});
+		// Cancel is read as the last handler returns; there is no deferral.
+		bool cancelled = false;
+		args->decision().handlers_returned([&] { cancelled = args->cancelled(); });
+		// A handler may have started another navigation, or closed the view.
+		if (closed_ || !pending_ || pending_->id != id) return;
+		if (cancelled) {
+			cancel_navigation();
+			return;
+		}
+	}
+	if (Engine::get().navigation_mode(pending_->source) == NavigationMode::NeverAnswers && !pending_->from_string) {
+		Engine::get().record_event("navigation id=" + std::to_string(id) + " waits for an answer");
+		return;
+	}
+	commit_navigation(id);
+}
+
+void WebView::cancel_navigation() {
+	if (!pending_) return;
+	PendingNavigation navigation = std::move(*pending_);
+	pending_.reset();
+	Engine::get().record_event("navigation id=" + std::to_string(navigation.id) + " cancelled; the document stays");
+	for (auto& script_call : navigation.scripts) run_now(std::move(script_call));
+	uint64_t id = navigation.id;
+	Engine::get().post([this, id] {
+		if (Engine::get().webview_open(this)) complete_navigation(id, false, COREWEBVIEW2_WEB_ERROR_STATUS_OPERATION_CANCELED);
 	});
 }
 
@@ -156,9 +192,11 @@ void WebView::commit_navigation(uint64_t id) {
 
 	COREWEBVIEW2_WEB_ERROR_STATUS status = COREWEBVIEW2_WEB_ERROR_STATUS_UNKNOWN;
 	bool success = navigation.from_string || navigation_succeeds(navigation.source, &status);
-	// A failed navigation still makes a document: the error page, where the page's scripts do not run.
+	// A failed navigation still makes a document: the error page, or a blank one when the error page
+	// is off, where the page's scripts do not run.
 	document_ = Document{navigation.source};
-	Engine::get().record_event("document " + logged(navigation.source) + (success ? "" : " (error page)"));
+	const char* failed_page = settings()->value(Settings::BuiltInErrorPage) ? " (error page)" : " (blank page)";
+	Engine::get().record_event("document " + logged(navigation.source) + (success ? "" : failed_page));
 	if (success) {
 		auto scripts = document_scripts_;
 		for (auto& script : scripts) run_in_document(script.second);
@@ -324,9 +362,9 @@ HRESULT WebView::remove_WebMessageReceived(EventRegistrationToken token) {
 	return S_OK;
 }
 
-void WebView::page_navigate(std::wstring url) {
+void WebView::page_navigate(std::wstring url, NavigationCause cause) {
 	Engine::get().record_event("page navigates to " + logged(url));
-	start_navigation(std::move(url), false);
+	start_navigation(std::move(url), false, cause);
 }
 
 void WebView::page_run_script(std::wstring_view script) {

@@ -12,13 +12,13 @@
 #include "core/browser_window/edge2/loader.hpp"
 #include "core/browser_window/edge2/script_completion.hpp"
 #include "core/browser_window/edge2/user_data_folder.hpp"
+#include "core/browser_window/edge2/view_capabilities.hpp"
 #include "core/process.hpp"
 #include "core/string.hpp"
 
 #include <bw/window_win32.h>
 #include <wrl/client.h>
 
-#include <atomic>
 #include <memory>
 #include <utility>
 
@@ -34,40 +34,9 @@ struct CreationContext {
 	bw_BrowserWindowOptions options;
 	HWND window;
 	bw_BrowserWindow* record;
-	BrowserWindowImpl::CreationCallback callback;
-	void* callback_data;
 	Source source;
 	std::shared_ptr<edge2::Liveness> liveness;
-};
-
-// Announces the window after its first completed navigation, successful or not; later ones do
-// nothing. Never removed: the view drops it when it closes.
-class NavigationCompleted final
-    : public edge2::ComHandler<ICoreWebView2NavigationCompletedEventHandler, IID_ICoreWebView2NavigationCompletedEventHandler> {
-public:
-	NavigationCompleted(BrowserWindowImpl::CreationCallback callback, bw_BrowserWindow* record, void* callback_data,
-	                    std::shared_ptr<edge2::Liveness> liveness)
-	    : callback_(callback), record_(record), callback_data_(callback_data), liveness_(std::move(liveness)) {}
-
-	// sender and args are only lent.
-	HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2*, ICoreWebView2NavigationCompletedEventArgs* args) override {
-		edge2::KeepAlive keep(this);
-		if (!liveness_->alive) return S_OK;
-		if (created_.exchange(true)) return S_OK;
-		BOOL success = TRUE;
-		if (args != nullptr && SUCCEEDED(args->get_IsSuccess(&success))) liveness_->source_failed = !success;
-		callback_(BrowserWindowImpl(record_), callback_data_);
-		return S_OK;
-	}
-
-private:
-	~NavigationCompleted() override = default;
-
-	BrowserWindowImpl::CreationCallback callback_;
-	bw_BrowserWindow* record_;
-	void* callback_data_;
-	std::shared_ptr<edge2::Liveness> liveness_;
-	std::atomic<bool> created_{false};
+	edge2::BackgroundPreset background;
 };
 
 // The bridge's registration for every new document; its outcome changes nothing.
@@ -94,8 +63,11 @@ HRESULT navigate_to_source(ICoreWebView2* webview, Source source) {
 	return webview->Navigate(text.c_str());
 }
 
-// Brings up the view in the window and starts loading the source.
+// Brings up the view in the window and starts loading the source. The program's capabilities are
+// all in place before the first navigation starts.
 void set_up_view(ICoreWebView2Controller* controller, CreationContext& context) {
+	edge2::ViewParts view{controller, nullptr, nullptr, context.record, context.liveness};
+	edge2::install_background(view);
 	controller->put_IsVisible(TRUE);
 	ComPtr<ICoreWebView2> webview;
 	HRESULT hr = controller->get_CoreWebView2(webview.GetAddressOf());
@@ -109,11 +81,18 @@ void set_up_view(ICoreWebView2Controller* controller, CreationContext& context) 
 	settings->put_AreDefaultScriptDialogsEnabled(TRUE);
 	settings->put_IsWebMessageEnabled(TRUE);
 	settings->put_AreDevToolsEnabled(context.options.dev_tools > 0 ? TRUE : FALSE);
+	view.webview = webview.Get();
+	view.settings = settings.Get();
+	edge2::install_error_pages(view);
 	RECT bounds{};
 	GetClientRect(context.window, &bounds);
 	controller->put_Bounds(bounds);
 	edge2::fill_slot(context.record->impl_.controller, controller);
 	edge2::fill_slot(context.record->impl_.webview, webview.Get());
+	edge2::install_zoom(view);
+	edge2::install_navigation_policy(view);
+	edge2::install_downloads(view);
+	edge2::install_process_failure(view);
 
 	std::wstring bridge;
 	edge2::to_engine_text(bridge_script, bridge);
@@ -123,6 +102,7 @@ void set_up_view(ICoreWebView2Controller* controller, CreationContext& context) 
 	webview->AddScriptToExecuteOnDocumentCreated(bridge.c_str(), added);
 	added->Release();
 
+	edge2::start_first_navigation_limit(view);
 	hr = navigate_to_source(webview.Get(), std::move(context.source));
 	if (FAILED(hr)) edge2::creation_failure("unable to navigate to source", hr);
 
@@ -131,10 +111,7 @@ void set_up_view(ICoreWebView2Controller* controller, CreationContext& context) 
 	webview->ExecuteScript(bridge.c_str(), bridge_completion);
 	bridge_completion->Release();
 
-	auto* completed = new NavigationCompleted(context.callback, context.record, context.callback_data, context.liveness);
-	EventRegistrationToken token{};
-	webview->add_NavigationCompleted(completed, &token);
-	completed->Release();
+	edge2::watch_first_navigation(view);
 }
 
 class ControllerCompletion final : public edge2::ComHandler<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler,
@@ -145,6 +122,7 @@ public:
 	// The controller is only lent: the slot takes a reference of its own.
 	HRESULT STDMETHODCALLTYPE Invoke(HRESULT error_code, ICoreWebView2Controller* controller) override {
 		edge2::KeepAlive keep(this);
+		if (context_) edge2::restore_background(context_->background);
 		if (SUCCEEDED(error_code) && controller == nullptr) error_code = E_POINTER;
 		if (FAILED(error_code)) edge2::creation_failure("controller error", error_code);
 		std::unique_ptr<CreationContext> context = std::move(context_);
@@ -192,20 +170,22 @@ private:
 void BrowserWindowImpl::new_(ApplicationImpl app, WindowImpl parent, Source source, std::string_view title, std::optional<uint32_t> width,
                              std::optional<uint32_t> height, const bw_WindowOptions& window_options, const bw_BrowserWindowOptions& browser_options,
                              std::shared_ptr<const PageCapabilities> capabilities, CreationCallback callback, void* callback_data) {
-	(void)capabilities;
 	bw_BrowserWindow* record = bw_BrowserWindow_new(app.inner(), parent.inner(), to_cstr_slice(title), window_size_argument(width),
 	                                                window_size_argument(height), &window_options);
 	HWND window = bw_WindowWin32_getHandle(record->window);
-	std::shared_ptr<edge2::Liveness> liveness = edge2::liveness_begin(record);
+	std::shared_ptr<edge2::Liveness> liveness = edge2::liveness_begin(record, std::move(capabilities));
+	liveness->announce = [callback, record, callback_data] { callback(BrowserWindowImpl(record), callback_data); };
 
 	const edge2::Loader& loader = edge2::loader();
 	edge2::require_runtime(loader);
 	auto context = std::make_unique<CreationContext>(
-	    CreationContext{browser_options, window, record, callback, callback_data, std::move(source), std::move(liveness)});
+	    CreationContext{browser_options, window, record, std::move(source), liveness, {}});
 	edge2::UserDataFolder user_data = edge2::user_data_folder();
 	if (FAILED(user_data.failure))
 		edge2::creation_failure("unable to create the user data folder " + process::path_to_utf8_lossy(*user_data.folder), user_data.failure);
 
+	// Read by the engine as it starts, before the view exists.
+	context->background = edge2::preset_background(*liveness->capabilities);
 	auto* options = new edge2::EnvironmentOptions();
 	auto* completion = new EnvironmentCompletion(std::move(context));
 	HRESULT hr = edge2::create_environment(loader, user_data.folder ? user_data.folder->c_str() : nullptr, options, completion);

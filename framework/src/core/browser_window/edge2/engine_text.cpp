@@ -1,6 +1,7 @@
 #include "core/browser_window/edge2/engine_text.hpp"
 
 #include <bw/win32.h>
+#include <objbase.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -30,6 +31,14 @@ HRESULT from_engine_text(const wchar_t* text, std::string& out) {
 	out.resize(static_cast<std::size_t>(size));
 	WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, units, out.data(), size, nullptr, nullptr);
 	return S_OK;
+}
+
+std::optional<std::string> take_engine_text(HRESULT hr, LPWSTR text) {
+	std::string out;
+	if (SUCCEEDED(hr)) hr = from_engine_text(text, out);
+	CoTaskMemFree(text);
+	if (FAILED(hr)) return std::nullopt;
+	return out;
 }
 
 Error hresult_error(HRESULT hr) { return Error(bw_win32_unhandledHresult(hr)); }

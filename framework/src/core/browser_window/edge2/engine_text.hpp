@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,10 @@ HRESULT to_engine_text(std::string_view text, std::wstring& out);
 
 // UTF-16 from the engine to UTF-8, strictly: E_FAIL when the text is not valid UTF-16.
 HRESULT from_engine_text(const wchar_t* text, std::string& out);
+
+// A text the engine handed out through a getter that returned hr, as UTF-8; freed here in every
+// case. Nothing when the getter failed or the text is not valid UTF-16.
+std::optional<std::string> take_engine_text(HRESULT hr, LPWSTR text);
 
 // The failure as an Error of the lower layer's Win32 kind.
 Error hresult_error(HRESULT hr);

@@ -20,8 +20,9 @@ Registry& registry() {
 
 } // namespace
 
-std::shared_ptr<Liveness> liveness_begin(bw_BrowserWindow* record) {
+std::shared_ptr<Liveness> liveness_begin(bw_BrowserWindow* record, std::shared_ptr<const PageCapabilities> capabilities) {
 	auto token = std::make_shared<Liveness>();
+	token->capabilities = capabilities ? std::move(capabilities) : std::make_shared<const PageCapabilities>();
 	std::lock_guard lock(registry().mutex);
 	registry().tokens[record] = token;
 	return token;
@@ -35,6 +36,7 @@ std::shared_ptr<Liveness> liveness_of(bw_BrowserWindow* record) {
 	}
 	auto dead = std::make_shared<Liveness>();
 	dead->alive = false;
+	dead->capabilities = std::make_shared<const PageCapabilities>();
 	return dead;
 }
 

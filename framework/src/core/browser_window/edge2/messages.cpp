@@ -21,10 +21,13 @@ public:
 		if (owner_.expired() || args == nullptr) return S_OK;
 		LPWSTR json = nullptr;
 		HRESULT hr = args->get_WebMessageAsJson(&json);
-		std::string text;
-		if (SUCCEEDED(hr)) hr = edge2::from_engine_text(json, text);
-		CoTaskMemFree(json);
-		if (SUCCEEDED(hr)) deliver_message_json(owner_, *handler_, text, "");
+		std::optional<std::string> text = edge2::take_engine_text(hr, json);
+		if (!text) return S_OK;
+		// The address of the document that posted it; a program that checks it sees an unknown one
+		// as such.
+		LPWSTR source = nullptr;
+		hr = args->get_Source(&source);
+		deliver_message_json(owner_, *handler_, *text, edge2::take_engine_text(hr, source).value_or(std::string()));
 		return S_OK;
 	}
 

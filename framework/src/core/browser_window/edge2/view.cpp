@@ -1,8 +1,9 @@
-// The view of a ready browser window: navigation, its address, its size and its release.
+// The view of a ready browser window: navigation, reloading, its address, its size and its release.
 #include "core/browser_window/browser_window_impl.hpp"
 #include "core/browser_window/edge2/engine_slots.hpp"
 #include "core/browser_window/edge2/engine_text.hpp"
 #include "core/browser_window/edge2/liveness.hpp"
+#include "core/browser_window/edge2/view_capabilities.hpp"
 
 #include <bw/window_win32.h>
 
@@ -34,11 +35,17 @@ std::string BrowserWindowImpl::url() const {
 	return SUCCEEDED(hr) ? text : std::string();
 }
 
+void BrowserWindowImpl::reload() const {
+	// Like navigating to the current address again: the navigation events come too.
+	if (ICoreWebView2* webview = edge2::webview_of(inner_)) webview->Reload();
+}
+
 bool BrowserWindowImpl::source_loaded() const { return !edge2::liveness_of(inner_)->source_failed; }
 
 void BrowserWindowImpl::free() const {
 	// Late completions and dispatched calls must not reach the record from here on.
 	edge2::liveness_end(inner_);
+	edge2::stop_first_navigation_limit(inner_);
 	// Dropping the last reference to the controller closes the view and drops its handlers.
 	edge2::release_slot<ICoreWebView2Controller>(inner_->impl_.controller);
 	edge2::release_slot<ICoreWebView2>(inner_->impl_.webview);

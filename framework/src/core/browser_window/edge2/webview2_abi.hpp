@@ -11,32 +11,40 @@
 
 // Interfaces that only appear as parameter types of methods nobody here calls.
 struct ICoreWebView2AcceleratorKeyPressedEventHandler;
+struct ICoreWebView2BytesReceivedChangedEventHandler;
 struct ICoreWebView2CallDevToolsProtocolMethodCompletedHandler;
 struct ICoreWebView2CapturePreviewCompletedHandler;
 struct ICoreWebView2ContainsFullScreenElementChangedEventHandler;
 struct ICoreWebView2ContentLoadingEventHandler;
 struct ICoreWebView2DevToolsProtocolEventReceiver;
 struct ICoreWebView2DocumentTitleChangedEventHandler;
+struct ICoreWebView2EstimatedEndTimeChangedEventHandler;
 struct ICoreWebView2FocusChangedEventHandler;
+struct ICoreWebView2FrameCreatedEventHandler;
+struct ICoreWebView2FrameInfoCollection;
 struct ICoreWebView2HistoryChangedEventHandler;
+struct ICoreWebView2HttpRequestHeaders;
 struct ICoreWebView2MoveFocusRequestedEventHandler;
-struct ICoreWebView2NavigationStartingEventHandler;
 struct ICoreWebView2NewBrowserVersionAvailableEventHandler;
-struct ICoreWebView2NewWindowRequestedEventHandler;
 struct ICoreWebView2PermissionRequestedEventHandler;
-struct ICoreWebView2ProcessFailedEventHandler;
 struct ICoreWebView2ScriptDialogOpeningEventHandler;
 struct ICoreWebView2SourceChangedEventHandler;
 struct ICoreWebView2WebResourceRequestedEventHandler;
 struct ICoreWebView2WebResourceResponse;
 struct ICoreWebView2WindowCloseRequestedEventHandler;
-struct ICoreWebView2ZoomFactorChangedEventHandler;
+struct ICoreWebView2WindowFeatures;
 
 struct ICoreWebView2;
 struct ICoreWebView2Controller;
+struct ICoreWebView2Deferral;
+struct ICoreWebView2DownloadOperation;
+struct ICoreWebView2DownloadStartingEventArgs;
 struct ICoreWebView2Environment;
 struct ICoreWebView2ExecuteScriptResult;
 struct ICoreWebView2NavigationCompletedEventArgs;
+struct ICoreWebView2NavigationStartingEventArgs;
+struct ICoreWebView2NewWindowRequestedEventArgs;
+struct ICoreWebView2ProcessFailedEventArgs;
 struct ICoreWebView2ScriptException;
 struct ICoreWebView2Settings;
 struct ICoreWebView2WebMessageReceivedEventArgs;
@@ -81,6 +89,76 @@ enum COREWEBVIEW2_WEB_RESOURCE_CONTEXT : int {
 	COREWEBVIEW2_WEB_RESOURCE_CONTEXT_OTHER = 16,
 };
 
+enum COREWEBVIEW2_PROCESS_FAILED_KIND : int {
+	COREWEBVIEW2_PROCESS_FAILED_KIND_BROWSER_PROCESS_EXITED = 0,
+	COREWEBVIEW2_PROCESS_FAILED_KIND_RENDER_PROCESS_EXITED = 1,
+	COREWEBVIEW2_PROCESS_FAILED_KIND_RENDER_PROCESS_UNRESPONSIVE = 2,
+	COREWEBVIEW2_PROCESS_FAILED_KIND_FRAME_RENDER_PROCESS_EXITED = 3,
+	COREWEBVIEW2_PROCESS_FAILED_KIND_UTILITY_PROCESS_EXITED = 4,
+	COREWEBVIEW2_PROCESS_FAILED_KIND_SANDBOX_HELPER_PROCESS_EXITED = 5,
+	COREWEBVIEW2_PROCESS_FAILED_KIND_GPU_PROCESS_EXITED = 6,
+	COREWEBVIEW2_PROCESS_FAILED_KIND_PPAPI_PLUGIN_PROCESS_EXITED = 7,
+	COREWEBVIEW2_PROCESS_FAILED_KIND_PPAPI_BROKER_PROCESS_EXITED = 8,
+	COREWEBVIEW2_PROCESS_FAILED_KIND_UNKNOWN_PROCESS_EXITED = 9,
+};
+
+enum COREWEBVIEW2_PROCESS_FAILED_REASON : int {
+	COREWEBVIEW2_PROCESS_FAILED_REASON_UNEXPECTED = 0,
+	COREWEBVIEW2_PROCESS_FAILED_REASON_UNRESPONSIVE = 1,
+	COREWEBVIEW2_PROCESS_FAILED_REASON_TERMINATED = 2,
+	COREWEBVIEW2_PROCESS_FAILED_REASON_CRASHED = 3,
+	COREWEBVIEW2_PROCESS_FAILED_REASON_LAUNCH_FAILED = 4,
+	COREWEBVIEW2_PROCESS_FAILED_REASON_OUT_OF_MEMORY = 5,
+	COREWEBVIEW2_PROCESS_FAILED_REASON_PROFILE_DELETED = 6,
+};
+
+enum COREWEBVIEW2_DOWNLOAD_STATE : int {
+	COREWEBVIEW2_DOWNLOAD_STATE_IN_PROGRESS = 0,
+	COREWEBVIEW2_DOWNLOAD_STATE_INTERRUPTED = 1,
+	COREWEBVIEW2_DOWNLOAD_STATE_COMPLETED = 2,
+};
+
+enum COREWEBVIEW2_DOWNLOAD_INTERRUPT_REASON : int {
+	COREWEBVIEW2_DOWNLOAD_INTERRUPT_REASON_NONE = 0,
+	COREWEBVIEW2_DOWNLOAD_INTERRUPT_REASON_FILE_FAILED = 1,
+	COREWEBVIEW2_DOWNLOAD_INTERRUPT_REASON_FILE_ACCESS_DENIED = 2,
+	COREWEBVIEW2_DOWNLOAD_INTERRUPT_REASON_FILE_NO_SPACE = 3,
+	COREWEBVIEW2_DOWNLOAD_INTERRUPT_REASON_FILE_NAME_TOO_LONG = 4,
+	COREWEBVIEW2_DOWNLOAD_INTERRUPT_REASON_FILE_TOO_LARGE = 5,
+	COREWEBVIEW2_DOWNLOAD_INTERRUPT_REASON_FILE_MALICIOUS = 6,
+	COREWEBVIEW2_DOWNLOAD_INTERRUPT_REASON_FILE_TRANSIENT_ERROR = 7,
+	COREWEBVIEW2_DOWNLOAD_INTERRUPT_REASON_FILE_BLOCKED_BY_POLICY = 8,
+	COREWEBVIEW2_DOWNLOAD_INTERRUPT_REASON_FILE_SECURITY_CHECK_FAILED = 9,
+	COREWEBVIEW2_DOWNLOAD_INTERRUPT_REASON_FILE_TOO_SHORT = 10,
+	COREWEBVIEW2_DOWNLOAD_INTERRUPT_REASON_FILE_HASH_MISMATCH = 11,
+	COREWEBVIEW2_DOWNLOAD_INTERRUPT_REASON_NETWORK_FAILED = 12,
+	COREWEBVIEW2_DOWNLOAD_INTERRUPT_REASON_NETWORK_TIMEOUT = 13,
+	COREWEBVIEW2_DOWNLOAD_INTERRUPT_REASON_NETWORK_DISCONNECTED = 14,
+	COREWEBVIEW2_DOWNLOAD_INTERRUPT_REASON_NETWORK_SERVER_DOWN = 15,
+	COREWEBVIEW2_DOWNLOAD_INTERRUPT_REASON_NETWORK_INVALID_REQUEST = 16,
+	COREWEBVIEW2_DOWNLOAD_INTERRUPT_REASON_SERVER_FAILED = 17,
+	COREWEBVIEW2_DOWNLOAD_INTERRUPT_REASON_SERVER_NO_RANGE = 18,
+	COREWEBVIEW2_DOWNLOAD_INTERRUPT_REASON_SERVER_BAD_CONTENT = 19,
+	COREWEBVIEW2_DOWNLOAD_INTERRUPT_REASON_SERVER_UNAUTHORIZED = 20,
+	COREWEBVIEW2_DOWNLOAD_INTERRUPT_REASON_SERVER_CERTIFICATE_PROBLEM = 21,
+	COREWEBVIEW2_DOWNLOAD_INTERRUPT_REASON_SERVER_FORBIDDEN = 22,
+	COREWEBVIEW2_DOWNLOAD_INTERRUPT_REASON_SERVER_UNEXPECTED_RESPONSE = 23,
+	COREWEBVIEW2_DOWNLOAD_INTERRUPT_REASON_SERVER_CONTENT_LENGTH_MISMATCH = 24,
+	COREWEBVIEW2_DOWNLOAD_INTERRUPT_REASON_SERVER_CROSS_ORIGIN_REDIRECT = 25,
+	COREWEBVIEW2_DOWNLOAD_INTERRUPT_REASON_USER_CANCELED = 26,
+	COREWEBVIEW2_DOWNLOAD_INTERRUPT_REASON_USER_SHUTDOWN = 27,
+	COREWEBVIEW2_DOWNLOAD_INTERRUPT_REASON_USER_PAUSED = 28,
+	COREWEBVIEW2_DOWNLOAD_INTERRUPT_REASON_DOWNLOAD_PROCESS_CRASHED = 29,
+};
+
+// Alpha first; four bytes passed by value.
+struct COREWEBVIEW2_COLOR {
+	BYTE A;
+	BYTE R;
+	BYTE G;
+	BYTE B;
+};
+
 inline constexpr IID IID_ICoreWebView2Environment{0xb96d755e, 0x0319, 0x4e92, {0xa2, 0x96, 0x23, 0x43, 0x6f, 0x46, 0xa1, 0xfc}};
 inline constexpr IID IID_ICoreWebView2Controller{0x4d00c0d1, 0x9434, 0x4eb6, {0x80, 0x78, 0x86, 0x97, 0xa5, 0x60, 0x33, 0x4f}};
 inline constexpr IID IID_ICoreWebView2{0x76eceacb, 0x0462, 0x4d94, {0xac, 0x83, 0x42, 0x3a, 0x67, 0x93, 0x77, 0x5e}};
@@ -107,6 +185,33 @@ inline constexpr IID IID_ICoreWebView2NavigationCompletedEventArgs{
     0x30d68b7d, 0x20d9, 0x4752, {0xa9, 0xca, 0xec, 0x84, 0x48, 0xfb, 0xb5, 0xc1}};
 inline constexpr IID IID_ICoreWebView2WebMessageReceivedEventArgs{
     0x0f99a40c, 0xe962, 0x4207, {0x9e, 0x92, 0xe3, 0xd5, 0x42, 0xef, 0xf8, 0x49}};
+
+inline constexpr IID IID_ICoreWebView2_4{0x20d02d59, 0x6df2, 0x42dc, {0xbd, 0x06, 0xf9, 0x8a, 0x69, 0x4b, 0x13, 0x02}};
+inline constexpr IID IID_ICoreWebView2Controller2{0xc979903e, 0xd4ca, 0x4228, {0x92, 0xeb, 0x47, 0xee, 0x3f, 0xa9, 0x6e, 0xab}};
+inline constexpr IID IID_ICoreWebView2NavigationStartingEventArgs{
+    0x5b495469, 0xe119, 0x438a, {0x9b, 0x18, 0x76, 0x04, 0xf2, 0x5f, 0x2e, 0x49}};
+inline constexpr IID IID_ICoreWebView2NewWindowRequestedEventArgs{
+    0x34acb11c, 0xfc37, 0x4418, {0x91, 0x32, 0xf9, 0xc2, 0x1d, 0x1e, 0xaf, 0xb9}};
+inline constexpr IID IID_ICoreWebView2ProcessFailedEventArgs{0x8155a9a4, 0x1474, 0x4a86, {0x8c, 0xae, 0x15, 0x1b, 0x0f, 0xa6, 0xb8, 0xca}};
+inline constexpr IID IID_ICoreWebView2ProcessFailedEventArgs2{0x4dab9422, 0x46fa, 0x4c3e, {0xa5, 0xd2, 0x41, 0xd2, 0x07, 0x1d, 0x36, 0x80}};
+inline constexpr IID IID_ICoreWebView2DownloadStartingEventArgs{
+    0xe99bbe21, 0x43e9, 0x4544, {0xa7, 0x32, 0x28, 0x27, 0x64, 0xea, 0xfa, 0x60}};
+inline constexpr IID IID_ICoreWebView2DownloadOperation{0x3d6b6cf2, 0xafe1, 0x44c7, {0xa9, 0x95, 0xc6, 0x51, 0x17, 0x71, 0x43, 0x36}};
+inline constexpr IID IID_ICoreWebView2Deferral{0xc10e7f7b, 0xb585, 0x46f0, {0xa6, 0x23, 0x8b, 0xef, 0xbf, 0x3e, 0x4e, 0xe0}};
+inline constexpr IID IID_ICoreWebView2NavigationStartingEventHandler{
+    0x9adbe429, 0xf36d, 0x432b, {0x9d, 0xdc, 0xf8, 0x88, 0x1f, 0xbd, 0x76, 0xe3}};
+inline constexpr IID IID_ICoreWebView2NewWindowRequestedEventHandler{
+    0xd4c185fe, 0xc81c, 0x4989, {0x97, 0xaf, 0x2d, 0x3f, 0xa7, 0xab, 0x56, 0x51}};
+inline constexpr IID IID_ICoreWebView2ProcessFailedEventHandler{
+    0x79e0aea4, 0x990b, 0x42d9, {0xaa, 0x1d, 0x0f, 0xcc, 0x2e, 0x5b, 0xc7, 0xf1}};
+inline constexpr IID IID_ICoreWebView2DownloadStartingEventHandler{
+    0xefedc989, 0xc396, 0x41ca, {0x83, 0xf7, 0x07, 0xf8, 0x45, 0xa5, 0x57, 0x24}};
+inline constexpr IID IID_ICoreWebView2StateChangedEventHandler{
+    0x81336594, 0x7ede, 0x4ba9, {0xbf, 0x71, 0xac, 0xf0, 0xa9, 0x5b, 0x58, 0xdd}};
+// Not in the fact sheet the rest is declared from (it gives the event's slots, not its handler):
+// the SDK's published value, unchecked against a header here.
+inline constexpr IID IID_ICoreWebView2ZoomFactorChangedEventHandler{
+    0xb52d71d6, 0xc4df, 0x4543, {0xa9, 0x0c, 0x64, 0xa3, 0xe6, 0x0f, 0x38, 0xcb}};
 
 // Completion and event handlers: implemented by the caller, invoked by the engine.
 
@@ -139,6 +244,33 @@ struct ICoreWebView2WebMessageReceivedEventHandler : public IUnknown {
 // result is the id of the added script, owned by the engine.
 struct ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler : public IUnknown {
 	virtual HRESULT STDMETHODCALLTYPE Invoke(HRESULT errorCode, LPCWSTR result) = 0;
+};
+
+// Cancel must be set before Invoke returns: the navigation waits only for the handlers.
+struct ICoreWebView2NavigationStartingEventHandler : public IUnknown {
+	virtual HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2* sender, ICoreWebView2NavigationStartingEventArgs* args) = 0;
+};
+
+struct ICoreWebView2NewWindowRequestedEventHandler : public IUnknown {
+	virtual HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2* sender, ICoreWebView2NewWindowRequestedEventArgs* args) = 0;
+};
+
+struct ICoreWebView2ProcessFailedEventHandler : public IUnknown {
+	virtual HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2* sender, ICoreWebView2ProcessFailedEventArgs* args) = 0;
+};
+
+struct ICoreWebView2DownloadStartingEventHandler : public IUnknown {
+	virtual HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2* sender, ICoreWebView2DownloadStartingEventArgs* args) = 0;
+};
+
+// The sender is the operation; args carries nothing.
+struct ICoreWebView2StateChangedEventHandler : public IUnknown {
+	virtual HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2DownloadOperation* sender, IUnknown* args) = 0;
+};
+
+// args carries nothing: the controller's get_ZoomFactor tells the new factor.
+struct ICoreWebView2ZoomFactorChangedEventHandler : public IUnknown {
+	virtual HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2Controller* sender, IUnknown* args) = 0;
 };
 
 // Implemented by the caller; the loader reads it during CreateCoreWebView2EnvironmentWithOptions.
@@ -194,6 +326,13 @@ struct ICoreWebView2Controller : public IUnknown {
 	// Close comes before get_CoreWebView2 in the vtable.
 	virtual HRESULT STDMETHODCALLTYPE Close() = 0;
 	virtual HRESULT STDMETHODCALLTYPE get_CoreWebView2(ICoreWebView2** coreWebView2) = 0;
+};
+
+// Queried at run time on the controller.
+struct ICoreWebView2Controller2 : public ICoreWebView2Controller {
+	virtual HRESULT STDMETHODCALLTYPE get_DefaultBackgroundColor(COREWEBVIEW2_COLOR* value) = 0;
+	// Alpha 0 or 255 only; any other fails with E_INVALIDARG.
+	virtual HRESULT STDMETHODCALLTYPE put_DefaultBackgroundColor(COREWEBVIEW2_COLOR value) = 0;
 };
 
 struct ICoreWebView2 : public IUnknown {
@@ -266,8 +405,8 @@ struct ICoreWebView2 : public IUnknown {
 	virtual HRESULT STDMETHODCALLTYPE remove_WindowCloseRequested(EventRegistrationToken token) = 0;
 };
 
-// The methods ICoreWebView2_2 to ICoreWebView2_20 add, slots 61 to 121: nobody here calls them, so
-// each is only a placeholder that keeps its slot (distinct names keep every compiler's vtable in
+// The methods ICoreWebView2_2 to ICoreWebView2_20 add, slots 61 to 121, that nobody here calls: each
+// is only a placeholder that keeps its slot (distinct names keep every compiler's vtable in
 // declaration order).
 #define BW_WEBVIEW2_PLACEHOLDER(slot) virtual HRESULT STDMETHODCALLTYPE placeholder_##slot() = 0;
 #define BW_WEBVIEW2_PLACEHOLDERS_10(tens) \
@@ -275,8 +414,9 @@ struct ICoreWebView2 : public IUnknown {
 	BW_WEBVIEW2_PLACEHOLDER(tens##4) BW_WEBVIEW2_PLACEHOLDER(tens##5) BW_WEBVIEW2_PLACEHOLDER(tens##6) BW_WEBVIEW2_PLACEHOLDER(tens##7) \
 	BW_WEBVIEW2_PLACEHOLDER(tens##8) BW_WEBVIEW2_PLACEHOLDER(tens##9)
 
+// ICoreWebView2_2 to ICoreWebView2_4 in one: each appends to its base, so the slots are the same.
 // Queried at run time: runtimes older than the interface answer E_NOINTERFACE.
-struct ICoreWebView2_21 : public ICoreWebView2 {
+struct ICoreWebView2_4 : public ICoreWebView2 {
 	BW_WEBVIEW2_PLACEHOLDER(61)
 	BW_WEBVIEW2_PLACEHOLDER(62)
 	BW_WEBVIEW2_PLACEHOLDER(63)
@@ -286,7 +426,22 @@ struct ICoreWebView2_21 : public ICoreWebView2 {
 	BW_WEBVIEW2_PLACEHOLDER(67)
 	BW_WEBVIEW2_PLACEHOLDER(68)
 	BW_WEBVIEW2_PLACEHOLDER(69)
-	BW_WEBVIEW2_PLACEHOLDERS_10(7)
+	BW_WEBVIEW2_PLACEHOLDER(70)
+	BW_WEBVIEW2_PLACEHOLDER(71)
+	BW_WEBVIEW2_PLACEHOLDER(72)
+	// add_FrameCreated and remove_FrameCreated.
+	BW_WEBVIEW2_PLACEHOLDER(73)
+	BW_WEBVIEW2_PLACEHOLDER(74)
+	// Slots 75 and 76.
+	virtual HRESULT STDMETHODCALLTYPE add_DownloadStarting(ICoreWebView2DownloadStartingEventHandler* eventHandler, EventRegistrationToken* token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE remove_DownloadStarting(EventRegistrationToken token) = 0;
+};
+
+// ICoreWebView2_5 to ICoreWebView2_21 in one, likewise. Queried at run time.
+struct ICoreWebView2_21 : public ICoreWebView2_4 {
+	BW_WEBVIEW2_PLACEHOLDER(77)
+	BW_WEBVIEW2_PLACEHOLDER(78)
+	BW_WEBVIEW2_PLACEHOLDER(79)
 	BW_WEBVIEW2_PLACEHOLDERS_10(8)
 	BW_WEBVIEW2_PLACEHOLDERS_10(9)
 	BW_WEBVIEW2_PLACEHOLDERS_10(10)
@@ -355,6 +510,88 @@ struct ICoreWebView2WebMessageReceivedEventArgs : public IUnknown {
 	virtual HRESULT STDMETHODCALLTYPE TryGetWebMessageAsString(LPWSTR* value) = 0;
 };
 
+// Lent to the handler. Cancel is read once every handler has returned; there is no deferral.
+struct ICoreWebView2NavigationStartingEventArgs : public IUnknown {
+	virtual HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* uri) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_IsUserInitiated(BOOL* isUserInitiated) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_IsRedirected(BOOL* isRedirected) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_RequestHeaders(ICoreWebView2HttpRequestHeaders** requestHeaders) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_Cancel(BOOL* cancel) = 0;
+	virtual HRESULT STDMETHODCALLTYPE put_Cancel(BOOL cancel) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_NavigationId(UINT64* navigationId) = 0;
+};
+
+// Setting neither NewWindow nor Handled lets the engine open a popup window of its own. Here the
+// setters come before the getters.
+struct ICoreWebView2NewWindowRequestedEventArgs : public IUnknown {
+	virtual HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* uri) = 0;
+	virtual HRESULT STDMETHODCALLTYPE put_NewWindow(ICoreWebView2* newWindow) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_NewWindow(ICoreWebView2** newWindow) = 0;
+	virtual HRESULT STDMETHODCALLTYPE put_Handled(BOOL handled) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_Handled(BOOL* handled) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_IsUserInitiated(BOOL* isUserInitiated) = 0;
+	virtual HRESULT STDMETHODCALLTYPE GetDeferral(ICoreWebView2Deferral** deferral) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_WindowFeatures(ICoreWebView2WindowFeatures** value) = 0;
+};
+
+struct ICoreWebView2ProcessFailedEventArgs : public IUnknown {
+	virtual HRESULT STDMETHODCALLTYPE get_ProcessFailedKind(COREWEBVIEW2_PROCESS_FAILED_KIND* value) = 0;
+};
+
+// Queried on the arguments; older runtimes lack it.
+struct ICoreWebView2ProcessFailedEventArgs2 : public ICoreWebView2ProcessFailedEventArgs {
+	virtual HRESULT STDMETHODCALLTYPE get_Reason(COREWEBVIEW2_PROCESS_FAILED_REASON* reason) = 0;
+	// STILL_ACTIVE (259) for an unresponsive page.
+	virtual HRESULT STDMETHODCALLTYPE get_ExitCode(int* exitCode) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_ProcessDescription(LPWSTR* processDescription) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_FrameInfosForFailedProcess(ICoreWebView2FrameInfoCollection** frames) = 0;
+};
+
+// Cancel, ResultFilePath and Handled are read when the handler returns, or when the deferral
+// completes. ResultFilePath starts as the path the engine proposes.
+struct ICoreWebView2DownloadStartingEventArgs : public IUnknown {
+	virtual HRESULT STDMETHODCALLTYPE get_DownloadOperation(ICoreWebView2DownloadOperation** downloadOperation) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_Cancel(BOOL* cancel) = 0;
+	virtual HRESULT STDMETHODCALLTYPE put_Cancel(BOOL cancel) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_ResultFilePath(LPWSTR* resultFilePath) = 0;
+	// Absolute, with the file name; an existing file is overwritten, missing folders are made.
+	virtual HRESULT STDMETHODCALLTYPE put_ResultFilePath(LPCWSTR resultFilePath) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_Handled(BOOL* handled) = 0;
+	// TRUE hides the engine's download dialog; the download goes on.
+	virtual HRESULT STDMETHODCALLTYPE put_Handled(BOOL handled) = 0;
+	virtual HRESULT STDMETHODCALLTYPE GetDeferral(ICoreWebView2Deferral** deferral) = 0;
+};
+
+// The three event pairs come first, before any getter.
+struct ICoreWebView2DownloadOperation : public IUnknown {
+	virtual HRESULT STDMETHODCALLTYPE add_BytesReceivedChanged(ICoreWebView2BytesReceivedChangedEventHandler* eventHandler, EventRegistrationToken* token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE remove_BytesReceivedChanged(EventRegistrationToken token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE add_EstimatedEndTimeChanged(
+	    ICoreWebView2EstimatedEndTimeChangedEventHandler* eventHandler, EventRegistrationToken* token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE remove_EstimatedEndTimeChanged(EventRegistrationToken token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE add_StateChanged(ICoreWebView2StateChangedEventHandler* eventHandler, EventRegistrationToken* token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE remove_StateChanged(EventRegistrationToken token) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_Uri(LPWSTR* uri) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_ContentDisposition(LPWSTR* contentDisposition) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_MimeType(LPWSTR* mimeType) = 0;
+	// -1 when the size is unknown.
+	virtual HRESULT STDMETHODCALLTYPE get_TotalBytesToReceive(INT64* totalBytesToReceive) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_BytesReceived(INT64* bytesReceived) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_EstimatedEndTime(LPWSTR* estimatedEndTime) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_ResultFilePath(LPWSTR* resultFilePath) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_State(COREWEBVIEW2_DOWNLOAD_STATE* downloadState) = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_InterruptReason(COREWEBVIEW2_DOWNLOAD_INTERRUPT_REASON* interruptReason) = 0;
+	virtual HRESULT STDMETHODCALLTYPE Cancel() = 0;
+	virtual HRESULT STDMETHODCALLTYPE Pause() = 0;
+	virtual HRESULT STDMETHODCALLTYPE Resume() = 0;
+	virtual HRESULT STDMETHODCALLTYPE get_CanResume(BOOL* canResume) = 0;
+};
+
+// Complete once per deferral taken.
+struct ICoreWebView2Deferral : public IUnknown {
+	virtual HRESULT STDMETHODCALLTYPE Complete() = 0;
+};
+
 // Exports of WebView2Loader.dll (extern "C", undecorated on x64), looked up with GetProcAddress.
 // Both need a single-threaded COM apartment on the calling thread.
 using CreateCoreWebView2EnvironmentWithOptionsFn = HRESULT(STDAPICALLTYPE*)(PCWSTR browserExecutableFolder,
@@ -371,3 +608,5 @@ using CreateWebViewEnvironmentWithOptionsInternalFn = HRESULT(STDMETHODCALLTYPE*
 
 static_assert(sizeof(EventRegistrationToken) == 8);
 static_assert(sizeof(COREWEBVIEW2_WEB_ERROR_STATUS) == 4);
+static_assert(sizeof(COREWEBVIEW2_DOWNLOAD_INTERRUPT_REASON) == 4);
+static_assert(sizeof(COREWEBVIEW2_COLOR) == 4);
