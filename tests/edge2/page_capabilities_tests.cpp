@@ -245,5 +245,19 @@ TEST_F(PageCapabilities, AFailedOrSilentFirstNavigationStillAnnouncesTheWindow) 
 	          0);
 }
 
+TEST(DesktopTheme, DarkOnlyWhenTheUsersAppsAreSetToDark) {
+	const wchar_t key[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
+	auto set_light = [&](DWORD light) {
+		EXPECT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, key, L"AppsUseLightTheme", REG_DWORD, &light, sizeof light), ERROR_SUCCESS);
+	};
+	RegDeleteKeyValueW(HKEY_CURRENT_USER, key, L"AppsUseLightTheme");
+	EXPECT_FALSE(desktop_prefers_dark());
+	set_light(0);
+	EXPECT_TRUE(desktop_prefers_dark());
+	set_light(1);
+	EXPECT_FALSE(desktop_prefers_dark());
+	RegDeleteKeyValueW(HKEY_CURRENT_USER, key, L"AppsUseLightTheme");
+}
+
 } // namespace
 } // namespace bw::edge2_test
