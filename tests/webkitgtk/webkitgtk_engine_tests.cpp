@@ -2,6 +2,7 @@
 // served over HTTP reach the program through invoke_extern, the view follows the window, and the
 // cookies a server sets are in the jar.
 #include "browser/builder/browser_window_builder.hpp"
+#include "engine_test_support.hpp"
 #include "page_server.hpp"
 #include "support/test_application.hpp"
 #include "support/user_actions.hpp"
@@ -19,46 +20,13 @@ namespace bw {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::close_by_user;
+using testing::eval_text;
 using testing::eventually;
+using testing::open;
+using testing::share_of_colour;
 using testing::PageServer;
 using testing::TestApplication;
-
-// Called as its own statement: g++ 12 destroys temporaries of a co_await's full expression twice.
-BrowserWindowFuture open(ApplicationHandle app, Source source, uint32_t width = 400, uint32_t height = 300) {
-	BrowserWindowBuilder builder(std::move(source));
-	builder->size(width, height);
-	return BrowserWindowBuilder::build_async(std::move(builder), app);
-}
-
-// The share of the window's pixels, as the X server shows them, that are close to the colour.
-double share_of_colour(bw_Window* window, guint8 red, guint8 green, guint8 blue) {
-	GdkWindow* gdk_window = gtk_widget_get_window(bw_WindowGtk_getHandle(window));
-	int width = gdk_window_get_width(gdk_window), height = gdk_window_get_height(gdk_window);
-	GdkPixbuf* shot = gdk_pixbuf_get_from_window(gdk_window, 0, 0, width, height);
-	if (shot == nullptr) return 0;
-	int channels = gdk_pixbuf_get_n_channels(shot), stride = gdk_pixbuf_get_rowstride(shot);
-	const guint8* pixels = gdk_pixbuf_read_pixels(shot);
-	long matching = 0;
-	for (int y = 0; y < height; y++)
-		for (int x = 0; x < width; x++) {
-			const guint8* p = pixels + y * stride + x * channels;
-			if (std::abs(p[0] - red) < 16 && std::abs(p[1] - green) < 16 && std::abs(p[2] - blue) < 16) matching++;
-		}
-	g_object_unref(shot);
-	return static_cast<double>(matching) / (static_cast<double>(width) * height);
-}
-
-std::string eval_text(const JsEvalResult& result) {
-	if (const auto* error = std::get_if<JsEvaluationError>(&result)) return "error: " + error->message;
-	return std::get<JsValue>(result).to_debug_string();
-}
-
-void close_by_user(std::optional<BrowserWindow>& browser) {
-	bw_Window* window = (*browser)->window().impl().inner();
-	(*browser)->window().show();
-	browser.reset();
-	testing::user_close(window);
-}
 
 TEST(WebKitGtkEngine, AnHtmlPageRendersAndTheViewFollowsTheWindow) {
 	TestApplication app;

@@ -4,3 +4,9 @@ bw_add_test(webkitgtk_engine_tests ENGINE bw_framework_engine webkitgtk/webkitgt
 target_link_libraries(webkitgtk_engine_tests PRIVATE bw_x_display)
 target_compile_definitions(webkitgtk_engine_tests PRIVATE BW_PAGE_SERVER_PROGRAM="$<TARGET_FILE:tarnwickd>")
 add_dependencies(webkitgtk_engine_tests tarnwickd)
+
+# The page capabilities, with a site served from the test and a user's input through XTest.
+pkg_check_modules(BW_XTEST REQUIRED IMPORTED_TARGET x11 xtst)
+bw_add_test(webkitgtk_capabilities_tests ENGINE bw_framework_engine webkitgtk/page_capabilities_tests.cpp webkitgtk/test_site.cpp
+            webkitgtk/x_user.cpp support/user_actions.cpp support/user_actions_gtk.cpp)
+target_link_libraries(webkitgtk_capabilities_tests PRIVATE bw_x_display PkgConfig::BW_XTEST)

@@ -1,11 +1,11 @@
-// Browser windows over WebKitGTK: a WebKitWebView fills the GtkWindow; page messages arrive through
-// a script message handler that the bridge's window.chrome.webview.postMessage stands on, so pages
-// written for either engine call invoke_extern the same way.
+// Browser windows over WebKitGTK: a WebKitWebView fills the GtkWindow. This file makes the view and
+// holds the seam's calls; page messages and each page capability have a file of their own
+// (page_messages.cpp, navigation_policy.cpp, downloads.cpp, browser_keys.cpp, lifecycle.cpp).
 #include "browser/builder/browser_window_builder.hpp"
-#include "core/browser_window/bridge_script.hpp"
 #include "core/browser_window/browser_window_impl.hpp"
-#include "core/browser_window/message_delivery.hpp"
 #include "core/browser_window/webkitgtk/creation_failure.hpp"
+#include "core/browser_window/webkitgtk/engine_state.hpp"
+#include "core/browser_window/zoom_steps.hpp"
 #include "core/process.hpp"
 
 #include <bw/window_gtk.h>
@@ -17,77 +17,12 @@
 
 namespace bw {
 
-namespace {
+namespace webkitgtk {
 
-constexpr const char* message_handler_name = "bw";
-
-// The engine's own end of window.chrome.webview, then the bridge that defines invoke_extern. Both
-// run at the start of every document the view loads, so every page can call invoke_extern.
-constexpr const char* webview_shim =
-    "window.chrome = window.chrome || {};\n"
-    "window.chrome.webview = { postMessage: function (message) { window.webkit.messageHandlers.bw.postMessage(message); } };\n";
-
-struct MessageRegistration {
-	std::weak_ptr<BrowserWindowOwner> owner;
-	std::shared_ptr<EventHandler> handler;
-};
-
-// The engine's state of one browser window, kept in the record's controller slot.
-struct EngineState {
-	bw_BrowserWindow* record;
-	WebKitWebView* view; // referenced
-	WebKitUserContentManager* content; // referenced
-	BrowserWindowImpl::CreationCallback callback;
-	void* callback_data;
-	bool created = false;
-	bool source_failed = false;
-	std::vector<MessageRegistration> handlers;
-};
-
-EngineState* state_of(bw_BrowserWindow* record) { return static_cast<EngineState*>(record->impl_.controller); }
-
-void on_load_changed(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
-	auto* state = static_cast<EngineState*>(data);
-	// A failed load also ends with FINISHED: the window is announced either way, once.
-	if (event != WEBKIT_LOAD_FINISHED || state->created) return;
-	state->created = true;
-	state->callback(BrowserWindowImpl(state->record), state->callback_data);
-}
-
-gboolean on_load_failed(WebKitWebView*, WebKitLoadEvent, gchar*, GError*, gpointer data) {
-	auto* state = static_cast<EngineState*>(data);
-	if (!state->created) state->source_failed = true;
-	// The engine's own error page still follows.
-	return FALSE;
-}
-
-const char* termination_reason(WebKitWebProcessTerminationReason reason) {
-	switch (reason) {
-	case WEBKIT_WEB_PROCESS_CRASHED: return "it crashed";
-	case WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT: return "it exceeded its memory limit";
-	case WEBKIT_WEB_PROCESS_TERMINATED_BY_API: return "it was terminated";
-	}
-	return "unknown reason";
-}
-
-// Before the first load finished, the window would never be announced: creation has failed. Later,
-// the engine starts a new web process for the next load, and evaluations meanwhile fail on their own.
-void on_web_process_terminated(WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer data) {
-	auto* state = static_cast<EngineState*>(data);
-	if (state->created) return;
-	webkitgtk::creation_failure(std::string("web process terminated before the first load finished: ") + termination_reason(reason));
-}
-
-void on_script_message(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer data) {
-	auto* state = static_cast<EngineState*>(data);
-	JSCValue* value = webkit_javascript_result_get_js_value(result);
-	char* json = jsc_value_to_json(value, 0);
-	if (json == nullptr) return;
-	std::string text(json);
-	g_free(json);
-	// A handler may close the window and so free this state: deliver from a copy.
-	std::vector<MessageRegistration> handlers = state->handlers;
-	for (const MessageRegistration& registration : handlers) deliver_message_json(registration.owner, *registration.handler, text, "");
+BrowserWindowHandle program_handle(bw_BrowserWindow* record) {
+	auto* user_data = static_cast<BrowserUserData*>(bw_Window_getUserData(record->window));
+	if (user_data != nullptr && user_data->owner) return user_data->owner->handle();
+	return BrowserWindowHandle(record);
 }
 
 std::string file_uri(const std::filesystem::path& path) {
@@ -97,6 +32,13 @@ std::string file_uri(const std::filesystem::path& path) {
 	g_free(uri);
 	return text;
 }
+
+} // namespace webkitgtk
+
+namespace {
+
+using webkitgtk::EngineState;
+using webkitgtk::state_of;
 
 // Why WebKit would not start loading the URI (it would quietly show an error page instead), or
 // nothing when it is an absolute URI without a NUL character.
@@ -117,7 +59,7 @@ void load_source(WebKitWebView* view, const Source& source) {
 	}
 	// WebKit loads URIs only: a path becomes the file: URI of its absolute form.
 	const auto* file = std::get_if<Source::File>(&source.value);
-	std::string uri = file != nullptr ? file_uri(file->path) : std::get<Source::Url>(source.value).url;
+	std::string uri = file != nullptr ? webkitgtk::file_uri(file->path) : std::get<Source::Url>(source.value).url;
 	if (std::optional<std::string> refusal = uri_refusal(uri)) webkitgtk::creation_failure("unable to navigate to source: " + *refusal);
 	webkit_web_view_load_uri(view, uri.c_str());
 }
@@ -154,42 +96,56 @@ void on_evaluated(GObject* view, GAsyncResult* result, gpointer data) {
 	evaluation->callback(evaluation->browser, evaluation->callback_data, std::move(js_value));
 }
 
+// What the builder asked for that the view takes before its first load: the colour under the page
+// (so that no white shows before the first paint) and the zoom.
+void apply_view_capabilities(WebKitWebView* view, const PageCapabilities& capabilities) {
+	if (const std::optional<BackgroundColor>& color = capabilities.background) {
+		GdkRGBA rgba{color->red / 255.0, color->green / 255.0, color->blue / 255.0, 1.0};
+		webkit_web_view_set_background_color(view, &rgba);
+	}
+	if (capabilities.zoom != 1.0) webkit_web_view_set_zoom_level(view, clamp_zoom(capabilities.zoom));
+}
+
 } // namespace
 
 void BrowserWindowImpl::new_(ApplicationImpl app, WindowImpl parent, Source source, std::string_view title, std::optional<uint32_t> width,
                              std::optional<uint32_t> height, const bw_WindowOptions& window_options, const bw_BrowserWindowOptions& browser_options,
                              std::shared_ptr<const PageCapabilities> capabilities, CreationCallback callback, void* callback_data) {
-	(void)capabilities;
 	bw_BrowserWindow* record = bw_BrowserWindow_new(app.inner(), parent.inner(), bw_CStrSlice{title.size(), title.data()},
 	                                                window_size_argument(width), window_size_argument(height), &window_options);
+	if (!capabilities) capabilities = std::make_shared<const PageCapabilities>();
 
 	WebKitUserContentManager* content = webkit_user_content_manager_new();
-	std::string scripts = std::string(webview_shim) + std::string(bridge_script);
-	WebKitUserScript* script = webkit_user_script_new(scripts.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
-	                                                  WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
-	webkit_user_content_manager_add_script(content, script);
-	webkit_user_script_unref(script);
-
 	auto* view = WEBKIT_WEB_VIEW(webkit_web_view_new_with_user_content_manager(content));
 	g_object_ref_sink(view);
 	WebKitSettings* settings = webkit_web_view_get_settings(view);
 	webkit_settings_set_enable_javascript(settings, TRUE);
 	webkit_settings_set_enable_developer_extras(settings, browser_options.dev_tools > 0);
+	apply_view_capabilities(view, *capabilities);
 
-	auto* state = new EngineState{record, view, content, callback, callback_data, false, false, {}};
-	g_signal_connect(content, "script-message-received::bw", G_CALLBACK(on_script_message), state);
-	webkit_user_content_manager_register_script_message_handler(content, message_handler_name);
-	g_signal_connect(view, "load-changed", G_CALLBACK(on_load_changed), state);
-	g_signal_connect(view, "web-process-terminated", G_CALLBACK(on_web_process_terminated), state);
-	g_signal_connect(view, "load-failed", G_CALLBACK(on_load_failed), state);
+	GtkWidget* window = bw_WindowGtk_getHandle(record->window);
+	auto* state = new EngineState;
+	state->record = record;
+	state->view = view;
+	state->content = content;
+	state->window = window;
+	state->capabilities = std::move(capabilities);
+	state->callback = callback;
+	state->callback_data = callback_data;
+	webkitgtk::connect_page_messages(state);
+	webkitgtk::connect_lifecycle(state);
+	webkitgtk::connect_navigation_policy(state);
+	webkitgtk::connect_downloads(state);
+	webkitgtk::connect_browser_keys(state);
 
 	// The view fills the window's client area and follows its size.
-	gtk_container_add(GTK_CONTAINER(bw_WindowGtk_getHandle(record->window)), GTK_WIDGET(view));
+	gtk_container_add(GTK_CONTAINER(window), GTK_WIDGET(view));
 	gtk_widget_show(GTK_WIDGET(view));
 	record->impl_.controller = state;
 	record->impl_.webview = view;
 
 	load_source(view, source);
+	webkitgtk::start_first_navigation_limit(state);
 }
 
 void BrowserWindowImpl::eval_js(std::string_view script, EvalJsCallback callback, void* callback_data) const {
@@ -212,15 +168,34 @@ std::string BrowserWindowImpl::url() const {
 	return uri != nullptr ? uri : "";
 }
 
+// After the page's process ended, this starts a new one.
+void BrowserWindowImpl::reload() const {
+	if (EngineState* state = state_of(inner_)) webkit_web_view_reload(state->view);
+}
+
+double BrowserWindowImpl::zoom() const {
+	EngineState* state = state_of(inner_);
+	return state != nullptr ? webkit_web_view_get_zoom_level(state->view) : 1.0;
+}
+
+void BrowserWindowImpl::set_zoom(double factor) const {
+	if (EngineState* state = state_of(inner_)) webkit_web_view_set_zoom_level(state->view, clamp_zoom(factor));
+}
+
 bool BrowserWindowImpl::source_loaded() const { return !state_of(inner_)->source_failed; }
 
 void BrowserWindowImpl::free() const {
 	EngineState* state = state_of(inner_);
 	if (state == nullptr) return;
 	// Late signals must not reach the state or the record, which are about to go.
+	if (state->first_navigation_limit != 0) g_source_remove(state->first_navigation_limit);
+	if (state->new_window_load != 0) g_source_remove(state->new_window_load);
 	g_signal_handlers_disconnect_by_data(state->view, state);
 	g_signal_handlers_disconnect_by_data(state->content, state);
-	webkit_user_content_manager_unregister_script_message_handler(state->content, message_handler_name);
+	g_signal_handlers_disconnect_by_data(state->window, state);
+	g_signal_handlers_disconnect_by_data(webkit_web_view_get_context(state->view), state);
+	webkitgtk::release_downloads(state);
+	webkitgtk::disconnect_page_messages(state);
 	g_object_unref(state->content);
 	g_object_unref(state->view);
 	delete state;
@@ -230,7 +205,7 @@ void BrowserWindowImpl::free() const {
 void BrowserWindowImpl::register_message_handler(const std::weak_ptr<BrowserWindowOwner>& owner, std::shared_ptr<EventHandler> handler) {
 	std::shared_ptr<BrowserWindowOwner> strong = owner.lock();
 	if (!strong) return;
-	state_of(strong->handle().inner().inner())->handlers.push_back(MessageRegistration{owner, std::move(handler)});
+	state_of(strong->handle().inner().inner())->handlers.push_back(webkitgtk::MessageRegistration{owner, std::move(handler)});
 }
 
 } // namespace bw

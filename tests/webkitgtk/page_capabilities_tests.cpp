@@ -1,0 +1,392 @@
+// The page capabilities of the WebKitGTK binding with the real engine: pages served over HTTP, a
+// user's clicks, keys and wheel through XTest.
+#include "browser/builder/browser_window_builder.hpp"
+#include "engine_test_support.hpp"
+#include "support/test_application.hpp"
+#include "test_site.hpp"
+#include "x_user.hpp"
+
+#include <bw/window_gtk.h>
+#include <gtest/gtest.h>
+#include <webkit2/webkit2.h>
+
+#include <X11/keysym.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <vector>
+
+namespace bw {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::close_by_user;
+using testing::eval_text;
+using testing::eventually;
+using testing::open;
+using testing::page_says;
+using testing::TestApplication;
+using testing::TestSite;
+using testing::x_window_of;
+using testing::XUser;
+
+// Does what a user does until the program sees its effect: another test's window may have taken the
+// focus or covered the point meanwhile.
+Task<bool> act_until(ApplicationHandle app, std::function<void()> action, std::function<bool()> effect) {
+	for (int attempt = 0; attempt < 3; attempt++) {
+		action();
+		co_await eventually(app, effect, 3s);
+		if (effect()) co_return true;
+	}
+	ADD_FAILURE() << "the user's action had no effect";
+	co_return false;
+}
+
+WebKitWebView* view_of(const BrowserWindow& browser) {
+	return WEBKIT_WEB_VIEW(gtk_bin_get_child(GTK_BIN(bw_WindowGtk_getHandle(browser.window().impl().inner()))));
+}
+
+std::string read_file(const std::filesystem::path& path) {
+	std::ifstream file(path, std::ios::binary);
+	return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+TEST(WebKitGtkCapabilities, TheNavigationPolicyDecidesTopLevelNavigationsAndNewWindowsButNotFrames) {
+	TestSite site;
+	auto block = [](int left) {
+		return "style='position:absolute;top:0;left:" + std::to_string(left) + "px;width:100px;height:100px;display:block'";
+	};
+	site.add("/", TestSite::html("<title>home</title><body style='margin:0'><a id='away' href='" + site.other_origin("/away") + "' " + block(0) +
+	                       ">away</a><a href='" + site.other_origin("/popup") + "' target='_blank' " + block(120) + ">popup</a><button onclick=\"window.open('" +
+	                       site.other_origin("/opened") + "')\" " + block(240) + ">open</button><iframe style='position:absolute;top:150px' src='" +
+	                       site.other_origin("/frame") + "'></iframe></body>"));
+	site.add("/frame", TestSite::html("<script>location.href = '/frame-moved'</script>"));
+	site.add("/frame-moved", TestSite::html("<p>moved</p>"));
+	for (const char* path : {"/away", "/popup", "/opened"}) site.add(path, TestSite::html(std::string("<title>") + (path + 1) + "</title>"));
+
+	auto asked = std::make_shared<std::vector<NavigationRequest>>();
+	auto policy = [asked](BrowserWindowHandle, const NavigationRequest& request) {
+		asked->push_back(request);
+		bool denied = request.url.find("/away") != std::string::npos || request.url.find("/popup") != std::string::npos;
+		return denied ? NavigationDecision::Deny : NavigationDecision::Allow;
+	};
+	auto asked_for = [asked](const std::string& url) {
+		for (const NavigationRequest& request : *asked)
+			if (request.url == url) return &request;
+		return static_cast<const NavigationRequest*>(nullptr);
+	};
+	TestApplication app;
+	EXPECT_EQ(app.run_main([&](ApplicationHandle app) -> Task<> {
+		BrowserWindowFuture opening = open(app, Source::Url{site.url("/")}, [&](BrowserWindowBuilder& builder) { builder.navigation_policy(policy); });
+		std::optional<BrowserWindow> browser = co_await std::move(opening);
+		(*browser)->window().show();
+		EXPECT_TRUE(co_await eventually(app, [&] { return site.requests("/frame-moved") == 1; }, 10s));
+		EXPECT_TRUE(co_await page_says(app, *browser, "document.readyState", "String(\"complete\")"));
+		// The source was asked about; the frame's navigations were not.
+		EXPECT_EQ(asked->size(), 1u);
+		if (!asked->empty()) {
+			EXPECT_EQ(asked->front().url, site.url("/"));
+			EXPECT_FALSE(asked->front().new_window);
+			EXPECT_FALSE(asked->front().user_initiated);
+		}
+
+		XUser user;
+		unsigned long window = x_window_of((*browser)->window().impl().inner());
+		EXPECT_TRUE(co_await act_until(app, [&] { user.click(window, 50, 50); }, [&] { return asked_for(site.other_origin("/away")) != nullptr; }));
+		EXPECT_TRUE(co_await act_until(app, [&] { user.click(window, 170, 50); }, [&] { return asked_for(site.other_origin("/popup")) != nullptr; }));
+		(*browser)->navigate(site.other_origin("/away?program"));
+		EXPECT_TRUE(co_await eventually(app, [&] { return asked_for(site.other_origin("/away?program")) != nullptr; }, 10s));
+		// Denied, each time the page stayed.
+		co_await app.sleep(300ms);
+		EXPECT_EQ((*browser)->url(), site.url("/"));
+		EXPECT_TRUE(co_await page_says(app, *browser, "document.title", "String(\"home\")"));
+		if (const NavigationRequest* link = asked_for(site.other_origin("/away"))) {
+			EXPECT_FALSE(link->new_window);
+			EXPECT_TRUE(link->user_initiated);
+		}
+		if (const NavigationRequest* popup = asked_for(site.other_origin("/popup"))) {
+			EXPECT_TRUE(popup->new_window);
+			EXPECT_TRUE(popup->user_initiated);
+		}
+		EXPECT_FALSE(asked_for(site.other_origin("/away?program"))->user_initiated);
+
+		// Allowed, window.open loads here, asked about once.
+		EXPECT_TRUE(co_await act_until(app, [&] { user.click(window, 290, 50); }, [&] { return asked_for(site.other_origin("/opened")) != nullptr; }));
+		EXPECT_TRUE(co_await page_says(app, *browser, "document.title", "String(\"opened\")"));
+		EXPECT_EQ((*browser)->url(), site.other_origin("/opened"));
+		EXPECT_TRUE(asked_for(site.other_origin("/opened"))->new_window);
+		EXPECT_EQ(std::count_if(asked->begin(), asked->end(), [&](const NavigationRequest& r) { return r.url == site.other_origin("/opened"); }), 1);
+		close_by_user(browser);
+	}),
+	          0);
+	EXPECT_EQ(site.requests("/popup"), 0);
+}
+
+TEST(WebKitGtkCapabilities, MessagesCarryTheAddressOfTheDocumentThatSentThem) {
+	TestSite site;
+	site.add("/", TestSite::html("<iframe src='" + site.other_origin("/talker") + "'></iframe>"));
+	site.add("/talker", TestSite::html("<script>addEventListener('message', function () { invoke_extern('from-frame', 2) })</script>"));
+	auto received = std::make_shared<std::vector<MessageEventArgs>>();
+	TestApplication app;
+	EXPECT_EQ(app.run_main([&](ApplicationHandle app) -> Task<> {
+		BrowserWindowFuture opening = open(app, Source::Url{site.url("/")});
+		std::optional<BrowserWindow> browser = co_await std::move(opening);
+		browser->on_message().register_handler([received](BrowserWindowHandle, MessageEventArgs args) { received->push_back(std::move(args)); });
+		// The page's own world has nothing to post to the program with but the bridge.
+		EXPECT_TRUE(co_await page_says(app, *browser, "!(window.webkit && window.webkit.messageHandlers && window.webkit.messageHandlers.bw)",
+		                               "Boolean(true)"));
+		(*browser)->exec_js("invoke_extern('from-top', 1)");
+		EXPECT_TRUE(co_await eventually(app, [&] { return received->size() == 1; }, 10s));
+		(*browser)->exec_js("frames[0].postMessage('talk', '*')");
+		EXPECT_TRUE(co_await eventually(app, [&] { return received->size() == 2; }, 10s));
+		close_by_user(browser);
+	}),
+	          0);
+	EXPECT_EQ(site.requests("/talker"), 1);
+	ASSERT_EQ(received->size(), 2u);
+	EXPECT_EQ((*received)[0].cmd, "from-top");
+	EXPECT_EQ((*received)[0].source, site.url("/"));
+	EXPECT_EQ((*received)[0].origin, site.url(""));
+	EXPECT_EQ((*received)[1].cmd, "from-frame");
+	EXPECT_EQ((*received)[1].source, site.other_origin("/talker"));
+	EXPECT_EQ((*received)[1].origin, site.other_origin(""));
+}
+
+TEST(WebKitGtkCapabilities, DownloadsGoWhereTheProgramSaysAndReportTheirOutcomeOnce) {
+	TestSite site;
+	site.add("/", TestSite::html("<title>downloads</title>"));
+	auto attachment = [](const std::string& name) {
+		return TestSite::Page{"text/csv", "name,count\nrooms,3\n", "Content-Disposition: attachment; filename=\"" + name + "\"\r\n"};
+	};
+	site.add("/report.csv", attachment("report.csv"));
+	site.add("/declined.csv", attachment("declined.csv"));
+	site.add("/taken.csv", attachment("taken.csv"));
+	site.add("/blob", {"application/x-tarnwick-unknown", "0123456789", ""});
+	std::filesystem::path folder = std::filesystem::temp_directory_path() / "downloads-here";
+	std::filesystem::create_directories(folder);
+	std::ofstream(folder / "taken.csv") << "kept";
+
+	auto asked = std::make_shared<std::vector<DownloadRequest>>();
+	auto outcomes = std::make_shared<std::vector<DownloadOutcome>>();
+	auto destination = [asked, folder](BrowserWindowHandle, const DownloadRequest& request) -> std::optional<std::filesystem::path> {
+		asked->push_back(request);
+		if (request.suggested_name == "declined.csv") return std::nullopt;
+		return folder / (request.suggested_name.empty() ? "unnamed" : request.suggested_name);
+	};
+	auto finished = [outcomes](BrowserWindowHandle, const DownloadOutcome& outcome) { outcomes->push_back(outcome); };
+	TestApplication app;
+	EXPECT_EQ(app.run_main(
+	              [&](ApplicationHandle app) -> Task<> {
+		              BrowserWindowFuture opening = open(app, Source::Url{site.url("/")}, [&](BrowserWindowBuilder& builder) { builder.downloads(destination, finished); });
+		              std::optional<BrowserWindow> browser = co_await std::move(opening);
+		              // The page starts each; the next once the program heard of the last.
+		              for (const char* path : {"/report.csv", "/blob", "/declined.csv", "/taken.csv"}) {
+			              std::size_t before = asked->size();
+			              (*browser)->exec_js(std::string("location.href = '") + path + "'");
+			              EXPECT_TRUE(co_await eventually(app, [&] { return asked->size() == before + 1; }, 10s)) << path;
+		              }
+		              EXPECT_TRUE(co_await eventually(app, [&] { return outcomes->size() == 3; }, 10s));
+		              co_await app.sleep(300ms);
+		              EXPECT_TRUE(co_await page_says(app, *browser, "document.title", "String(\"downloads\")"));
+		              close_by_user(browser);
+	              },
+	              60s),
+	          0);
+	ASSERT_EQ(asked->size(), 4u);
+	EXPECT_EQ((*asked)[0].url, site.url("/report.csv"));
+	EXPECT_EQ((*asked)[0].suggested_name, "report.csv");
+	EXPECT_EQ((*asked)[0].mime_type, "text/csv");
+	// What the view cannot show became a download too.
+	EXPECT_EQ((*asked)[1].url, site.url("/blob"));
+	EXPECT_EQ((*asked)[1].mime_type, "application/x-tarnwick-unknown");
+
+	ASSERT_EQ(outcomes->size(), 3u);
+	std::map<std::string, DownloadOutcome> by_url;
+	for (const DownloadOutcome& outcome : *outcomes) by_url[outcome.url] = outcome;
+	EXPECT_TRUE(by_url[site.url("/report.csv")].succeeded);
+	EXPECT_EQ(by_url[site.url("/report.csv")].path, folder / "report.csv");
+	EXPECT_EQ(read_file(folder / "report.csv"), "name,count\nrooms,3\n");
+	EXPECT_TRUE(by_url[site.url("/blob")].succeeded);
+	EXPECT_EQ(read_file(by_url[site.url("/blob")].path), "0123456789");
+	// A file already there is kept, and the download fails saying why.
+	EXPECT_FALSE(by_url[site.url("/taken.csv")].succeeded);
+	EXPECT_FALSE(by_url[site.url("/taken.csv")].error.empty());
+	EXPECT_EQ(read_file(folder / "taken.csv"), "kept");
+	// The declined one went nowhere, not even to the engine's default folder.
+	EXPECT_EQ(by_url.count(site.url("/declined.csv")), 0u);
+	for (const char* place : {g_get_user_special_dir(G_USER_DIRECTORY_DOWNLOAD), g_get_home_dir()})
+		if (place != nullptr) {
+			EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(place) / "declined.csv")) << place;
+		}
+	EXPECT_FALSE(std::filesystem::exists(folder / "declined.csv"));
+}
+
+TEST(WebKitGtkCapabilities, AStuckOrEndedPageIsReportedAndReloadBringsItBack) {
+	TestSite site;
+	site.add("/", TestSite::html("<title>alive</title>"));
+	auto failures = std::make_shared<std::vector<ProcessFailure>>();
+	TestApplication app;
+	EXPECT_EQ(app.run_main(
+	              [&](ApplicationHandle app) -> Task<> {
+		              BrowserWindowFuture opening = open(app, Source::Url{site.url("/")}, [&](BrowserWindowBuilder& builder) {
+			              builder.on_process_failed([failures](BrowserWindowHandle, const ProcessFailure& failure) { failures->push_back(failure); });
+		              });
+		              std::optional<BrowserWindow> browser = co_await std::move(opening);
+		              (*browser)->window().show();
+		              (*browser)->exec_js("setTimeout(function () { for (;;) {} }, 0)");
+		              // The engine notices a page that does not answer when a key the user pressed goes unanswered.
+		              XUser user;
+		              unsigned long window = x_window_of((*browser)->window().impl().inner());
+		              const std::vector<unsigned long> key{XK_a};
+		              EXPECT_TRUE(co_await act_until(app, [&] { user.press(window, key); }, [&] { return !failures->empty(); }));
+		              if (!failures->empty()) {
+			              EXPECT_EQ(failures->front().kind, ProcessFailure::Kind::PageUnresponsive);
+		              }
+
+		              webkit_web_view_terminate_web_process(view_of(*browser));
+		              EXPECT_TRUE(co_await eventually(app, [&] { return !failures->empty() && failures->back().kind == ProcessFailure::Kind::PageEnded; }, 10s));
+		              EXPECT_NE(failures->back().reason.find("terminated"), std::string::npos) << failures->back().reason;
+		              (*browser)->reload();
+		              EXPECT_TRUE(co_await page_says(app, *browser, "document.title", "String(\"alive\")", 20s));
+		              close_by_user(browser);
+	              },
+	              90s),
+	          0);
+	EXPECT_EQ(site.requests("/"), 2);
+}
+
+// A user's step: keys pressed together, or a notch of the wheel with Ctrl held (up 1, down -1).
+struct UserStep {
+	std::vector<unsigned long> keys;
+	int wheel = 0;
+};
+
+TEST(WebKitGtkCapabilities, BrowserKeysReloadAndZoomWithoutThePageSeeingThem) {
+	TestSite site;
+	site.add("/", TestSite::html("<title>keys</title><script>var keys = 0; addEventListener('keydown', function (e) {"
+	                             " if (['Control', 'Shift'].indexOf(e.key) < 0) keys++; })</script>"));
+	const std::vector<UserStep> reloads = {{{XK_F5}}, {{XK_Control_L, XK_r}}};
+	const std::vector<std::pair<UserStep, double>> zooms = {
+	    {{{XK_Control_L, XK_equal}}, 1.5},  {{{XK_Control_L, XK_Shift_L, XK_equal}}, 1.75}, {{{XK_Control_L, XK_KP_Add}}, 2.0},
+	    {{{XK_Control_L, XK_minus}}, 1.75}, {{{XK_Control_L, XK_0}}, 1.0},                   {{{}, 1}, 1.1},
+	    {{{}, -1}, 1.0},
+	};
+	const UserStep other_key{{XK_a}};
+	auto changes = std::make_shared<std::vector<double>>();
+	TestApplication app;
+	EXPECT_EQ(app.run_main(
+	              [&](ApplicationHandle app) -> Task<> {
+		              BrowserWindowFuture opening = open(app, Source::Url{site.url("/")}, [&](BrowserWindowBuilder& builder) {
+			              builder.browser_keys(true).zoom(1.25, [changes](BrowserWindowHandle, double factor) { changes->push_back(factor); });
+		              });
+		              std::optional<BrowserWindow> browser = co_await std::move(opening);
+		              (*browser)->window().show();
+		              EXPECT_DOUBLE_EQ((*browser)->zoom(), 1.25);
+		              XUser user;
+		              unsigned long window = x_window_of((*browser)->window().impl().inner());
+		              auto act = [&user, window](const UserStep& step) {
+			              return [&user, window, &step] {
+				              if (step.wheel != 0)
+					              user.ctrl_wheel(window, step.wheel > 0);
+				              else
+					              user.press(window, step.keys);
+			              };
+		              };
+		              int loads = 1;
+		              for (const UserStep& step : reloads) {
+			              loads++;
+			              EXPECT_TRUE(co_await act_until(app, act(step), [&] { return site.requests("/") == loads; }));
+		              }
+		              EXPECT_TRUE(co_await page_says(app, *browser, "document.readyState", "String(\"complete\")"));
+		              for (const auto& step : zooms) {
+			              double expected = step.second;
+			              EXPECT_TRUE(co_await act_until(app, act(step.first), [&] { return !changes->empty() && changes->back() == expected; })) << expected;
+			              EXPECT_DOUBLE_EQ((*browser)->zoom(), expected);
+		              }
+		              // Other keys still reach the page, which saw none of the browser's.
+		              act(other_key)();
+		              EXPECT_TRUE(co_await page_says(app, *browser, "keys", "Number(1)"));
+
+		              (*browser)->set_zoom(9);
+		              EXPECT_DOUBLE_EQ((*browser)->zoom(), 5.0);
+		              (*browser)->set_zoom(0.1);
+		              EXPECT_DOUBLE_EQ((*browser)->zoom(), 0.25);
+		              close_by_user(browser);
+	              },
+	              90s),
+	          0);
+	EXPECT_EQ(*changes, (std::vector<double>{1.5, 1.75, 2.0, 1.75, 1.0, 1.1, 1.0}));
+}
+
+TEST(WebKitGtkCapabilities, AHangingFirstNavigationIsEndedAndFailedLoadsShowNoErrorPage) {
+	testing::SilentPort silent;
+	unsigned short closed_port = 0;
+	{
+		testing::SilentPort gone;
+		closed_port = static_cast<unsigned short>(std::stoi(gone.url().substr(std::string("http://127.0.0.1:").size())));
+	}
+	const std::string unreachable = "http://127.0.0.1:" + std::to_string(closed_port) + "/";
+	const std::string body = "document.body ? document.body.innerText : ''";
+	TestApplication app;
+	EXPECT_EQ(app.run_main([&](ApplicationHandle app) -> Task<> {
+		auto started = std::chrono::steady_clock::now();
+		BrowserWindowFuture opening = open(app, Source::Url{silent.url()}, [](BrowserWindowBuilder& builder) {
+			builder.first_navigation_within(500ms).engine_error_pages(false);
+		});
+		std::optional<BrowserWindow> hanging = co_await std::move(opening);
+		EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
+		EXPECT_FALSE((*hanging)->source_loaded());
+		EXPECT_TRUE(co_await page_says(app, *hanging, body, "String(\"\")"));
+
+		// A page that stays when the next navigation fails, beside one that shows the engine's error page.
+		BrowserWindowFuture opening_kept = open(app, Source::Html{"<title>kept</title><p>kept</p>"}, [](BrowserWindowBuilder& builder) {
+			builder.engine_error_pages(false);
+		});
+		std::optional<BrowserWindow> kept = co_await std::move(opening_kept);
+		BrowserWindowFuture opening_shown = open(app, Source::Html{"<p>shown</p>"});
+		std::optional<BrowserWindow> shown = co_await std::move(opening_shown);
+		(*kept)->navigate(unreachable);
+		(*shown)->navigate(unreachable);
+		bool error_page = false;
+		for (int i = 0; i < 200 && !error_page; i++) {
+			JsEvalResult text = co_await (*shown)->eval_js(body);
+			error_page = eval_text(text) != "String(\"shown\")" && eval_text(text) != "String(\"\")" && eval_text(text).rfind("error", 0) != 0;
+			if (!error_page) co_await app.sleep(50ms);
+		}
+		EXPECT_TRUE(error_page);
+		co_await app.sleep(300ms);
+		EXPECT_TRUE(co_await page_says(app, *kept, "document.title + document.body.innerText", "String(\"keptkept\")"));
+		close_by_user(hanging);
+		close_by_user(kept);
+		close_by_user(shown);
+	}),
+	          0);
+}
+
+TEST(WebKitGtkCapabilities, TheBackgroundShowsUnderTheFirstPageAndFollowsTheDesktop) {
+	TestApplication app;
+	EXPECT_EQ(app.run_main([&](ApplicationHandle app) -> Task<> {
+		BrowserWindowFuture opening = open(app, Source::Html{"<p></p>"}, [](BrowserWindowBuilder& builder) { builder.background({0x20, 0x40, 0x60}); });
+		std::optional<BrowserWindow> browser = co_await std::move(opening);
+		(*browser)->window().show();
+		bw_Window* native = (*browser)->window().impl().inner();
+		EXPECT_TRUE(co_await eventually(app, [&] { return testing::share_of_colour(native, 0x20, 0x40, 0x60) > 0.8; }, 10s));
+
+		// No desktop session here: GTK's own preference decides, without waiting for a bus.
+		auto started = std::chrono::steady_clock::now();
+		EXPECT_FALSE(desktop_prefers_dark());
+		EXPECT_EQ(desktop_background(), (BackgroundColor{0xff, 0xff, 0xff}));
+		setenv("GTK_THEME", "Adwaita:dark", 1);
+		EXPECT_TRUE(desktop_prefers_dark());
+		EXPECT_EQ(desktop_background(), (BackgroundColor{0x1e, 0x1e, 0x1e}));
+		unsetenv("GTK_THEME");
+		EXPECT_LT(std::chrono::steady_clock::now() - started, 500ms);
+		close_by_user(browser);
+	}),
+	          0);
+}
+
+} // namespace
+} // namespace bw
