@@ -21,6 +21,7 @@
 #include <iterator>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 
 namespace tarnwick {
@@ -64,10 +65,15 @@ public:
 		for (auto key = std::rbegin(keys); key != std::rend(keys); ++key) XTestFakeKeyEvent(display_, XKeysymToKeycode(display_, *key), False, CurrentTime);
 		XSync(display_, False);
 	}
-	// A left click at a point of the window, as the pointer does it.
+	// A left click at a point of the window, as the pointer does it: raised and focused, then the
+	// pointer there before the button, as a hand moves it.
 	void click(unsigned long window, int x, int y) {
+		XRaiseWindow(display_, window);
+		XSetInputFocus(display_, window, RevertToParent, CurrentTime);
 		auto [left, top] = position(window);
 		XTestFakeMotionEvent(display_, -1, left + x, top + y, CurrentTime);
+		XSync(display_, False);
+		std::this_thread::sleep_for(50ms);
 		XTestFakeButtonEvent(display_, 1, True, CurrentTime);
 		XTestFakeButtonEvent(display_, 1, False, CurrentTime);
 		XSync(display_, False);

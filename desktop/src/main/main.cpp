@@ -34,15 +34,25 @@ struct Launcher {
 	std::shared_ptr<Session> session;
 	native_window::Tracker tracker;
 	WindowState placed;
+	// The page's zoom as the user left it.
+	double zoom = 1.0;
 };
 
 // Builds the window outside the awaiting expression (g++ 12 mishandles temporaries there). Its
-// first navigation goes straight to the daemon.
-bw::BrowserWindowFuture build_window(bw::ApplicationHandle app) {
+// first navigation goes straight to the daemon; something that accepts the connection but never
+// answers cannot keep the window hidden for longer than first_navigation_within, and a failed
+// navigation leaves the view empty, since the session shows a page of its own or the daemon's.
+bw::BrowserWindowFuture build_window(bw::ApplicationHandle app, Launcher& launcher) {
 	bw::BrowserWindowBuilder builder(bw::Source::Url{daemon_address.url()});
 	builder.dev_tools(true);
 	builder->title("Tarnwick");
 	builder->size(1024, 768);
+	builder.first_navigation_within(first_navigation_within);
+	builder.engine_error_pages(false);
+	builder.background(bw::desktop_background());
+	builder.browser_keys(true);
+	builder.zoom(launcher.zoom, [&launcher](bw::BrowserWindowHandle, double factor) { launcher.zoom = clamped_zoom(factor); });
+	launcher.session->equip(builder);
 	return bw::BrowserWindowBuilder::build_async(std::move(builder), app);
 }
 
@@ -54,32 +64,23 @@ void show_spawn_error(bw::ApplicationHandle app, const daemon::Error& error) {
 	app.exit(1);
 }
 
-// Something that accepts the connection but never answers must not keep the window hidden: the
-// first navigation is ended as failed, the window shown and the session decides what it shows.
-bw::Task<> end_a_hanging_first_navigation(bw::ApplicationHandle app, std::shared_ptr<bool> settled) {
-	co_await app.sleep(first_navigation_within);
-	if (*settled) co_return;
-	launcher_log::write("the first navigation has not ended within " + std::to_string(first_navigation_within.count()) + " seconds: ending it");
-	if (!native_window::end_first_navigation("Tarnwick")) launcher_log::write("the first navigation cannot be ended here");
-}
-
 // The engine starts while the supervisor looks for the daemon; the window is shown only once both
 // are done, and never when the daemon cannot be started.
 bw::Task<> startup(bw::ApplicationHandle app, Launcher& launcher) {
 	launcher.session = std::make_shared<Session>(app, daemon_address, SessionTimes{});
-	bw::BrowserWindowFuture building = build_window(app);
-	native_window::keep_first_failure_blank("Tarnwick");
-	// Set once the window arrived or will never be shown.
-	auto settled = std::make_shared<bool>(false);
-	app.spawn(end_a_hanging_first_navigation(app, settled));
+	auto building_since = std::chrono::steady_clock::now();
+	bw::BrowserWindowFuture building = build_window(app, launcher);
 	StartCheck check = co_await launcher.session->check_daemon();
 	if (!check.status.ok()) {
-		*settled = true;
 		show_spawn_error(app, check.status.error());
 		co_return;
 	}
+	auto checked = std::chrono::steady_clock::now();
 	bw::BrowserWindow window = co_await std::move(building);
-	*settled = true;
+	// A window that came only after the limit, and well after the check: its navigation was ended.
+	auto arrived = std::chrono::steady_clock::now();
+	if (!window->source_loaded() && arrived - building_since >= first_navigation_within && arrived - checked > std::chrono::milliseconds(20))
+		launcher_log::write("the first navigation has not ended within " + std::to_string(first_navigation_within.count()) + " seconds: it was ended");
 	native_window::place(window.window(), launcher.placed);
 	launcher.tracker.follow(window.window(), launcher.placed);
 	app.spawn(launcher.session->run(window, std::move(check)));
@@ -113,6 +114,7 @@ int main() {
 	static Launcher launcher;
 	const std::filesystem::path state_file = user_folders::config() / "window";
 	launcher.placed = load_window_state(state_file);
+	launcher.zoom = launcher.placed.zoom;
 	bw::Runtime runtime = initialized.value().start();
 	bw::ApplicationHandle app = runtime.app_handle();
 	instance->on_raise_request([app] {
@@ -126,7 +128,9 @@ int main() {
 	});
 	int exit_code = runtime.run_async([](bw::ApplicationHandle handle) { return startup(handle, launcher); });
 	if (launcher.session && launcher.session->state() != Session::State::Starting) {
-		if (!save_window_state(state_file, launcher.tracker.last())) launcher_log::write("cannot save the window state to " + state_file.string());
+		WindowState last = launcher.tracker.last();
+		last.zoom = launcher.zoom;
+		if (!save_window_state(state_file, last)) launcher_log::write("cannot save the window state to " + state_file.string());
 	}
 	std::fflush(stdout);
 	std::fflush(stderr);

@@ -25,17 +25,6 @@ void place(const bw::WindowHandle& window, const WindowState& state);
 // After it is shown: maximised when it was.
 void restore_maximized(const bw::WindowHandle& window, const WindowState& state);
 
-// The framework hands a browser window out only once its first navigation has ended, and a server
-// that accepts the connection but never answers would keep that window hidden for good. Ends such a
-// navigation of this process's hidden window of that title as a failed one, so the window is handed
-// out; false when there was none to end or the platform offers no way to.
-bool end_first_navigation(std::string_view title);
-
-// Right after building: a failed first navigation of this process's hidden window of that title
-// leaves the view empty instead of showing the engine's error page, since the launcher shows a page
-// of its own or the daemon's in its place. Does nothing where the engine offers no way to.
-void keep_first_failure_blank(std::string_view title);
-
 // Follows a window's geometry, so that it can be saved once the window is gone.
 class Tracker {
 public:

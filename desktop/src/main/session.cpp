@@ -1,8 +1,13 @@
 #include "session.hpp"
 
+#include "external_browser.hpp"
 #include "launcher_log.hpp"
 #include "launcher_pages.hpp"
 #include "native_window.hpp"
+#include "page_policy.hpp"
+
+#include "core/browser_window/message_delivery.hpp"
+#include "message.hpp"
 
 namespace tarnwick {
 
@@ -48,10 +53,115 @@ bool held_by_another(const std::optional<PortListener>& listener) {
 	return listener && !listener->name.empty() && !daemon::is_daemon_name(listener->name);
 }
 
+// An address as one line of the log: long data: URLs cut, control characters shown as '?'.
+std::string loggable(std::string_view url) {
+	std::string line(url.substr(0, 160));
+	for (char& c : line)
+		if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+	return url.size() > line.size() ? line + "..." : line;
+}
+
+// More distinct ignored messages than this are not logged one by one.
+constexpr std::size_t ignored_kinds_logged = 32;
+
 } // namespace
 
 Session::Session(bw::ApplicationHandle app, DaemonAddress address, SessionTimes times)
-    : app_(app), address_(std::move(address)), times_(times), last_daemon_page_(address_.url()) {}
+    : app_(app), address_(std::move(address)), times_(times), last_daemon_page_(address_.url()), daemon_origin_(bw::origin_of(address_.url())) {}
+
+void Session::equip(bw::BrowserWindowBuilder& builder) {
+	std::weak_ptr<Session> self = weak_from_this();
+	builder.navigation_policy([self](bw::BrowserWindowHandle, const bw::NavigationRequest& request) {
+		auto session = self.lock();
+		return session ? session->decide(request) : bw::NavigationDecision::Deny;
+	});
+	builder.downloads(
+	    [self](bw::BrowserWindowHandle window, const bw::DownloadRequest& request) -> std::optional<std::filesystem::path> {
+		    auto session = self.lock();
+		    if (!session) return std::nullopt;
+		    return session->downloads_.destination(window, request);
+	    },
+	    [self](bw::BrowserWindowHandle window, const bw::DownloadOutcome& outcome) {
+		    if (auto session = self.lock()) session->downloads_.finished(window, outcome);
+	    });
+	builder.on_process_failed([self](bw::BrowserWindowHandle window, const bw::ProcessFailure& failure) {
+		if (auto session = self.lock()) session->process_failed(window, failure);
+	});
+}
+
+bw::NavigationDecision Session::decide(const bw::NavigationRequest& request) {
+	switch (route(request, daemon_origin_, own_page_)) {
+	case PageRoute::Window: return bw::NavigationDecision::Allow;
+	case PageRoute::DefaultBrowser:
+		launcher_log::write("opening " + loggable(request.url) + " in the default browser");
+		if (auto failed = open_in_default_browser(request.url)) launcher_log::write("cannot open " + loggable(request.url) + ": " + *failed);
+		return bw::NavigationDecision::Deny;
+	case PageRoute::Refused: break;
+	}
+	launcher_log::write(std::string("refused ") + (request.new_window ? "a new window for " : "the navigation to ") + loggable(request.url));
+	return bw::NavigationDecision::Deny;
+}
+
+void Session::heard(const bw::BrowserWindowHandle& window, const bw::MessageEventArgs& args) {
+	Sender sender = sender_of(args.source, args.origin, daemon_origin_, own_page_);
+	if (sender == Sender::OwnPage) {
+		if (args.cmd == "retry") request_retry();
+		else if (args.cmd == "quit") window.app().exit(0);
+		else if (args.cmd == "reload" && own_page_ == page_ended_page_) reload_after_page_ended();
+		return;
+	}
+	// The daemon's page talks to the program on its own matters; only the launcher's commands are
+	// not its to give.
+	if (sender == Sender::DaemonPage && args.cmd != "retry" && args.cmd != "quit" && args.cmd != "reload") return;
+	ignore(args);
+}
+
+void Session::ignore(const bw::MessageEventArgs& args) {
+	if (ignored_.size() > ignored_kinds_logged) return;
+	std::string what = "\"" + loggable(args.cmd) + "\" from " + loggable(args.origin == "null" ? args.source : args.origin);
+	if (!ignored_.insert(what).second) return;
+	if (ignored_.size() > ignored_kinds_logged)
+		launcher_log::write("ignored more kinds of messages: no longer logged");
+	else
+		launcher_log::write("ignored the message " + what);
+}
+
+void Session::process_failed(const bw::BrowserWindowHandle& window, const bw::ProcessFailure& failure) {
+	switch (failure.kind) {
+	case bw::ProcessFailure::Kind::PageUnresponsive: launcher_log::write("the page does not answer: " + failure.reason); return;
+	case bw::ProcessFailure::Kind::EngineEnded: {
+		std::string text = "The browser engine ended: " + failure.reason;
+		launcher_log::write(text);
+		// Shown outside the engine's own call, which must return first.
+		bw::ApplicationHandle app = app_;
+		app_.dispatch([app, text] {
+			(void)bw::dialogs::MessageDialog::create().set_title("Tarnwick Error").set_text(text).set_type(bw::dialogs::MessageType::Error).show_alert();
+			app.exit(1);
+		});
+		return;
+	}
+	case bw::ProcessFailure::Kind::PageEnded: break;
+	}
+	if (reloads_.allow(RateLimit::Clock::now()) || window_gone()) {
+		launcher_log::write("the page's process ended (" + failure.reason + "): reloading the page");
+		window.reload();
+		return;
+	}
+	launcher_log::write("the page's process ended (" + failure.reason + ") the fourth time within a minute");
+	std::string html = page_ended_page(failure.reason);
+	page_ended_page_ = html_data_url(html);
+	show_own(html, "the page-ended page");
+}
+
+void Session::reload_after_page_ended() {
+	launcher_log::write("the user asked to reload");
+	if (state_ == State::Showing) {
+		show_daemon_page();
+	} else if (auto owner = window_.lock()) {
+		own_page_ = state_page_;
+		(void)(*owner)->navigate(own_page_);
+	}
+}
 
 daemon::StartOptions Session::start_options() {
 	uint64_t generation = ++generation_;
@@ -89,12 +199,21 @@ void Session::daemon_ended(uint64_t generation, const std::string& how) {
 
 void Session::show(State state, const std::string& html, const std::string& what) {
 	state_ = state;
+	show_own(html, what);
+	state_page_ = own_page_;
+}
+
+void Session::show_own(const std::string& html, const std::string& what) {
+	// Allowed by the navigation policy from here on, and the only page of ours that is.
+	own_page_ = html_data_url(html);
 	launcher_log::write("showing " + what);
-	if (auto owner = window_.lock()) (void)(*owner)->navigate(html_data_url(html));
+	if (auto owner = window_.lock()) (void)(*owner)->navigate(own_page_);
 }
 
 void Session::show_daemon_page() {
 	state_ = State::Showing;
+	own_page_.clear();
+	state_page_.clear();
 	launcher_log::write("showing the daemon's page " + last_daemon_page_);
 	if (auto owner = window_.lock()) (void)(*owner)->navigate(last_daemon_page_);
 }
@@ -127,10 +246,7 @@ bw::Task<> Session::run(bw::BrowserWindow window, StartCheck start) {
 	window_ = window.owner();
 	std::weak_ptr<Session> self = weak_from_this();
 	window.on_message().register_handler([self](bw::BrowserWindowHandle handle, bw::MessageEventArgs args) {
-		auto session = self.lock();
-		if (!session) return;
-		if (args.cmd == "retry") session->request_retry();
-		if (args.cmd == "quit") handle.app().exit(0);
+		if (auto session = self.lock()) session->heard(handle, args);
 	});
 
 	if (start.status.started())

@@ -6,19 +6,26 @@
 //   Restarting ──answers──> Showing (the page the user was on)
 //   Restarting ──five failed starts──> GivenUp ──"Try again"──> Restarting
 //   any ──another program answers on the port──> PortTaken ──"Try again"──> Restarting
+//
+// Beside the states: which pages the window may show and who may post what (page_policy.hpp), the
+// page's downloads, and a page whose process ended.
 #pragma once
 
 #include "address_probe.hpp"
 #include "daemon/daemon.hpp"
+#include "downloads.hpp"
 #include "port_owner.hpp"
+#include "rate_limit.hpp"
 
 #include "application/application.hpp"
 #include "browser/browser_window.hpp"
+#include "browser/builder/browser_window_builder.hpp"
 
 #include <array>
 #include <chrono>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 
 namespace tarnwick {
@@ -55,6 +62,9 @@ public:
 
 	Session(bw::ApplicationHandle app, DaemonAddress address, SessionTimes times);
 
+	// What the window's pages may do: where navigations go, downloads, a page's process that ends.
+	// Before the window is built.
+	void equip(bw::BrowserWindowBuilder& builder);
 	// Makes sure the daemon runs, off the GUI thread; a daemon it starts reports its end here.
 	Background<StartCheck> check_daemon();
 	// Decides what the freshly built window shows, shows it and then watches the daemon for as long
@@ -77,6 +87,13 @@ private:
 	bw::Task<> wait_for_retry();
 	void show_daemon_page();
 	void show(State state, const std::string& html, const std::string& what);
+	// A page of the launcher's own that does not change the state.
+	void show_own(const std::string& html, const std::string& what);
+	bw::NavigationDecision decide(const bw::NavigationRequest& request);
+	void heard(const bw::BrowserWindowHandle& window, const bw::MessageEventArgs& args);
+	void ignore(const bw::MessageEventArgs& args);
+	void process_failed(const bw::BrowserWindowHandle& window, const bw::ProcessFailure& failure);
+	void reload_after_page_ended();
 	void show_port_taken();
 	void give_up();
 	void request_retry();
@@ -91,6 +108,17 @@ private:
 	State state_ = State::Starting;
 	// The daemon's page the user was on, brought back after a restart.
 	std::string last_daemon_page_;
+	std::string daemon_origin_;
+	// The data: URL of the launcher's page shown now (empty while the daemon's is), and of the page
+	// of the state, which the first may cover.
+	std::string own_page_;
+	std::string state_page_;
+	std::string page_ended_page_;
+	// What was ignored from whom, logged once each.
+	std::set<std::string> ignored_;
+	// A page whose process ended is reloaded at once, three times a minute at most.
+	RateLimit reloads_{3, std::chrono::minutes(1)};
+	Downloads downloads_;
 	// The daemon this launcher started last; a daemon's end counts only for the latest start.
 	uint64_t generation_ = 0;
 	// Whether the last start attempt started a daemon (rather than finding one running).

@@ -2,7 +2,6 @@
 
 #include <bw/window_gtk.h>
 #include <gdk/gdkx.h>
-#include <webkit2/webkit2.h>
 
 #include <string>
 
@@ -60,48 +59,6 @@ void place(const bw::WindowHandle& window, const WindowState& state) {
 
 void restore_maximized(const bw::WindowHandle& window, const WindowState& state) {
 	if (state.maximized) gtk_window_maximize(gtk_window(window));
-}
-
-namespace {
-
-// The view that fills this process's hidden browser window of that title, if any.
-WebKitWebView* hidden_view(std::string_view title) {
-	WebKitWebView* found = nullptr;
-	GList* windows = gtk_window_list_toplevels();
-	for (GList* each = windows; each != nullptr && found == nullptr; each = each->next) {
-		GtkWindow* window = GTK_WINDOW(each->data);
-		const char* name = gtk_window_get_title(window);
-		if (gtk_widget_get_visible(GTK_WIDGET(window)) || name == nullptr || std::string_view(name) != title) continue;
-		GtkWidget* child = gtk_bin_get_child(GTK_BIN(window));
-		if (child != nullptr && WEBKIT_IS_WEB_VIEW(child)) found = WEBKIT_WEB_VIEW(child);
-	}
-	g_list_free(windows);
-	return found;
-}
-
-// Handled: the engine's own error page (its default handler) does not follow. Once only.
-gboolean on_first_failure(WebKitWebView* view, WebKitLoadEvent, gchar*, GError*, gpointer data) {
-	auto* handler = static_cast<gulong*>(data);
-	g_signal_handler_disconnect(view, *handler);
-	delete handler;
-	return TRUE;
-}
-
-} // namespace
-
-bool end_first_navigation(std::string_view title) {
-	// Stopping the view's load ends the navigation as cancelled.
-	WebKitWebView* view = hidden_view(title);
-	if (view == nullptr || !webkit_web_view_is_loading(view)) return false;
-	webkit_web_view_stop_loading(view);
-	return true;
-}
-
-void keep_first_failure_blank(std::string_view title) {
-	WebKitWebView* view = hidden_view(title);
-	if (view == nullptr) return;
-	auto* handler = new gulong(0);
-	*handler = g_signal_connect(view, "load-failed", G_CALLBACK(on_first_failure), handler);
 }
 
 namespace {

@@ -27,10 +27,6 @@ void request_close(const bw::WindowHandle& window) { PostMessageW(hwnd(window), 
 
 const char* display_kind() { return "win32"; }
 
-// The engine's view is not reachable from the system window.
-bool end_first_navigation(std::string_view) { return false; }
-void keep_first_failure_blank(std::string_view) {}
-
 // The state holds the outer rectangle in screen coordinates.
 void place(const bw::WindowHandle& window, const WindowState& state) {
 	HWND native = hwnd(window);

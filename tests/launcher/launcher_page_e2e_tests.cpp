@@ -1,0 +1,231 @@
+// What the launcher's window does with what its pages do, end to end under the test display with
+// the real engine: links to other origins go to the default browser (a recording handler the test
+// registers through its XDG folders), a frame of another origin cannot command the launcher,
+// downloads land in the Downloads folder with a notice in the page, a killed web process brings the
+// page back, and F5 and Ctrl+Plus work, the zoom kept for the next launch. The stand-in daemon
+// serves the case's page (TARNWICKD_PAGE); the page reports what it sees by fetching /report?....
+#include "launcher_session_fixture.hpp"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <fstream>
+#include <vector>
+
+namespace tarnwick {
+namespace {
+
+std::string percent_decoded(const std::string& text) {
+	std::string out;
+	for (std::size_t i = 0; i < text.size(); i++) {
+		if (text[i] == '%' && i + 2 < text.size()) {
+			out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+			i += 2;
+		} else {
+			out += text[i];
+		}
+	}
+	return out;
+}
+
+bool listens(int port) {
+	int probe = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+	sockaddr_in address{};
+	address.sin_family = AF_INET;
+	address.sin_port = htons(static_cast<uint16_t>(port));
+	address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+	bool connected = connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+	close(probe);
+	return connected;
+}
+
+class LauncherPages : public LauncherSession {
+protected:
+	// The daemon serves this page at /.
+	void serve_page(const std::string& html) {
+		std::ofstream(root_ / "page.html") << html;
+		test::set_environment("TARNWICKD_PAGE", (root_ / "page.html").string());
+	}
+
+	// What the page reported, in order.
+	std::vector<std::string> reports(const fs::path& log) const {
+		std::vector<std::string> found;
+		std::string text = read_file(log);
+		const std::string mark = "GET /report?";
+		for (auto at = text.find(mark); at != std::string::npos; at = text.find(mark, at + 1))
+			found.push_back(percent_decoded(text.substr(at + mark.size(), text.find('\n', at) - at - mark.size())));
+		return found;
+	}
+	bool reported(const std::string& what, std::chrono::milliseconds timeout, fs::path log = {}) {
+		if (log.empty()) log = root_ / "requests.log";
+		return wait_until([&] { return std::ranges::count(reports(log), what) > 0; }, timeout);
+	}
+
+	// A default browser for http and https that writes each address it is given to opened.log.
+	void register_default_browser() {
+		fs::path handler = root_ / "browser.sh";
+		std::ofstream(handler) << "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" << (root_ / "opened.log").string() << "'\n";
+		fs::permissions(handler, fs::perms::owner_all);
+		fs::path applications = fs::path(std::getenv("XDG_DATA_HOME")) / "applications";
+		fs::create_directories(applications);
+		std::ofstream(applications / "test-browser.desktop") << "[Desktop Entry]\nType=Application\nName=Test browser\nExec=" << handler.string()
+		                                                       << " %u\nMimeType=x-scheme-handler/http;x-scheme-handler/https;\n";
+		std::ofstream(fs::path(std::getenv("XDG_CONFIG_HOME")) / "mimeapps.list")
+		    << "[Default Applications]\nx-scheme-handler/http=test-browser.desktop\nx-scheme-handler/https=test-browser.desktop\n";
+	}
+	std::string opened() const { return read_file(root_ / "opened.log"); }
+
+	// Kills the window's web processes (this sandbox's only ones).
+	void kill_web_processes() {
+		for (std::uint64_t id : processes_named("WebKitWebProcess")) kill(static_cast<pid_t>(id), SIGKILL);
+	}
+};
+
+// Left half a link to another origin, right half a button that opens a window; a frame of another
+// port that, served there, posts "quit" as the launcher's own pages do. The link's origin answers:
+// WebKitGTK asks about a top-level navigation only once its response arrives.
+constexpr const char* links_page = R"html(<!DOCTYPE html><title>Tarnwick</title>
+<style>body { margin: 0 } a, button { position: fixed; top: 0; bottom: 0; width: 50%; border: 0; margin: 0 }
+a { left: 0; background: #48c } button { right: 0; background: #c84 } iframe { position: fixed; width: 10px; height: 10px; bottom: 0 }</style>
+<a href="http://127.0.0.1:37339/linked">elsewhere</a><button onclick="window.open('https://example.org/opened')">open</button>
+<script>
+if (location.port === "37339") {
+	if (typeof invoke_extern === "function") invoke_extern("quit"); else window.webkit.messageHandlers.bw.postMessage(["quit"]);
+	fetch("/report?frame-posted");
+} else {
+	addEventListener("load", () => fetch("/report?loaded"));
+	document.body.appendChild(document.createElement("iframe")).src = "http://127.0.0.1:37339/";
+}
+</script>)html";
+
+TEST_F(LauncherPages, OutsideLinksOpenInTheDefaultBrowserAndAnotherOriginCannotCommand) {
+	register_default_browser();
+	serve_page(links_page);
+	// The frame's server, by another name than the daemon's.
+	fs::copy_file(TARNWICK_DAEMON, root_ / "frame_server");
+	Child frame_server(root_ / "frame_server", test::ChildOptions{.arguments = {"--port", "37339", "--log", (root_ / "frame.log").string()}});
+	ASSERT_TRUE(wait_until([] { return listens(37339); }, 10s));
+	Child& launcher = launch();
+	auto top = window();
+	ASSERT_TRUE(top) << errors();
+	ASSERT_TRUE(reported("loaded", 15s)) << requests();
+
+	// The frame's "quit" is heard and ignored.
+	ASSERT_TRUE(reported("frame-posted", 15s, root_ / "frame.log")) << read_file(root_ / "frame.log");
+	EXPECT_TRUE(logged("ignored the message \"quit\" from http://127.0.0.1:37339", 5s)) << log();
+	EXPECT_FALSE(launcher.wait(500ms).has_value());
+
+	// Other windows on the shared display may cover ours for a moment: a user clicks again.
+	EXPECT_TRUE(wait_until([&] {
+		user.click(top->id, top->width / 4, top->height / 2);
+		return wait_until([&] { return opened().find("http://127.0.0.1:37339/linked\n") != std::string::npos; }, 1s);
+	}, 15s)) << log() << requests();
+	EXPECT_TRUE(wait_until([&] {
+		user.click(top->id, top->width * 3 / 4, top->height / 2);
+		return wait_until([&] { return opened().find("https://example.org/opened\n") != std::string::npos; }, 1s);
+	}, 15s)) << log();
+	// The window stayed on the daemon's page, which was never loaded again.
+	std::this_thread::sleep_for(500ms);
+	EXPECT_EQ(count_of(requests(), "GET /\n"), 1u) << requests() << log();
+	EXPECT_EQ(count_of(log(), "the default browser"), count_of(opened(), "\n")) << log();
+	close_and_expect_zero(*top, launcher);
+}
+
+TEST_F(LauncherPages, DownloadsLandInTheDownloadsFolderNeverOverwrittenAndThePageShowsANotice) {
+	std::ofstream(fs::path(std::getenv("XDG_CONFIG_HOME")) / "user-dirs.dirs") << "XDG_DOWNLOAD_DIR=\"$HOME/Fetched\"\n";
+	const fs::path folder = fs::path(std::getenv("HOME")) / "Fetched";
+	// Downloads twice, the second once the first notice is there; reports every notice.
+	serve_page(R"html(<!DOCTYPE html><title>Tarnwick</title><h1>Downloads</h1><script>
+let notices = 0;
+new MutationObserver(() => {
+	const box = document.getElementById("tarnwick-notices");
+	for (const notice of box ? box.children : []) {
+		if (notice.dataset.seen) continue;
+		notice.dataset.seen = "1";
+		fetch("/report?" + encodeURIComponent(notice.textContent));
+		if (++notices === 1) location.href = "/download";
+	}
+}).observe(document.documentElement, { childList: true, subtree: true });
+addEventListener("load", () => fetch("/report?loaded").then(() => { location.href = "/download"; }));
+</script>)html");
+	Child& launcher = launch();
+	auto top = window();
+	ASSERT_TRUE(top) << errors();
+	EXPECT_TRUE(reported("Saved report.csv in " + folder.string(), 20s)) << log();
+	EXPECT_TRUE(reported("Saved report (1).csv in " + folder.string(), 20s)) << log();
+	EXPECT_EQ(read_file(folder / "report.csv"), "name,count\nrooms,3\n");
+	EXPECT_EQ(read_file(folder / "report (1).csv"), "name,count\nrooms,3\n");
+	EXPECT_NE(log().find("Saved report (1).csv in " + folder.string()), std::string::npos) << log();
+	// The page stayed.
+	EXPECT_EQ(count_of(requests(), "GET /\n"), 1u) << requests();
+	close_and_expect_zero(*top, launcher);
+}
+
+TEST_F(LauncherPages, AKilledWebProcessBringsThePageBackThreeTimesAMinuteThenAPageWithReload) {
+	Child& launcher = launch();
+	auto top = window();
+	ASSERT_TRUE(top) << errors();
+	ASSERT_TRUE(wait_until([&] { return count_of(requests(), "GET /loaded") == 1; }, 15s)) << requests();
+	for (std::size_t kill = 1; kill <= 3; kill++) {
+		kill_web_processes();
+		// The launcher asks at once; the engine's new web process then takes its time on a busy machine.
+		EXPECT_TRUE(wait_until([&] { return count_of(log(), "reloading the page") == kill; }, 2s)) << log();
+		ASSERT_TRUE(wait_until([&] { return count_of(requests(), "GET /\n") == kill + 1; }, 10s)) << log();
+		ASSERT_TRUE(wait_until([&] { return count_of(requests(), "GET /loaded") == kill + 1; }, 10s)) << requests();
+	}
+	kill_web_processes();
+	ASSERT_TRUE(logged("showing the page-ended page", 10s)) << log();
+	EXPECT_EQ(count_of(requests(), "GET /\n"), 4u) << requests();
+	// "Reload" has the focus; the page may still be loading when the first Enter comes.
+	ASSERT_TRUE(wait_until([&] {
+		user.press_enter(top->id);
+		return logged("the user asked to reload", 1s);
+	}, 15s)) << log();
+	EXPECT_TRUE(wait_until([&] { return count_of(requests(), "GET /\n") == 5; }, 10s)) << requests();
+	close_and_expect_zero(*top, launcher);
+}
+
+TEST_F(LauncherPages, F5ReloadsAndCtrlPlusZoomsTheZoomKeptForTheNextLaunch) {
+	// The page's width in CSS pixels shrinks as the zoom grows.
+	serve_page(R"html(<!DOCTYPE html><title>Tarnwick</title><h1>Keys</h1><script>
+let reported = 0;
+setInterval(() => { if (innerWidth !== reported) fetch("/report?width=" + (reported = innerWidth)); }, 100);
+</script>)html");
+	auto widths = [&] {
+		std::vector<int> found;
+		for (const std::string& report : reports(root_ / "requests.log"))
+			if (report.starts_with("width=")) found.push_back(std::stoi(report.substr(6)));
+		return found;
+	};
+	Child& first = launch();
+	auto top = window();
+	ASSERT_TRUE(top) << errors();
+	ASSERT_TRUE(wait_until([&] { return !widths().empty(); }, 15s)) << requests();
+	const int unzoomed = widths().back();
+
+	ASSERT_TRUE(wait_until([&] {
+		user.press(top->id, {XK_F5});
+		return wait_until([&] { return count_of(requests(), "GET /\n") >= 2; }, 1s);
+	}, 15s)) << log();
+	ASSERT_TRUE(wait_until([&] {
+		user.press(top->id, {XK_Control_L, XK_Shift_L, XK_equal});
+		return wait_until([&] { return widths().back() < unzoomed; }, 1s);
+	}, 15s)) << requests();
+	const int zoomed = widths().back();
+	close_and_expect_zero(*top, first);
+	EXPECT_NE(read_file(window_file()).find("zoom=1."), std::string::npos) << read_file(window_file());
+
+	std::ofstream(root_ / "requests.log", std::ios::trunc).close();
+	Child& second = launch();
+	top = window();
+	ASSERT_TRUE(top) << errors(1);
+	ASSERT_TRUE(wait_until([&] { return !widths().empty(); }, 15s)) << requests();
+	EXPECT_EQ(widths().front(), zoomed) << requests();
+	close_and_expect_zero(*top, second);
+}
+
+} // namespace
+} // namespace tarnwick
