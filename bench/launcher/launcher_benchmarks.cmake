@@ -5,6 +5,7 @@ target_link_libraries(bare_webkit_window PRIVATE PkgConfig::GTK3 PkgConfig::WEBK
 # Building the baseline builds everything the script starts.
 add_dependencies(bare_webkit_window tarnwick_desktop tarnwickd)
 
-add_executable(address_probe_benchmark ${CMAKE_CURRENT_LIST_DIR}/address_probe_benchmark.cpp ${PROJECT_SOURCE_DIR}/desktop/src/main/address_probe.cpp)
+add_executable(address_probe_benchmark ${CMAKE_CURRENT_LIST_DIR}/address_probe_benchmark.cpp ${PROJECT_SOURCE_DIR}/desktop/src/main/address_probe.cpp
+                                       ${PROJECT_SOURCE_DIR}/desktop/src/main/background.cpp)
 target_include_directories(address_probe_benchmark PRIVATE ${PROJECT_SOURCE_DIR}/desktop/src/main)
 target_link_libraries(address_probe_benchmark PRIVATE benchmark::benchmark bw_framework Threads::Threads)
