@@ -29,7 +29,7 @@ bool same_page(std::string_view a, std::string_view b);
 enum class Sender {
 	// The launcher's page shown now: may ask for anything.
 	OwnPage,
-	// A page of the daemon's origin: heard, but may not run the launcher's commands.
+	// A page of the daemon's origin: may end the launcher, not retry or reload.
 	DaemonPage,
 	Stranger,
 };

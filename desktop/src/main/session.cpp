@@ -110,9 +110,12 @@ void Session::heard(const bw::BrowserWindowHandle& window, const bw::MessageEven
 		else if (args.cmd == "reload" && own_page_ == page_ended_page_) reload_after_page_ended();
 		return;
 	}
-	// The daemon's page talks to the program on its own matters; only the launcher's commands are
-	// not its to give.
-	if (sender == Sender::DaemonPage && args.cmd != "retry" && args.cmd != "quit" && args.cmd != "reload") return;
+	// The daemon's interface is the program's own and may end it, as before; retrying and reloading
+	// belong to the launcher's pages. Its other messages are its own matters.
+	if (sender == Sender::DaemonPage) {
+		if (args.cmd == "quit") window.app().exit(0);
+		if (args.cmd != "retry" && args.cmd != "reload") return;
+	}
 	ignore(args);
 }
 
