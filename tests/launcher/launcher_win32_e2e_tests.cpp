@@ -1,11 +1,13 @@
 // The real Windows launcher under Wine with the stand-in WebView2 engine beside it: the daemon is
 // found or started, the "Tarnwick" window navigates to its address, the close button ends the
-// program with 0; without a daemon anywhere one error box with the exact text, and exit code 1.
+// program with 0; without a daemon anywhere one error box with the exact text, and exit code 1. What
+// the page does (links, new windows, downloads, a crash) is acted by the engine from its environment.
 #include "support/test_sandbox.hpp"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shlobj.h>
 #include <tlhelp32.h>
 
 #include <chrono>
@@ -13,6 +15,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -67,6 +70,87 @@ void kill_processes_named(const wchar_t* name) {
 
 HWND tarnwick_window() { return FindWindowW(L"bw-window", L"Tarnwick"); }
 
+fs::path downloads_folder() {
+	PWSTR path = nullptr;
+	fs::path folder;
+	if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Downloads, KF_FLAG_DEFAULT, nullptr, &path))) folder = path;
+	CoTaskMemFree(path);
+	return folder;
+}
+
+// The user's default browser, for as long as it lives: ShellExecuteW opens an http or https address
+// with the command registered for its class, which here appends the address to a file. Registered
+// for the user, and in the classes root too, which Wine 8 reads without merging the user's classes;
+// the root's previous commands are put back.
+class RecordingDefaultBrowser {
+public:
+	explicit RecordingDefaultBrowser(fs::path folder) : folder_(std::move(folder)) {
+		for (const wchar_t* scheme : {L"http", L"https"}) {
+			// A file per class: cmd's >> seeks to the end and writes, so two at once would overwrite.
+			std::wstring command = L"C:\\windows\\system32\\cmd.exe /c echo %1 >>\"" + record_file(scheme).wstring() + L"\"";
+			std::wstring user_class = std::wstring(L"Software\\Classes\\") + scheme;
+			HKEY existing = nullptr;
+			if (RegOpenKeyExW(HKEY_CURRENT_USER, user_class.c_str(), 0, KEY_READ, &existing) == ERROR_SUCCESS) {
+				RegCloseKey(existing);
+				ADD_FAILURE() << "the prefix already has a user class for " << fs::path(scheme).string();
+				continue;
+			}
+			user_classes_made_.push_back(user_class);
+			set_command(HKEY_CURRENT_USER, user_class, REG_SZ, command);
+			Previous previous;
+			previous.key = std::wstring(scheme) + L"\\shell\\open\\command";
+			wchar_t value[1024];
+			DWORD size = sizeof value;
+			if (RegGetValueW(HKEY_CLASSES_ROOT, previous.key.c_str(), nullptr, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, &previous.type, value, &size) ==
+			    ERROR_SUCCESS)
+				previous.command = std::wstring(value);
+			root_commands_.push_back(previous);
+			set_command(HKEY_CLASSES_ROOT, std::wstring(scheme), REG_SZ, command);
+		}
+	}
+	~RecordingDefaultBrowser() {
+		for (const std::wstring& key : user_classes_made_) RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+		for (const Previous& previous : root_commands_) {
+			if (previous.command) {
+				HKEY key = nullptr;
+				if (RegOpenKeyExW(HKEY_CLASSES_ROOT, previous.key.c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) continue;
+				RegSetValueExW(key, nullptr, 0, previous.type, reinterpret_cast<const BYTE*>(previous.command->c_str()),
+				               static_cast<DWORD>((previous.command->size() + 1) * sizeof(wchar_t)));
+				RegCloseKey(key);
+			} else {
+				RegDeleteKeyValueW(HKEY_CLASSES_ROOT, previous.key.c_str(), nullptr);
+			}
+		}
+	}
+	RecordingDefaultBrowser(const RecordingDefaultBrowser&) = delete;
+	RecordingDefaultBrowser& operator=(const RecordingDefaultBrowser&) = delete;
+
+	std::string opened() const { return read_file(record_file(L"http")) + read_file(record_file(L"https")); }
+
+private:
+	fs::path record_file(const std::wstring& scheme) const { return folder_ / (L"opened-" + scheme + L".txt"); }
+
+	struct Previous {
+		std::wstring key;
+		DWORD type = REG_SZ;
+		std::optional<std::wstring> command;
+	};
+
+	static void set_command(HKEY root, const std::wstring& scheme_key, DWORD type, const std::wstring& command) {
+		HKEY handler = nullptr;
+		if (RegCreateKeyExW(root, (scheme_key + L"\\shell\\open\\command").c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handler, nullptr) != ERROR_SUCCESS) {
+			ADD_FAILURE() << "cannot register the recording browser";
+			return;
+		}
+		RegSetValueExW(handler, nullptr, 0, type, reinterpret_cast<const BYTE*>(command.c_str()), static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+		RegCloseKey(handler);
+	}
+
+	fs::path folder_;
+	std::vector<std::wstring> user_classes_made_;
+	std::vector<Previous> root_commands_;
+};
+
 class LauncherRunWine : public ::testing::Test {
 protected:
 	void SetUp() override {
@@ -94,6 +178,7 @@ protected:
 		kill_processes_named(L"tarnwickd.exe");
 		std::error_code ignored;
 		fs::remove_all(root_, ignored);
+		for (const fs::path& file : downloads_made_) fs::remove(file, ignored);
 	}
 
 	HANDLE spawn(const fs::path& program, const std::wstring& arguments) {
@@ -101,7 +186,8 @@ protected:
 		// listens, and writes its calls where the test reads them.
 		std::wstring environment;
 		const std::vector<std::wstring> variables = {L"PATH=C:\\windows\\system32;C:\\windows", L"WEBVIEW2_STANDIN_NAVIGATION=probe", L"WEBVIEW2_STANDIN_LOG=" + engine_log().wstring(),
-		                                             L"SystemRoot=C:\\windows", L"TEMP=" + root_.wstring(), L"BW_NO_ERROR_BOX=1"};
+		                                             L"SystemRoot=C:\\windows", L"TEMP=" + root_.wstring(), L"BW_NO_ERROR_BOX=1",
+		                                             L"WEBVIEW2_STANDIN_TRACE=" + engine_trace_file().wstring(), L"STANDIN_PAGE_ACTIONS=" + page_actions_};
 		for (const std::wstring& variable : variables) {
 			environment += variable;
 			environment.push_back(L'\0');
@@ -134,9 +220,23 @@ protected:
 		return static_cast<int>(code);
 	}
 
+	// The launcher with the daemon beside it, whose page takes the actions once it is shown.
+	HWND launch_with_page_actions(const std::wstring& actions) {
+		fs::copy_file(host_path(TARNWICK_DAEMON), launcher_dir_ / "tarnwickd.exe");
+		page_actions_ = actions;
+		start_launcher();
+		HWND window = nullptr;
+		bool shown = wait_until([&] { return (window = tarnwick_window()) != nullptr && IsWindowVisible(window); }, 30s);
+		return shown ? window : nullptr;
+	}
+
 	fs::path engine_log() const { return root_ / "engine.log"; }
 	std::string engine_calls() const { return read_file(engine_log()); }
+	fs::path engine_trace_file() const { return root_ / "engine-trace.log"; }
+	std::string engine_trace() const { return read_file(engine_trace_file()); }
 
+	std::wstring page_actions_;
+	std::vector<fs::path> downloads_made_;
 	fs::path root_, launcher_dir_, elsewhere_dir_;
 	HANDLE launcher_ = nullptr;
 	std::vector<HANDLE> processes_;
@@ -278,6 +378,49 @@ TEST_F(LauncherRunWine, WithoutTheLoaderDllFindsTheInstalledRuntime) {
 		EXPECT_EQ(launcher_exit_code(), 0);
 	}
 	RegDeleteTreeW(HKEY_CURRENT_USER, key);
+}
+
+TEST_F(LauncherRunWine, SendsOutsideAddressesToTheDefaultBrowserKeepsTheDaemonsPageAndSavesDownloadsSideBySide) {
+	RecordingDefaultBrowser browser(root_);
+	fs::path downloads = downloads_folder();
+	ASSERT_FALSE(downloads.empty());
+	std::wstring name = L"tarnwick-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount64());
+	downloads_made_ = {downloads / (name + L".csv"), downloads / (name + L" (1).csv")};
+	std::wstring download = L"download=http://127.0.0.1:37338/download|" + name + L".csv|text/csv|a,b";
+	HWND window = launch_with_page_actions(L"click=http://example.invalid/clicked open=https://example.invalid/opened " + download + L" " + download);
+	ASSERT_NE(window, nullptr) << engine_calls();
+
+	EXPECT_TRUE(wait_until([&] {
+		std::string opened = browser.opened();
+		return opened.find("http://example.invalid/clicked") != std::string::npos && opened.find("https://example.invalid/opened") != std::string::npos;
+	}, 15s)) << browser.opened() << engine_trace();
+	EXPECT_TRUE(wait_until([&] { return read_file(downloads_made_[0]) == "a,b" && read_file(downloads_made_[1]) == "a,b"; }, 15s)) << engine_trace();
+	// The window never left the daemon's page, nor did the engine open a window of its own.
+	std::string trace = engine_trace();
+	EXPECT_EQ(trace.find("> document http://example.invalid"), std::string::npos) << trace;
+	EXPECT_EQ(trace.find("engine popup opens"), std::string::npos) << trace;
+	EXPECT_NE(trace.find("> no window opens for https://example.invalid/opened"), std::string::npos) << trace;
+	EXPECT_EQ(WaitForSingleObject(launcher_, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+
+	PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+	EXPECT_EQ(launcher_exit_code(), 0);
+}
+
+TEST_F(LauncherRunWine, ReloadsTheDaemonsPageWhenThePageProcessEnds) {
+	HWND window = launch_with_page_actions(L"crash");
+	ASSERT_NE(window, nullptr) << engine_calls();
+	ASSERT_TRUE(wait_until([&] { return engine_trace().find("> ProcessFailed kind=1") != std::string::npos; }, 30s)) << engine_trace();
+	// The crash leaves an error page; the launcher's Reload loads the daemon's page again.
+	EXPECT_TRUE(wait_until([&] {
+		std::string trace = engine_trace();
+		std::size_t failed = trace.find("> ProcessFailed kind=1");
+		std::size_t reload = trace.find("\nReload\n", failed == std::string::npos ? trace.size() : failed);
+		std::size_t page = trace.find("> document http://127.0.0.1:37338", reload == std::string::npos ? trace.size() : reload);
+		return page != std::string::npos && trace.find(" success=1 ", page) != std::string::npos;
+	}, 5s)) << engine_trace();
+
+	PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+	EXPECT_EQ(launcher_exit_code(), 0);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace standin {
 namespace {
@@ -107,11 +108,27 @@ Engine::Engine() : module_(this_module()), version_(L"138.0.3351.48") {
 	register_class(module_, task_window_class, task_window_proc);
 	register_class(module_, host_window_class, host_window_proc);
 	// Out of process, the test configures the engine through the environment:
-	// WEBVIEW2_STANDIN_NAVIGATION=probe|fail|succeed and WEBVIEW2_STANDIN_LOG=<file>.
+	// WEBVIEW2_STANDIN_NAVIGATION=probe|fail|succeed, WEBVIEW2_STANDIN_LOG=<file>,
+	// WEBVIEW2_STANDIN_TRACE=<file> and STANDIN_PAGE_ACTIONS (see standin_control.h).
 	std::wstring mode = environment(L"WEBVIEW2_STANDIN_NAVIGATION");
 	if (mode == L"probe") default_mode_ = NavigationMode::Probe;
 	if (mode == L"fail") default_mode_ = NavigationMode::Fail;
 	log_file_ = environment(L"WEBVIEW2_STANDIN_LOG");
+	trace_file_ = environment(L"WEBVIEW2_STANDIN_TRACE");
+	page_actions_ = environment(L"STANDIN_PAGE_ACTIONS");
+}
+
+std::wstring Engine::take_page_actions() {
+	std::lock_guard lock(mutex_);
+	return std::exchange(page_actions_, std::wstring());
+}
+
+void Engine::append_to_file(const std::wstring& path, const std::string& line) {
+	if (path.empty()) return;
+	if (FILE* file = _wfopen(path.c_str(), L"ab")) {
+		std::fprintf(file, "%s\n", line.c_str());
+		std::fclose(file);
+	}
 }
 
 Engine& Engine::get() {
@@ -145,17 +162,14 @@ void Engine::reset() {
 
 void Engine::record_call(std::string line) {
 	std::lock_guard lock(mutex_);
-	if (!log_file_.empty()) {
-		if (FILE* file = _wfopen(log_file_.c_str(), L"ab")) {
-			std::fprintf(file, "%s\n", line.c_str());
-			std::fclose(file);
-		}
-	}
+	append_to_file(log_file_, line);
+	append_to_file(trace_file_, line);
 	log_.push_back({false, std::move(line)});
 }
 
 void Engine::record_event(std::string line) {
 	std::lock_guard lock(mutex_);
+	append_to_file(trace_file_, "> " + line);
 	log_.push_back({true, "> " + std::move(line)});
 }
 

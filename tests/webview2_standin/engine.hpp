@@ -72,7 +72,12 @@ public:
 
 	HINSTANCE module() const { return module_; }
 
+	// The page actions from the environment, once: empty on every later call.
+	std::wstring take_page_actions();
+
 private:
+	static void append_to_file(const std::wstring& path, const std::string& line);
+
 	Engine();
 
 	struct Failure {
@@ -93,6 +98,9 @@ private:
 	// Set from the environment, for a program that loads the engine in a process of its own (the
 	// launcher under test): the file every call line is appended to.
 	std::wstring log_file_;
+	// Likewise the file the trace goes to, and the page's actions after its first web page.
+	std::wstring trace_file_;
+	std::wstring page_actions_;
 	std::vector<std::pair<std::wstring, NavigationMode>> rules_;
 	std::optional<std::wstring> version_;
 	std::map<uint64_t, std::function<void()>> tasks_;

@@ -102,6 +102,8 @@ public:
 	void page_process_failed(COREWEBVIEW2_PROCESS_FAILED_KIND kind, COREWEBVIEW2_PROCESS_FAILED_REASON reason, int exit_code);
 	void page_run_script(std::wstring_view script);
 	bool page_post_message(std::wstring json);
+	// Once per process, after the first web page loaded: the actions STANDIN_PAGE_ACTIONS lists.
+	void run_environment_page_actions();
 	Settings* settings();
 
 	HRESULT STDMETHODCALLTYPE get_Settings(ICoreWebView2Settings** settings) override;

@@ -30,6 +30,18 @@
  * Event arguments are read as the engine documents it: what handlers set is read once they have all
  * returned (or, where the event has a deferral, once every deferral taken has completed); a setter
  * called later is a violation.
+ *
+ * A program that loads the engine in a process of its own is driven through its environment instead:
+ * WEBVIEW2_STANDIN_NAVIGATION=probe|fail|succeed sets the navigation result, WEBVIEW2_STANDIN_LOG
+ * names a file every call log line is appended to, WEBVIEW2_STANDIN_TRACE one the trace goes to.
+ * STANDIN_PAGE_ACTIONS lists page actions, separated by spaces, that the page takes once, as soon as
+ * the first navigation to an http or https address completed successfully:
+ *   click=<url>                             StandIn_ClickLink(url, FALSE)
+ *   open=<url>                              StandIn_ClickLink(url, TRUE), a new window request
+ *   download=<url>|<name>|<mime>|<bytes>    StandIn_StartDownload with the server naming the file
+ *                                           <name> ("attachment; filename=...") and <bytes> as text
+ *   crash                                   StandIn_FailProcess: the page's process exited (crashed)
+ * An action not understood is a violation.
  */
 #ifndef STANDIN_CONTROL_H
 #define STANDIN_CONTROL_H

@@ -215,6 +215,8 @@ void WebView::complete_navigation(uint64_t id, bool success, COREWEBVIEW2_WEB_ER
 	for_each_registered(navigation_handlers_, [&](ICoreWebView2NavigationCompletedEventHandler* handler) {
 		if (!closed_) handler->Invoke(this, args.get());
 	});
+	bool web_page = document_.source.starts_with(L"http://") || document_.source.starts_with(L"https://");
+	if (success && web_page && !closed_) run_environment_page_actions();
 }
 
 void WebView::run_now(ScriptCall script_call) {

@@ -1,0 +1,56 @@
+// Page actions from the environment (STANDIN_PAGE_ACTIONS), for a program that loads the engine in a
+// process the test cannot call into: run through the same page-side paths as the test controls.
+#include "objects.hpp"
+#include "text.hpp"
+
+#include <sstream>
+
+namespace standin {
+
+namespace {
+
+std::vector<std::wstring> split(const std::wstring& text, wchar_t separator) {
+	std::vector<std::wstring> parts;
+	std::wstringstream stream(text);
+	for (std::wstring part; std::getline(stream, part, separator);)
+		if (separator != L' ' || !part.empty()) parts.push_back(part);
+	return parts;
+}
+
+std::string narrow(const std::wstring& text) {
+	int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+	std::string result(static_cast<size_t>(length), '\0');
+	WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), length, nullptr, nullptr);
+	return result;
+}
+
+void run_action(WebView& webview, const std::wstring& action) {
+	size_t equals = action.find(L'=');
+	std::wstring name = action.substr(0, equals);
+	std::wstring value = equals == std::wstring::npos ? std::wstring() : action.substr(equals + 1);
+	if (name == L"click" && !value.empty()) {
+		webview.page_navigate(value, NavigationCause{true});
+	} else if (name == L"open" && !value.empty()) {
+		webview.page_open_window(value, true);
+	} else if (name == L"download" && !value.empty()) {
+		auto fields = split(value, L'|');
+		fields.resize(4);
+		webview.page_download(DownloadSpec{fields[0], fields[1].empty() ? L"" : L"attachment; filename=\"" + fields[1] + L"\"", fields[2], narrow(fields[3])});
+	} else if (name == L"crash" && value.empty()) {
+		webview.page_process_failed(COREWEBVIEW2_PROCESS_FAILED_KIND_RENDER_PROCESS_EXITED, COREWEBVIEW2_PROCESS_FAILED_REASON_CRASHED, 1);
+	} else {
+		Engine::get().violation("unknown page action " + logged(action));
+	}
+}
+
+} // namespace
+
+void WebView::run_environment_page_actions() {
+	std::wstring actions = Engine::get().take_page_actions();
+	for (const std::wstring& action : split(actions, L' ')) {
+		Engine::get().record_event("page action " + logged(action));
+		run_action(*this, action);
+	}
+}
+
+} // namespace standin
