@@ -151,9 +151,8 @@ void Session::process_failed(const bw::BrowserWindowHandle& window, const bw::Pr
 		return;
 	}
 	launcher_log::write("the page's process ended (" + failure.reason + ") the fourth time within a minute");
-	std::string html = page_ended_page(failure.reason);
-	page_ended_page_ = html_data_url(html);
-	show_own(html, "the page-ended page");
+	show_own(page_ended_page(failure.reason), "the page-ended page");
+	page_ended_page_ = own_page_;
 }
 
 void Session::reload_after_page_ended() {

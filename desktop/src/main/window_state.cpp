@@ -1,5 +1,7 @@
 #include "window_state.hpp"
 
+#include "core/browser_window/zoom_steps.hpp"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -31,8 +33,7 @@ std::optional<double> parse_double(std::string_view text) {
 } // namespace
 
 double clamped_zoom(double factor) {
-	if (!std::isfinite(factor)) return 1.0;
-	return std::clamp(factor, min_zoom, max_zoom);
+	return std::isfinite(factor) ? bw::clamp_zoom(factor) : 1.0;
 }
 
 std::optional<WindowState> parse_window_state(std::string_view text) {

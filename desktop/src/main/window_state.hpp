@@ -18,8 +18,7 @@ struct WindowState {
 	double zoom = 1.0;
 };
 
-// The zoom factors kept: anything else is brought to the nearest of them.
-constexpr double min_zoom = 0.25, max_zoom = 5.0;
+// The zoom factor kept: the framework's range; what is not finite is 1.
 double clamped_zoom(double factor);
 
 // The state in the text, or nothing when any line is malformed or a value is out of range. The zoom

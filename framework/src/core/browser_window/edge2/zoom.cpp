@@ -6,6 +6,7 @@
 #include "core/browser_window/edge2/com_handler.hpp"
 #include "core/browser_window/edge2/engine_slots.hpp"
 #include "core/browser_window/edge2/view_capabilities.hpp"
+#include "core/browser_window/zoom_steps.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -66,7 +67,7 @@ double BrowserWindowImpl::zoom() const {
 void BrowserWindowImpl::set_zoom(double factor) const {
 	ICoreWebView2Controller* controller = edge2::controller_of(inner_);
 	if (controller == nullptr || std::isnan(factor)) return;
-	factor = std::clamp(factor, 0.25, 5.0);
+	factor = clamp_zoom(factor);
 	if (SUCCEEDED(controller->put_ZoomFactor(factor))) edge2::liveness_of(inner_)->zoom_set = factor;
 }
 
