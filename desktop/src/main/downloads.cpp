@@ -5,6 +5,8 @@
 #include "page_notice.hpp"
 #include "user_folders.hpp"
 
+#include "core/process.hpp"
+
 #include <system_error>
 
 namespace tarnwick {
@@ -21,10 +23,7 @@ std::string name_in_url(std::string_view url) {
 
 std::filesystem::path from_utf8(const std::string& text) { return std::filesystem::path(std::u8string(text.begin(), text.end())); }
 
-std::string utf8(const std::filesystem::path& path) {
-	auto text = path.u8string();
-	return std::string(text.begin(), text.end());
-}
+std::string utf8(const std::filesystem::path& path) { return bw::process::path_to_utf8_lossy(path); }
 
 void tell(const bw::BrowserWindowHandle& window, const std::string& text) {
 	launcher_log::write(text);
