@@ -116,6 +116,23 @@ TEST_F(LauncherSession, AKilledDaemonIsNoticedRestartedAndItsPageBroughtBack) {
 	close_and_expect_zero(*top, launcher);
 }
 
+// No end of its process is reported for a daemon the launcher found running: its listener closing is.
+TEST_F(LauncherSession, ADaemonFoundRunningIsNoticedWhenItsListenerCloses) {
+	std::optional<Child> found(std::in_place, root_ / "launcher" / "tarnwickd");
+	ASSERT_TRUE(wait_until([] { return !processes_named("tarnwickd").empty(); }, 5s));
+	Child& launcher = launch();
+	auto top = window();
+	ASSERT_TRUE(top) << errors();
+	ASSERT_TRUE(wait_until([&] { return count_of(requests(), "GET /\n") == 1; }, 15s)) << log();
+	ASSERT_NE(log().find("the daemon runs already"), std::string::npos) << log();
+	auto killed = std::chrono::steady_clock::now();
+	found->kill();
+	ASSERT_TRUE(logged("showing the restarting page", 5s)) << log();
+	EXPECT_LT(std::chrono::steady_clock::now() - killed, 2s);
+	EXPECT_TRUE(wait_until([&] { return count_of(requests(), "GET /\n") == 2; }, 10s)) << log();
+	close_and_expect_zero(*top, launcher);
+}
+
 TEST_F(LauncherSession, ADaemonThatCannotStartIsTriedFiveTimesOnTheScheduleThenGivenUpUntilTryAgain) {
 	test::set_environment("TARNWICKD_EXIT_STATUS", "3");
 	Child& launcher = launch();

@@ -42,6 +42,11 @@ endif()
 
 # The launcher as a Wayland client under a headless Weston that the test starts itself.
 if(NOT WIN32)
+  # What wakes the daemon's watch.
+  bw_add_test(listener_closings_tests launcher/listener_closings_tests.cpp ${PROJECT_SOURCE_DIR}/desktop/src/main/linux/listener_closings.cpp
+              ${PROJECT_SOURCE_DIR}/desktop/src/main/linux/port_owner.cpp)
+  target_include_directories(listener_closings_tests PRIVATE ${PROJECT_SOURCE_DIR}/desktop/src/main)
+
   add_executable(launcher_wayland_e2e_tests launcher/launcher_wayland_e2e_tests.cpp)
   target_link_libraries(launcher_wayland_e2e_tests PRIVATE GTest::gtest bw_sandboxed_gtest_main bw_test_processes)
   target_compile_definitions(launcher_wayland_e2e_tests PRIVATE TARNWICK_LAUNCHER="$<TARGET_FILE:tarnwick_desktop>" TARNWICK_DAEMON="$<TARGET_FILE:tarnwickd>")

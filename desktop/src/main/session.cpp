@@ -197,6 +197,7 @@ void Session::daemon_ended(uint64_t generation, const std::string& how) {
 	if (generation != generation_) return;
 	daemon_ended_ = true;
 	end_reason_ = "the daemon " + how;
+	if (silence_) silence_->stop();
 }
 
 void Session::show(State state, const std::string& html, const std::string& what) {
@@ -298,19 +299,23 @@ bw::Task<> Session::watch() {
 		switch (state_) {
 		case State::Starting:
 		case State::Showing: {
-			co_await app_.sleep(times_.watch_every);
-			if (window_gone()) co_return;
+			// Woken when the daemon stops answering, or at once when the one we started ends.
+			if (!daemon_ended_) {
+				silence_ = std::make_unique<SilenceWatch>(address_, times_.watch_every, times_.probe_timeout);
+				SilenceWatch::Future silent = silence_->ended();
+				co_await silent;
+				silence_.reset();
+				if (window_gone()) co_return;
+			}
+			// Remembered to bring it back after a restart; the daemon's own pages only.
+			if (auto owner = window_.lock()) {
+				std::string url = (*owner)->url();
+				if (url.rfind(address_.url(), 0) == 0) last_daemon_page_ = url;
+			}
 			Background<bool> probing = probe(address_, times_.probe_timeout);
 			bool answers = co_await probing;
 			if (window_gone()) co_return;
-			if (answers && !daemon_ended_) {
-				// Remembered to bring it back after a restart; the daemon's own pages only.
-				if (auto owner = window_.lock()) {
-					std::string url = (*owner)->url();
-					if (url.rfind(address_.url(), 0) == 0) last_daemon_page_ = url;
-				}
-				continue;
-			}
+			if (answers && !daemon_ended_) continue;
 			if (answers) {
 				uint16_t port = address_.port;
 				Background<std::optional<PortListener>> asking = ask_port_listener(port);

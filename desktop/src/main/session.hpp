@@ -16,6 +16,7 @@
 #include "downloads.hpp"
 #include "port_owner.hpp"
 #include "rate_limit.hpp"
+#include "silence_watch.hpp"
 
 #include "application/application.hpp"
 #include "browser/browser_window.hpp"
@@ -129,6 +130,8 @@ private:
 	std::string reason_;
 	PortListener holder_;
 	std::shared_ptr<Wakeup> retry_;
+	// Asks whether the shown daemon still answers, while it is shown.
+	std::unique_ptr<SilenceWatch> silence_;
 };
 
 } // namespace tarnwick

@@ -1,6 +1,11 @@
 #include "port_owner.hpp"
 
 #include <dirent.h>
+#include <linux/inet_diag.h>
+#include <linux/netlink.h>
+#include <linux/sock_diag.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -78,7 +83,64 @@ PortListener owner_of(unsigned long inode) {
 	return found;
 }
 
+constexpr int tcp_listen_state = 10;
+
+bool accepts_loopback(int family, const __be32* address) {
+	auto loopback_v4 = [](__be32 word) { return (ntohl(word) >> 24) == 127; };
+	if (family == AF_INET) return address[0] == 0 || loopback_v4(address[0]);
+	bool zero_prefix = address[0] == 0 && address[1] == 0;
+	// ::, ::1 and the IPv4-mapped loopback.
+	if (zero_prefix && address[2] == 0) return address[3] == 0 || address[3] == htonl(1);
+	return zero_prefix && address[2] == htonl(0xFFFF) && loopback_v4(address[3]);
+}
+
+// Asks the kernel's socket diagnostics for the family's listeners on the port.
+std::optional<bool> listened(int netlink, int family, uint16_t port) {
+	struct {
+		nlmsghdr header;
+		inet_diag_req_v2 request;
+	} message{};
+	message.header.nlmsg_len = sizeof message;
+	message.header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
+	message.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
+	message.request.sdiag_family = static_cast<__u8>(family);
+	message.request.sdiag_protocol = IPPROTO_TCP;
+	message.request.idiag_states = 1U << tcp_listen_state;
+	message.request.id.idiag_sport = htons(port);
+	sockaddr_nl kernel{};
+	kernel.nl_family = AF_NETLINK;
+	if (sendto(netlink, &message, sizeof message, 0, reinterpret_cast<sockaddr*>(&kernel), sizeof kernel) < 0) return std::nullopt;
+	alignas(nlmsghdr) char buffer[8192];
+	bool found = false;
+	for (;;) {
+		ssize_t length = recv(netlink, buffer, sizeof buffer, 0);
+		if (length <= 0) return std::nullopt;
+		std::size_t left = static_cast<std::size_t>(length);
+		for (auto* header = reinterpret_cast<nlmsghdr*>(buffer); NLMSG_OK(header, left); header = NLMSG_NEXT(header, left)) {
+			if (header->nlmsg_type == NLMSG_DONE) return found;
+			if (header->nlmsg_type == NLMSG_ERROR) return std::nullopt;
+			const auto* socket = static_cast<const inet_diag_msg*>(NLMSG_DATA(header));
+			if (ntohs(socket->id.idiag_sport) == port && accepts_loopback(socket->idiag_family, socket->id.idiag_src)) found = true;
+		}
+	}
+}
+
 } // namespace
+
+std::optional<bool> loopback_port_listened(uint16_t port) {
+	// Kept open by each asking thread: opening and closing it cost more than the question.
+	struct Netlink {
+		int fd = socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG);
+		~Netlink() {
+			if (fd >= 0) close(fd);
+		}
+	};
+	thread_local Netlink netlink;
+	if (netlink.fd < 0) return std::nullopt;
+	std::optional<bool> answer = listened(netlink.fd, AF_INET, port);
+	if (answer == false) answer = listened(netlink.fd, AF_INET6, port);
+	return answer;
+}
 
 std::optional<PortListener> port_listener(uint16_t port) {
 	auto inode = listening_inode("/proc/net/tcp", port);

@@ -33,9 +33,10 @@ std::string program_name(DWORD pid) {
 	return name;
 }
 
-} // namespace
-
-std::optional<PortListener> port_listener(uint16_t port) {
+// Offers each IPv4 listener to the visitor until it returns true; nothing when the table cannot
+// be read.
+template <class Visitor>
+std::optional<bool> visit_listeners(Visitor visit) {
 	std::vector<unsigned char> buffer(16 * 1024);
 	for (int attempt = 0; attempt < 4; attempt++) {
 		DWORD size = static_cast<DWORD>(buffer.size());
@@ -46,14 +47,32 @@ std::optional<PortListener> port_listener(uint16_t port) {
 		}
 		if (result != NO_ERROR) return std::nullopt;
 		const auto* table = reinterpret_cast<const MIB_TCPTABLE_OWNER_PID*>(buffer.data());
-		for (DWORD i = 0; i < table->dwNumEntries; i++) {
-			const MIB_TCPROW_OWNER_PID& row = table->table[i];
-			if (ntohs(static_cast<u_short>(row.dwLocalPort)) != port) continue;
-			return PortListener{row.dwOwningPid, program_name(row.dwOwningPid)};
-		}
-		return std::nullopt;
+		for (DWORD i = 0; i < table->dwNumEntries; i++)
+			if (visit(table->table[i])) return true;
+		return false;
 	}
 	return std::nullopt;
+}
+
+uint16_t local_port(const MIB_TCPROW_OWNER_PID& row) { return ntohs(static_cast<u_short>(row.dwLocalPort)); }
+
+} // namespace
+
+std::optional<PortListener> port_listener(uint16_t port) {
+	std::optional<PortListener> listener;
+	visit_listeners([&](const MIB_TCPROW_OWNER_PID& row) {
+		if (local_port(row) != port) return false;
+		listener = PortListener{row.dwOwningPid, program_name(row.dwOwningPid)};
+		return true;
+	});
+	return listener;
+}
+
+std::optional<bool> loopback_port_listened(uint16_t port) {
+	return visit_listeners([&](const MIB_TCPROW_OWNER_PID& row) {
+		uint32_t address = ntohl(row.dwLocalAddr);
+		return local_port(row) == port && (address == 0 || (address >> 24) == 127);
+	});
 }
 
 } // namespace tarnwick
