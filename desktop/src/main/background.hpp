@@ -1,7 +1,7 @@
 // Work done off the GUI thread whose result a GUI-thread task awaits, so that the GUI thread never
-// waits for the network or the process table. One long-lived thread does all of it in turn: the
-// watch asks something every second for as long as the window is open, and a thread started for
-// each question cost more than the question.
+// waits for the network or the process table. One long-lived thread does all of it in turn: while
+// a daemon starts it is asked about many times a second, and a thread started for each question
+// cost more than the question.
 #pragma once
 
 #include "application/future.hpp"

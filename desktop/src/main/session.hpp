@@ -34,7 +34,8 @@ namespace tarnwick {
 struct SessionTimes {
 	// How long a probe may wait for the connection.
 	std::chrono::milliseconds probe_timeout{500};
-	// How often a shown daemon is checked: never more often than once a second.
+	// How often a shown daemon is checked where the system does not announce closed listeners:
+	// never more often than once a second.
 	std::chrono::milliseconds watch_every{1000};
 	// How often a daemon being started is tried.
 	std::chrono::milliseconds wait_every{250};
