@@ -281,7 +281,8 @@ def main():
                         results[name].append(result)
                     print(f"{'run' if measured else 'warm-up'} {run + 1 - options.warm_up if measured else run + 1:2} {name:8} "
                           f"start-up {result['startup_ms']:7.1f} ms (CPU {result['main_cpu_ms']:4.0f} ms alone, {result['cpu_ms']:5.0f} ms tree)  peak {result['main_kib'] / 1024:6.1f} MiB alone, "
-                          f"{result['tree_kib'] / 1024:6.1f} MiB over {result['processes']} processes", flush=True)
+                          f"{result['tree_kib'] / 1024:6.1f} MiB over {result['processes']} processes"
+                          + (f", idle {result['idle_cpu_ms']:6.2f} ms" if options.idle > 0 else ""), flush=True)
                     time.sleep(0.5)
             print(f"load average after: {os.getloadavg()}")
         finally:
