@@ -48,7 +48,7 @@ if(NOT WIN32)
   target_include_directories(listener_closings_tests PRIVATE ${PROJECT_SOURCE_DIR}/desktop/src/main)
 
   add_executable(launcher_wayland_e2e_tests launcher/launcher_wayland_e2e_tests.cpp)
-  target_link_libraries(launcher_wayland_e2e_tests PRIVATE GTest::gtest bw_sandboxed_gtest_main bw_test_processes)
+  target_link_libraries(launcher_wayland_e2e_tests PRIVATE GTest::gtest bw_sandboxed_gtest_main bw_test_processes bw_x_display PkgConfig::XTEST)
   target_compile_definitions(launcher_wayland_e2e_tests PRIVATE TARNWICK_LAUNCHER="$<TARGET_FILE:tarnwick_desktop>" TARNWICK_DAEMON="$<TARGET_FILE:tarnwickd>")
   add_dependencies(launcher_wayland_e2e_tests tarnwick_desktop tarnwickd)
   gtest_discover_tests(launcher_wayland_e2e_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)

@@ -1,9 +1,9 @@
-// The launcher as a native Wayland client, under a headless Weston that the test starts in its own
-// sandbox: no X display is reachable, so GTK can only take the Wayland one. Weston's headless
-// backend has no input devices, so nothing can press the window's close button; the launcher is
-// asked to end with SIGTERM, as a session that logs out does, which it handles as a close request.
-#include "child_process.hpp"
-#include "support/test_sandbox.hpp"
+// The launcher as a native Wayland client, under a Weston that the test starts in its own sandbox,
+// with no X display given to the launcher, so GTK can only take the Wayland one. The headless
+// backend has no input devices: there the launcher is asked to end with SIGTERM, as a session that
+// logs out does, which it handles as a close request. Nested in the test display (the X11 backend),
+// Weston takes the X pointer as its seat's, and the window's own close button is clicked.
+#include "launcher_session_fixture.hpp"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +14,10 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
+#include <vector>
 
 namespace tarnwick {
 namespace {
@@ -28,9 +30,10 @@ using test::wait_until;
 
 fs::path folder_of(const char* variable) { return fs::path(std::getenv(variable)); }
 
-// A window saved maximised comes back maximised (the compositor confirms it), and its normal size is
-// kept for when it is restored.
-TEST(LauncherWayland, ShowsTheDaemonsPageAsAWaylandClientMaximisedAsItWasAndEndsWithZeroWhenAskedToEnd) {
+// Starts Weston with the backend's arguments and the launcher on it, from a saved maximised state
+// of 900 by 700; once the daemon's page rendered, `end` ends the launcher, which must exit with 0 and
+// save that state again (the compositor confirmed the maximise).
+void run_under_weston(const std::vector<std::string>& backend, const std::function<void(test::Child&)>& end) {
 	TARNWICK_REQUIRE_ISOLATION();
 	const fs::path weston = "/usr/bin/weston";
 	if (!fs::exists(weston)) GTEST_SKIP() << "no " << weston << " (scripts/install-deps.sh test installs it)";
@@ -43,10 +46,13 @@ TEST(LauncherWayland, ShowsTheDaemonsPageAsAWaylandClientMaximisedAsItWasAndEnds
 
 	const std::string socket = "tarnwick-test-" + std::to_string(getpid());
 	fs::permissions(folder_of("XDG_RUNTIME_DIR"), fs::perms::owner_all, fs::perm_options::replace);
-	Child compositor(weston, {.arguments = {"--backend=headless-backend.so", "--use-pixman", "--socket=" + socket, "--idle-time=0", "--width=1280",
-	                                        "--height=1024", "--no-config"},
-	                          .output_file = root / "weston.log"});
+	// No panel: a maximised window fills the output.
+	std::ofstream(root / "weston.ini") << "[core]\nidle-time=0\n[shell]\npanel-position=none\n";
+	std::vector<std::string> arguments = backend;
+	arguments.insert(arguments.end(), {std::string("--use-pixman"), "--socket=" + socket, "--config=" + (root / "weston.ini").string()});
+	Child compositor(weston, {.arguments = arguments, .output_file = root / "weston.log"});
 	ASSERT_TRUE(wait_until([&] { return fs::exists(folder_of("XDG_RUNTIME_DIR") / socket); }, 20s)) << read_file(root / "weston.log");
+	std::string display = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
 	unsetenv("DISPLAY");
 	test::set_environment("WAYLAND_DISPLAY", socket);
 
@@ -54,6 +60,7 @@ TEST(LauncherWayland, ShowsTheDaemonsPageAsAWaylandClientMaximisedAsItWasAndEnds
 	fs::create_directories(state.parent_path());
 	std::ofstream(state) << "width=900\nheight=700\nmaximized=1\n";
 	Child launcher(root / "launcher" / "tarnwick_desktop", {.working_directory = root, .output_file = root / "launcher.err"});
+	if (!display.empty()) test::set_environment("DISPLAY", display);
 	const fs::path log = folder_of("XDG_STATE_HOME") / "tarnwick" / "launcher.log";
 	EXPECT_TRUE(wait_until([&] { return read_file(log).find("the window is shown on a wayland display") != std::string::npos; }, 30s))
 	    << read_file(log) << read_file(root / "launcher.err");
@@ -61,8 +68,8 @@ TEST(LauncherWayland, ShowsTheDaemonsPageAsAWaylandClientMaximisedAsItWasAndEnds
 	EXPECT_TRUE(wait_until([&] { return read_file(root / "requests.log").find("GET /loaded") != std::string::npos; }, 30s))
 	    << read_file(root / "requests.log") << read_file(root / "launcher.err");
 
-	kill(static_cast<pid_t>(launcher.id()), SIGTERM);
-	EXPECT_EQ(launcher.wait(15s).value_or(-1), 0) << read_file(log) << read_file(root / "launcher.err");
+	end(launcher);
+	EXPECT_EQ(launcher.wait(15s).value_or(-1), 0) << read_file(log) << read_file(root / "launcher.err") << read_file(root / "weston.log");
 	// Wayland tells a client no position: size and maximised state only.
 	std::string saved = read_file(state);
 	EXPECT_NE(saved.find("width=900\nheight=700\n"), std::string::npos) << saved;
@@ -72,6 +79,23 @@ TEST(LauncherWayland, ShowsTheDaemonsPageAsAWaylandClientMaximisedAsItWasAndEnds
 	compositor.kill();
 	std::error_code ignored;
 	fs::remove_all(root, ignored);
+}
+
+TEST(LauncherWayland, ShowsTheDaemonsPageAsAWaylandClientMaximisedAsItWasAndEndsWithZeroWhenAskedToEnd) {
+	run_under_weston({"--backend=headless-backend.so", "--width=1280", "--height=1024"},
+	                 [](Child& launcher) { kill(static_cast<pid_t>(launcher.id()), SIGTERM); });
+}
+
+TEST(LauncherWayland, TheWindowsOwnCloseButtonEndsItWithZero) {
+	if (!std::getenv("DISPLAY")) GTEST_SKIP() << "Weston's X11 backend needs the test display";
+	constexpr int width = 1024;
+	run_under_weston({"--backend=x11-backend.so", "--width=" + std::to_string(width), "--height=768"}, [](Child&) {
+		XDisplay x;
+		std::optional<XDisplay::TopLevel> output;
+		ASSERT_TRUE(wait_until([&] { return (output = x.find("Weston Compositor - screen0")).has_value(); }, 10s));
+		// GTK draws the title bar itself on Weston; the close button is its last, in the corner.
+		XUser().click(output->id, width - 19, 18);
+	});
 }
 
 } // namespace

@@ -83,7 +83,10 @@ gboolean on_configure(GtkWidget* widget, GdkEventConfigure*, gpointer data) {
 }
 
 gboolean on_window_state(GtkWidget*, GdkEventWindowState* event, gpointer data) {
-	static_cast<Tracker::Impl*>(data)->state.maximized = (event->new_window_state & GDK_WINDOW_STATE_MAXIMIZED) != 0;
+	// Only a change of the flag itself: the events of mapping and focus come before the compositor
+	// confirms a maximise asked for at start, and a window closed meanwhile stays maximised.
+	if (event->changed_mask & GDK_WINDOW_STATE_MAXIMIZED)
+		static_cast<Tracker::Impl*>(data)->state.maximized = (event->new_window_state & GDK_WINDOW_STATE_MAXIMIZED) != 0;
 	return FALSE;
 }
 
