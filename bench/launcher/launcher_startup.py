@@ -21,6 +21,9 @@ listening 300 ms after its start (TARNWICKD_DELAY_LISTEN). Measured against max(
 time from its start to listening, the bare window's start-up with the page already served), both
 measured in the same run, alternating with the launcher.
 
+--idle SECONDS: after the settle time, the run time of the program's threads (the scheduler's own
+count, in nanoseconds) over that many seconds of an idle window, the daemon's page loaded.
+
 --scenario processes: the daemon runs, as in the default scenario; the launcher's start-up with 500
 extra (sleeping) processes against the same with none, alternating.
 """
