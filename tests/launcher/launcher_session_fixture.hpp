@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <unistd.h>
@@ -43,7 +44,7 @@ inline std::size_t count_of(const std::string& text, const std::string& part) {
 // What a user does to a window besides closing it, through a connection of its own.
 class XUser {
 public:
-	XUser() : display_(XOpenDisplay(nullptr)) {}
+	explicit XUser(const char* display = nullptr) : display_(XOpenDisplay(display)) {}
 	~XUser() {
 		if (display_ != nullptr) XCloseDisplay(display_);
 	}
@@ -56,6 +57,14 @@ public:
 		::Window child = 0;
 		XTranslateCoordinates(display_, window, DefaultRootWindow(display_), 0, 0, &x, &y, &child);
 		return {x, y};
+	}
+	// The pixel's value at a point of the window, as the server stores it (0xRRGGBB at depth 24).
+	unsigned long pixel(unsigned long window, int x, int y) {
+		XImage* image = XGetImage(display_, window, x, y, 1, 1, AllPlanes, ZPixmap);
+		if (image == nullptr) return 0;
+		unsigned long value = XGetPixel(image, 0, 0);
+		XDestroyImage(image);
+		return value;
 	}
 	void press_enter(unsigned long window) { press(window, {XK_Return}); }
 	// The keys held down in order, then let go in reverse: {XK_Control_L, XK_r} is Ctrl+R.

@@ -47,7 +47,7 @@ void run_under_weston(const std::vector<std::string>& backend, const std::functi
 	const std::string socket = "tarnwick-test-" + std::to_string(getpid());
 	fs::permissions(folder_of("XDG_RUNTIME_DIR"), fs::perms::owner_all, fs::perm_options::replace);
 	// No panel: a maximised window fills the output.
-	std::ofstream(root / "weston.ini") << "[core]\nidle-time=0\n[shell]\npanel-position=none\n";
+	std::ofstream(root / "weston.ini") << "[core]\nidle-time=0\n[shell]\npanel-position=none\nbackground-color=0xff204060\n";
 	std::vector<std::string> arguments = backend;
 	arguments.insert(arguments.end(), {std::string("--use-pixman"), "--socket=" + socket, "--config=" + (root / "weston.ini").string()});
 	Child compositor(weston, {.arguments = arguments, .output_file = root / "weston.log"});
@@ -86,15 +86,54 @@ TEST(LauncherWayland, ShowsTheDaemonsPageAsAWaylandClientMaximisedAsItWasAndEnds
 	                 [](Child& launcher) { kill(static_cast<pid_t>(launcher.id()), SIGTERM); });
 }
 
+// An X server of the case's own, so that no other test's window can come between the pointer and
+// Weston's: Xvfb on the first display number no running server holds (Xvfb itself takes over a
+// stale lock). Ended with SIGTERM, so that it removes its lock and socket.
+struct PrivateXServer {
+	std::optional<Child> server;
+	std::string display;
+	PrivateXServer() {
+		for (int number = 150; number < 250 && !server; number++) {
+			std::ifstream lock("/tmp/.X" + std::to_string(number) + "-lock");
+			if (long holder = 0; lock >> holder && test::is_running(static_cast<std::uint64_t>(holder))) continue;
+			display = ":" + std::to_string(number);
+			server.emplace("/usr/bin/Xvfb", test::ChildOptions{.arguments = {display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"}});
+			auto answers = [&] {
+				Display* connection = XOpenDisplay(display.c_str());
+				if (connection != nullptr) XCloseDisplay(connection);
+				return connection != nullptr;
+			};
+			if (!wait_until([&] { return !test::is_running(server->id()) || answers(); }, 10s) || !test::is_running(server->id())) server.reset();
+		}
+	}
+	~PrivateXServer() {
+		if (!server) return;
+		kill(static_cast<pid_t>(server->id()), SIGTERM);
+		server->wait(5s);
+	}
+};
+
 TEST(LauncherWayland, TheWindowsOwnCloseButtonEndsItWithZero) {
-	if (!std::getenv("DISPLAY")) GTEST_SKIP() << "Weston's X11 backend needs the test display";
+	if (!fs::exists("/usr/bin/Xvfb")) GTEST_SKIP() << "no Xvfb";
+	PrivateXServer x_server;
+	ASSERT_TRUE(x_server.server) << "no display number free";
+	test::set_environment("DISPLAY", x_server.display);
 	constexpr int width = 1024;
-	run_under_weston({"--backend=x11-backend.so", "--width=" + std::to_string(width), "--height=768"}, [](Child&) {
+	constexpr unsigned long background = 0x204060;
+	run_under_weston({"--backend=x11-backend.so", "--width=" + std::to_string(width), "--height=768"}, [&](Child&) {
 		XDisplay x;
+		XUser user(x_server.display.c_str());
 		std::optional<XDisplay::TopLevel> output;
 		ASSERT_TRUE(wait_until([&] { return (output = x.find("Weston Compositor - screen0")).has_value(); }, 10s));
+		// Maximised once both top corners show the title bar: neither black (nothing drawn yet) nor
+		// the shell's background.
+		ASSERT_TRUE(wait_until([&] {
+			for (int corner_x : {3, width - 3})
+				if (unsigned long pixel = user.pixel(output->id, corner_x, 3) & 0xFFFFFF; pixel == 0 || pixel == background) return false;
+			return true;
+		}, 15s));
 		// GTK draws the title bar itself on Weston; the close button is its last, in the corner.
-		XUser().click(output->id, width - 19, 18);
+		user.click(output->id, width - 19, 18);
 	});
 }
 
