@@ -73,7 +73,7 @@ void BM_ListProc_Baseline(benchmark::State& state) {
 void BM_VisitAllProcesses(benchmark::State& state) {
 	for (auto _ : state) {
 		int count = 0;
-		tarnwick::daemon::system::visit_processes([&](std::uint64_t, std::string_view) { return ++count, false; });
+		tarnwick::daemon::system::visit_processes([&](const tarnwick::daemon::ProcessFacts&) { return ++count, false; });
 		state.counters["processes"] = count;
 	}
 }

@@ -6,7 +6,12 @@
 // --delay-listen starts listening only after that many seconds (a daemon that is still starting;
 // fractions allowed); --exit-status ends at once with that status (a daemon that cannot start).
 // A daemon started by someone else without arguments takes both from the environment variables
-// TARNWICKD_DELAY_LISTEN and TARNWICKD_EXIT_STATUS when set. GET /die ends it at once with status 70
+// TARNWICKD_DELAY_LISTEN and TARNWICKD_EXIT_STATUS when set. Ending with a status it first says why
+// on its standard error, as a daemon that cannot start does.
+//
+// As daemons really run, told by the environment: TARNWICKD_FORK=1 goes into the background first
+// (forks, the parent exits with 0 and the child carries on in a session of its own; on Windows it
+// starts a copy of itself and exits); TARNWICKD_LISTEN=dual listens on [::] for IPv6 and IPv4 alike. GET /die ends it at once with status 70
 // (a daemon that crashes while in use).
 // --log appends one line per request to FILE; without it, the file named by the environment variable
 // TARNWICKD_LOG, if set (so a daemon that the launcher started can be watched). --log-times (or
@@ -21,6 +26,7 @@
 // answers 204 (a page reports what it sees through the requests log); /download answers a small
 // CSV file as an attachment named report.csv.
 #include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/ip/v6_only.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/http.hpp>
 
@@ -35,6 +41,12 @@
 #include <string>
 #include <string_view>
 #include <thread>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -232,20 +244,52 @@ void serve(tcp::socket socket, RequestLog& log) {
 
 } // namespace
 
+// Goes into the background as most daemons do: the process that was started ends with 0 at once.
+void fork_into_background(char** argv) {
+#ifdef _WIN32
+	(void)argv;
+	_putenv("TARNWICKD_FORK=");
+	wchar_t path[MAX_PATH];
+	GetModuleFileNameW(nullptr, path, MAX_PATH);
+	std::wstring command = L"tarnwickd";
+	STARTUPINFOW startup{};
+	startup.cb = sizeof startup;
+	PROCESS_INFORMATION info{};
+	if (!CreateProcessW(path, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info)) std::exit(71);
+	CloseHandle(info.hThread);
+	CloseHandle(info.hProcess);
+	std::exit(0);
+#else
+	(void)argv;
+	unsetenv("TARNWICKD_FORK");
+	pid_t child = fork();
+	if (child < 0) std::exit(71);
+	if (child > 0) std::_Exit(0);
+	setsid();
+#endif
+}
+
 int main(int argc, char** argv) {
+	if (const char* fork = std::getenv("TARNWICKD_FORK"); fork != nullptr && std::string_view(fork) == "1") fork_into_background(argv);
 	Options options = parse(argc, argv);
 	if (options.log_path.empty()) {
 		if (const char* from_environment = std::getenv("TARNWICKD_LOG")) options.log_path = from_environment;
 	}
-	if (options.exit_status) return *options.exit_status;
+	if (options.exit_status) {
+		std::cerr << "tarnwickd: cannot start: told to exit with status " << *options.exit_status << "\n";
+		return *options.exit_status;
+	}
 	RequestLog log(options.log_path, options.log_times);
 	if (options.delay_seconds > 0) std::this_thread::sleep_for(std::chrono::duration<double>(options.delay_seconds));
 
 	asio::io_context io;
 	tcp::acceptor acceptor(io);
-	tcp::endpoint endpoint(asio::ip::address_v4::loopback(), options.port);
+	const char* listen_on = std::getenv("TARNWICKD_LISTEN");
+	bool dual = listen_on != nullptr && std::string_view(listen_on) == "dual";
+	tcp::endpoint endpoint(dual ? asio::ip::address(asio::ip::address_v6::any()) : asio::ip::address(asio::ip::address_v4::loopback()), options.port);
 	boost::system::error_code error;
 	acceptor.open(endpoint.protocol(), error);
+	if (!error && dual) acceptor.set_option(asio::ip::v6_only(false), error);
 	if (!error && TARNWICKD_REUSE_ADDRESS) acceptor.set_option(tcp::acceptor::reuse_address(true), error);
 	if (!error) acceptor.bind(endpoint, error);
 	if (!error) acceptor.listen(asio::socket_base::max_listen_connections, error);

@@ -73,6 +73,17 @@ inline bool wait_until(const std::function<bool()>& condition, std::chrono::mill
 	return true;
 }
 
+// Lets other users reach (not list) the folder: adds search permission for others to it and to each
+// folder above it that lacks it, so that a program there can be run as another user.
+inline void let_others_reach(std::filesystem::path folder) {
+	for (; !folder.empty() && folder != folder.root_path(); folder = folder.parent_path()) {
+		std::error_code error;
+		auto perms = std::filesystem::status(folder, error).permissions();
+		if (!error && (perms & std::filesystem::perms::others_exec) == std::filesystem::perms::none)
+			std::filesystem::permissions(folder, std::filesystem::perms::others_exec, std::filesystem::perm_options::add, error);
+	}
+}
+
 // Sets the variable for this process and the processes it starts.
 void set_environment(const std::string& name, const std::string& value);
 

@@ -45,8 +45,10 @@ std::vector<std::string> lines(const std::string& text) {
 
 std::set<std::uint64_t> daemon_processes() {
 	std::set<std::uint64_t> ids;
-	daemon::system::visit_processes([&](std::uint64_t id, std::string_view name) {
-		if (daemon::is_daemon_name(name) && is_running(id)) ids.insert(id);
+	// Any name holding the daemon's, so that a test sees every copy, named like it or not.
+	daemon::system::visit_processes([&](const daemon::ProcessFacts& facts) {
+		for (const std::string& name : facts.names)
+			if (name.find(daemon::daemon_name) != std::string::npos && is_running(facts.pid)) ids.insert(facts.pid);
 		return false;
 	});
 	return ids;
@@ -94,7 +96,9 @@ Child DaemonTest::run_named(const std::string& file_name) {
 	Child child(program, {.arguments = {"60"}});
 	running_.push_back(child.id());
 	for (int i = 0; i < 1000; i++) {
-		bool listed = daemon::system::visit_processes([&](std::uint64_t id, std::string_view name) { return id == child.id() && name == file_name; });
+		bool listed = daemon::system::visit_processes([&](const daemon::ProcessFacts& facts) {
+			return facts.pid == child.id() && std::find(facts.names.begin(), facts.names.end(), file_name) != facts.names.end();
+		});
 		if (listed) return child;
 		std::this_thread::sleep_for(std::chrono::milliseconds(10));
 	}

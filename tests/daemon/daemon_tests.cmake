@@ -14,6 +14,7 @@ add_executable(daemon_test_sleeper daemon/sleeper.cpp)
 add_executable(daemon_test_probe daemon/probe.cpp)
 add_executable(daemon_tests
   daemon/daemon_fixture.cpp
+  daemon/daemon_identity_tests.cpp
   daemon/supervisor_tests.cpp
   daemon/tarnwickd_tests.cpp
 )

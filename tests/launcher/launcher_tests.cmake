@@ -32,6 +32,13 @@ else()
   add_dependencies(launcher_session_e2e_tests tarnwick_desktop tarnwickd)
   gtest_discover_tests(launcher_session_e2e_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 180 RESOURCE_LOCK x_window_title_Tarnwick)
 
+  # Who the daemon is: daemons as they really run, other users' listeners, a hung daemon.
+  add_executable(launcher_identity_e2e_tests launcher/launcher_identity_e2e_tests.cpp)
+  target_link_libraries(launcher_identity_e2e_tests PRIVATE GTest::gtest bw_sandboxed_gtest_main bw_x_display bw_test_processes PkgConfig::XTEST)
+  target_compile_definitions(launcher_identity_e2e_tests PRIVATE TARNWICK_LAUNCHER="$<TARGET_FILE:tarnwick_desktop>" TARNWICK_DAEMON="$<TARGET_FILE:tarnwickd>")
+  add_dependencies(launcher_identity_e2e_tests tarnwick_desktop tarnwickd)
+  gtest_discover_tests(launcher_identity_e2e_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 180 RESOURCE_LOCK x_window_title_Tarnwick)
+
   # What the window does with what its pages do: links, frames, downloads, a crashed page, keys.
   add_executable(launcher_page_e2e_tests launcher/launcher_page_e2e_tests.cpp)
   target_link_libraries(launcher_page_e2e_tests PRIVATE GTest::gtest bw_sandboxed_gtest_main bw_x_display bw_test_processes PkgConfig::XTEST)

@@ -58,7 +58,7 @@ TEST(ListenerClosings, OnlyTheWatchedListenerClosingEndsAWait) {
 	if (!closings.told()) GTEST_SKIP() << "the kernel does not announce closed sockets here: the watch asks every second";
 	std::atomic<bool> woken = false;
 	auto waiting = std::async(std::launch::async, [&] {
-		bool result = closings.wait(1s);
+		bool result = closings.wait(1s, 1h);
 		woken = true;
 		return result;
 	});
@@ -77,12 +77,12 @@ TEST(ListenerClosings, AnInterruptEndsTheWaitAndEveryLaterOne) {
 	Listener watched;
 	ListenerClosings closings(watched.port);
 	closings.begin();
-	auto waiting = std::async(std::launch::async, [&] { return closings.wait(60s); });
+	auto waiting = std::async(std::launch::async, [&] { return closings.wait(60s, 1h); });
 	std::this_thread::sleep_for(100ms);
 	closings.interrupt();
 	ASSERT_EQ(waiting.wait_for(2s), std::future_status::ready);
 	EXPECT_FALSE(waiting.get());
-	EXPECT_FALSE(closings.wait(60s));
+	EXPECT_FALSE(closings.wait(60s, 1h));
 }
 
 } // namespace

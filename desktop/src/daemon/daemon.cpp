@@ -1,5 +1,6 @@
 #include "daemon/daemon.hpp"
 
+#include "daemon/daemon_identity.hpp"
 #include "daemon/system.hpp"
 
 namespace tarnwick::daemon {
@@ -8,8 +9,6 @@ std::string Error::to_string() const {
 	if (kind_ == Kind::NotFound) return "program not found";
 	return message_ + " (os error " + std::to_string(code_) + ")";
 }
-
-bool is_daemon_name(std::string_view process_name) { return process_name.find(daemon_name) != std::string_view::npos; }
 
 std::vector<std::filesystem::path> search_directories() {
 	std::vector<std::filesystem::path> directories;
@@ -40,14 +39,22 @@ Status start_daemon(std::span<const std::filesystem::path> search_directories, c
 Status ensure_running() { return ensure_running(StartOptions{}); }
 
 Status ensure_running(const StartOptions& options) {
-	// The first match ends the scan; nothing else about that process matters.
+	// The first match ends the scan.
 	std::uint64_t found = 0;
-	if (system::visit_processes([&](std::uint64_t pid, std::string_view name) {
-		    found = pid;
-		    return is_daemon_name(name);
+	if (system::visit_processes([&](const ProcessFacts& facts) {
+		    found = facts.pid;
+		    return counts_as_running(facts);
 	    }))
 		return Status::running(found, false);
 	return start_daemon(search_directories(), options);
+}
+
+bool end_daemon(std::uint64_t pid, std::chrono::milliseconds grace) {
+	// The id may have been reused since the daemon was judged: only this user's daemon is ended.
+	std::optional<ProcessFacts> facts = system::process_facts(pid);
+	if (!facts || facts->owner != Owner::User || !named_like_daemon(*facts)) return false;
+	system::end_process(pid, grace);
+	return true;
 }
 
 } // namespace tarnwick::daemon

@@ -1,6 +1,7 @@
 // The daemon supervisor: makes sure a process named like the daemon runs, starting it if none does.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -75,22 +76,28 @@ using ExitObserver = std::function<void(const std::string& how)>;
 struct StartOptions {
 	// Told when the started daemon ends.
 	ExitObserver on_exit;
-	// Where the daemon's output goes on a platform where it has no console of its own (Windows);
-	// empty: nowhere. Elsewhere it inherits the caller's streams.
+	// The file the daemon's standard output and error are appended to (created 0600); empty: its
+	// output goes nowhere on Windows, and to the caller's streams elsewhere. The daemon gets no other
+	// descriptor or handle of the caller's.
 	std::filesystem::path output;
 };
 
-// Does nothing when some running process has the daemon's name in its name; otherwise starts the
-// daemon, detached, from the first search directory that holds it. Blocks only for the process
-// snapshot and the process creation; never waits for the daemon.
+// Does nothing when a process that counts as the daemon runs (named like it, of this user or a
+// system account, not ended: daemon_identity.hpp); otherwise starts the daemon, detached, from the
+// first search directory that holds it. Blocks only for the process snapshot and the process
+// creation; never waits for the daemon.
 Status ensure_running();
 Status ensure_running(const StartOptions& options);
 
 // Starts the daemon from the first of the directories that holds it.
 Status start_daemon(std::span<const std::filesystem::path> search_directories, const StartOptions& options = {});
 
-// Case-sensitive: the name contains "tarnwickd" anywhere.
-bool is_daemon_name(std::string_view process_name);
+// Ends a daemon that stopped answering, of this user only: asked to end first (SIGTERM, and
+// SIGCONT so that a stopped one can act on it), forced once the grace has passed (SIGKILL). Windows
+// has no request to end for a program without windows or console: it is ended at once
+// (TerminateProcess). Blocks until the process has ended or was forced; false when it was not this
+// user's daemon (any more).
+bool end_daemon(std::uint64_t pid, std::chrono::milliseconds grace);
 
 // Where the daemon is looked for, in order: the running executable's directory, the platform's
 // system directories, then each absolute PATH entry. Never the current directory, which empty

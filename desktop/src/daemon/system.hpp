@@ -2,7 +2,9 @@
 #pragma once
 
 #include "daemon/daemon.hpp"
+#include "daemon/process_facts.hpp"
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -13,11 +15,14 @@
 
 namespace tarnwick::daemon::system {
 
-// Calls visit with each running process's id and name (UTF-8 on Windows, the kernel's bytes on
-// Linux), in the system's own order, until visit returns true; tells whether it did. A process that
-// has ended but is not yet collected never ends the visit. A failure visits fewer processes or none,
-// which only leads to a start attempt.
-bool visit_processes(const std::function<bool(std::uint64_t id, std::string_view name)>& visit);
+// Calls visit with what the system tells of each running process (names in UTF-8 on Windows, the
+// kernel's bytes on Linux), in the system's own order, until visit returns true; tells whether it
+// did. On Windows the owner is read only for processes named like the daemon (it costs a handle
+// each). A failure visits fewer processes or none, which only leads to a start attempt.
+bool visit_processes(const std::function<bool(const ProcessFacts& facts)>& visit);
+
+// What the system tells of one process; nothing when it is gone.
+std::optional<ProcessFacts> process_facts(std::uint64_t pid);
 
 // The running executable's path, or nothing when the system cannot tell.
 std::optional<std::filesystem::path> executable_path();
@@ -38,5 +43,8 @@ bool is_program_file(const std::filesystem::path& path);
 // and standard streams (Windows: no console; output to options.output), detached from the caller:
 // nothing stops it. Only a thread that reports its end to options.on_exit waits for it.
 Status start_detached(const std::filesystem::path& program, const StartOptions& options = {});
+
+// Asks the process to end, then forces it once the grace has passed; blocks until then.
+void end_process(std::uint64_t pid, std::chrono::milliseconds grace);
 
 } // namespace tarnwick::daemon::system

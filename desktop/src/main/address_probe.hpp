@@ -19,6 +19,10 @@ struct DaemonAddress {
 // failed or took longer (a closed port on Windows answers only after the SYN's retries, ~2 s).
 bool connects(const DaemonAddress& address, std::chrono::milliseconds timeout);
 
+// Blocks for at most the timeout: true once the address answered a HEAD request for / with any
+// HTTP status. A daemon that keeps its socket open but is stopped or deadlocked does not.
+bool http_answers(const DaemonAddress& address, std::chrono::milliseconds timeout);
+
 // The same off the GUI thread.
 inline Background<bool> probe(DaemonAddress address, std::chrono::milliseconds timeout) {
 	return Background<bool>([address = std::move(address), timeout] { return connects(address, timeout); });

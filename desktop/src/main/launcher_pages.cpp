@@ -69,9 +69,18 @@ std::string starting_page() {
 	return document("<h1>Tarnwick is starting</h1><p>The Tarnwick daemon does not answer yet. Its interface appears here as soon as it does.</p>");
 }
 
-std::string restarting_page() {
-	return document("<h1>Tarnwick stopped \u2014 restarting\u2026</h1><p>The Tarnwick daemon ended or stopped answering. It is being started "
-	                "again; its interface comes back here when it answers.</p>");
+std::string restarting_page(std::string_view reason) {
+	std::string body = "<h1>Tarnwick stopped \u2014 restarting\u2026</h1><p>The Tarnwick daemon ended or stopped answering. It is being started "
+	                   "again; its interface comes back here when it answers.</p>";
+	if (!reason.empty()) body += "<p>What happened: " + escaped(reason) + ".</p>";
+	return document(body);
+}
+
+std::string service_lost_page(std::string_view reason) {
+	std::string body = "<h1>Tarnwick stopped \u2014 waiting\u2026</h1><p>The Tarnwick daemon runs as a system service, which this program cannot "
+	                   "start. Its interface comes back here when the service answers again.</p>";
+	if (!reason.empty()) body += "<p>What happened: " + escaped(reason) + ".</p>";
+	return document(body);
 }
 
 std::string given_up_page(std::string_view reason, std::string_view log_path) {
@@ -89,9 +98,12 @@ std::string page_ended_page(std::string_view reason) {
 	return document(body);
 }
 
-std::string port_taken_page(uint16_t port, std::string_view program, std::string_view log_path) {
+std::string port_taken_page(uint16_t port, std::string_view program, std::string_view log_path, std::string_view other_user) {
 	std::string body = "<h1>Port " + std::to_string(port) + " is used by another program</h1><p>";
-	body += program.empty() ? std::string("Another program") : "The program <code>" + escaped(program) + "</code>";
+	if (!other_user.empty())
+		body += "A program of " + escaped(other_user);
+	else
+		body += program.empty() ? std::string("Another program") : "The program <code>" + escaped(program) + "</code>";
 	body += " answers on port " + std::to_string(port) + ", where the Tarnwick daemon serves its interface. End it, then try again.</p>";
 	body += log_note(log_path);
 	body += buttons();

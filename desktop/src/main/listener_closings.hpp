@@ -24,8 +24,9 @@ public:
 	// Whether the system tells of closings; otherwise wait() returns after each period.
 	bool told() const;
 	// Blocks until a listener on the port may have closed, or the period passed where the system
-	// does not tell; false once interrupted. One thread at a time.
-	bool wait(std::chrono::milliseconds period);
+	// does not tell, and for no longer than longest in any case; false once interrupted. One thread
+	// at a time.
+	bool wait(std::chrono::milliseconds period, std::chrono::milliseconds longest);
 	// Ends the current and every later wait. Any thread.
 	void interrupt();
 

@@ -39,9 +39,11 @@ struct Launcher {
 };
 
 // Builds the window outside the awaiting expression (g++ 12 mishandles temporaries there). Its
-// first navigation goes straight to the daemon; something that accepts the connection but never
-// answers cannot keep the window hidden for longer than first_navigation_within, and a failed
-// navigation leaves the view empty, since the session shows a page of its own or the daemon's.
+// first navigation is held until the session knows whether the port's listener is the daemon, and
+// then goes to the daemon or to a page of the launcher's own; something that accepts the connection
+// but never answers cannot keep the window hidden for longer than first_navigation_within, and a
+// failed navigation leaves the view empty, since the session shows a page of its own or the
+// daemon's.
 bw::BrowserWindowFuture build_window(bw::ApplicationHandle app, Launcher& launcher) {
 	bw::BrowserWindowBuilder builder(bw::Source::Url{daemon_address.url()});
 	builder.dev_tools(true);
@@ -86,11 +88,14 @@ bw::Task<> startup(bw::ApplicationHandle app, Launcher& launcher) {
 		show_spawn_error(app, check.status.error());
 		co_return;
 	}
+	// The first navigation waits for this, while the engine starts.
+	bw::Task<> choosing = launcher.session->choose_first_page(std::move(check));
+	co_await choosing;
 	bw::BrowserWindow window = co_await std::move(building);
 	*arrived = true;
 	native_window::place(window.window(), launcher.placed);
 	launcher.tracker.follow(window.window(), launcher.placed);
-	app.spawn(launcher.session->run(window, std::move(check)));
+	app.spawn(launcher.session->run(window));
 	native_window::restore_maximized(window.window(), launcher.placed);
 }
 

@@ -6,6 +6,8 @@
 #include "native_window.hpp"
 #include "page_policy.hpp"
 
+#include "daemon_output.hpp"
+
 #include "core/browser_window/message_delivery.hpp"
 #include "message.hpp"
 
@@ -34,27 +36,26 @@ struct Session::Wakeup {
 
 namespace {
 
-std::string describe(const PortListener& listener) {
-	if (listener.name.empty()) return "an unknown program";
-	return listener.name + " (pid " + std::to_string(listener.pid) + ")";
-}
-
 // Futures are made before they are awaited: g++ 12 mishandles temporaries in an awaiting expression.
 Background<daemon::Status> start_daemon(const daemon::StartOptions& options) {
 	return Background<daemon::Status>([options] { return daemon::ensure_running(options); });
 }
 
-Background<std::optional<PortListener>> ask_port_listener(uint16_t port) {
-	return Background<std::optional<PortListener>>([port] { return port_listener(port); });
+Background<bool> ask_for_http(const DaemonAddress& address, std::chrono::milliseconds timeout) {
+	return Background<bool>([address, timeout] { return http_answers(address, timeout); });
 }
 
-// A listener the system names, other than a daemon: something else holds the port.
-bool held_by_another(const std::optional<PortListener>& listener) {
-	return listener && !listener->name.empty() && !daemon::is_daemon_name(listener->name);
+Background<bool> end_daemon(uint64_t pid, std::chrono::milliseconds grace) {
+	return Background<bool>([pid, grace] { return daemon::end_daemon(pid, grace); });
 }
 
-// An address as one line of the log: long data: URLs cut, control characters shown as '?'.
+// Only this many started daemons are remembered as ancestors of the daemon's listener.
+constexpr std::size_t started_remembered = 8;
+
+// An address as one line of the log: without its query and fragment (which may carry a token),
+// long data: URLs cut, control characters shown as '?'.
 std::string loggable(std::string_view url) {
+	if (!url.starts_with("data:")) url = url.substr(0, url.find_first_of("?#"));
 	std::string line(url.substr(0, 160));
 	for (char& c : line)
 		if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
@@ -87,6 +88,7 @@ void Session::equip(bw::BrowserWindowBuilder& builder) {
 	builder.on_process_failed([self](bw::BrowserWindowHandle window, const bw::ProcessFailure& failure) {
 		if (auto session = self.lock()) session->process_failed(window, failure);
 	});
+	builder.hold_first_navigation(gate_);
 }
 
 bw::NavigationDecision Session::decide(const bw::NavigationRequest& request) {
@@ -165,11 +167,14 @@ void Session::reload_after_page_ended() {
 	}
 }
 
+std::filesystem::path Session::daemon_output() const { return launcher_log::path().parent_path() / "daemon.log"; }
+
 daemon::StartOptions Session::start_options() {
 	uint64_t generation = ++generation_;
 	daemon_ended_ = false;
 	daemon::StartOptions options;
-	options.output = launcher_log::path();
+	options.output = daemon_output();
+	output_from_ = prepare_daemon_output(options.output);
 	std::weak_ptr<Session> self = weak_from_this();
 	bw::ApplicationHandle app = app_;
 	options.on_exit = [app, self, generation](const std::string& how) {
@@ -181,22 +186,52 @@ daemon::StartOptions Session::start_options() {
 	return options;
 }
 
+void Session::note_start(const daemon::Status& status) {
+	started_ = status.started();
+	if (started_) {
+		started_pids_.push_back(status.pid());
+		if (started_pids_.size() > started_remembered) started_pids_.erase(started_pids_.begin());
+	}
+	launcher_log::write(std::string(started_ ? "started the daemon" : "the daemon runs already") + " (pid " + std::to_string(status.pid()) + ")");
+}
+
 Background<StartCheck> Session::check_daemon() {
 	daemon::StartOptions options = start_options();
 	uint16_t port = address_.port;
 	return Background<StartCheck>([options = std::move(options), port] {
 		// A daemon just started rarely listens yet; a listener now is most likely one already there.
 		StartCheck check{daemon::ensure_running(options), std::nullopt};
-		if (check.status.ok()) check.listener = port_listener(port);
+		if (check.status.ok()) {
+			std::vector<uint64_t> started;
+			if (check.status.started()) started.push_back(check.status.pid());
+			check.listener = identify_listener(port, started);
+		}
 		return check;
 	});
+}
+
+Background<std::optional<IdentifiedListener>> Session::identify() const {
+	return Background<std::optional<IdentifiedListener>>([port = address_.port, started = started_pids_] { return identify_listener(port, started); });
 }
 
 void Session::daemon_ended(uint64_t generation, const std::string& how) {
 	launcher_log::write("the daemon " + how);
 	if (generation != generation_) return;
+	// Most daemons go into the background: the process started ends with 0 while its child serves.
+	// Only its listener tells whether it runs.
+	if (how == "exited with status 0") {
+		launcher_log::write("taken as a daemon that went into the background: its listener is watched");
+		return;
+	}
 	daemon_ended_ = true;
 	end_reason_ = "the daemon " + how;
+	std::vector<std::string> lines = last_output_lines(daemon_output(), output_from_);
+	for (const std::string& line : lines) launcher_log::write("the daemon's output: " + line);
+	if (!lines.empty()) {
+		end_reason_ += ", saying \"";
+		for (std::size_t i = 0; i < lines.size(); i++) end_reason_ += (i > 0 ? " / " : "") + lines[i];
+		end_reason_ += "\"";
+	}
 	if (silence_) silence_->stop();
 }
 
@@ -210,20 +245,29 @@ void Session::show_own(const std::string& html, const std::string& what) {
 	// Allowed by the navigation policy from here on, and the only page of ours that is.
 	own_page_ = html_data_url(html);
 	launcher_log::write("showing " + what);
-	if (auto owner = window_.lock()) (void)(*owner)->navigate(own_page_);
+	if (!gate_->is_open())
+		gate_->open(own_page_);
+	else if (auto owner = window_.lock())
+		(void)(*owner)->navigate(own_page_);
 }
 
 void Session::show_daemon_page() {
 	state_ = State::Showing;
 	own_page_.clear();
 	state_page_.clear();
-	launcher_log::write("showing the daemon's page " + last_daemon_page_);
-	if (auto owner = window_.lock()) (void)(*owner)->navigate(last_daemon_page_);
+	launcher_log::write("showing the daemon's page " + loggable(last_daemon_page_));
+	if (!gate_->is_open())
+		gate_->open(last_daemon_page_);
+	else if (auto owner = window_.lock())
+		(void)(*owner)->navigate(last_daemon_page_);
 }
 
 void Session::show_port_taken() {
-	launcher_log::write("port " + std::to_string(address_.port) + " is used by " + describe(holder_));
-	show(State::PortTaken, port_taken_page(address_.port, holder_.name, launcher_log::path().string()), "the port-taken page");
+	std::string holder = describe_holder(holder_);
+	launcher_log::write("port " + std::to_string(address_.port) + " is used by " + holder);
+	bool other_user = holder_.verdict == daemon::Verdict::AnotherUser;
+	show(State::PortTaken, port_taken_page(address_.port, other_user ? "" : holder_.listener.name, launcher_log::path().string(), other_user ? holder : ""),
+	     "the port-taken page");
 }
 
 void Session::give_up() {
@@ -244,43 +288,55 @@ bool Session::close() const {
 	return owner != nullptr;
 }
 
-bw::Task<> Session::run(bw::BrowserWindow window, StartCheck start) {
+bw::Task<> Session::choose_first_page(StartCheck start) {
+	auto keep = shared_from_this();
+	note_start(start.status);
+	std::optional<IdentifiedListener> found = std::move(start.listener);
+	// A daemon that is starting (ours just now, or one found starting) often listens a moment
+	// later: the hidden window waits for it rather than showing a page of its own that the
+	// daemon's would replace at once. Looking costs no connection, so it is done often.
+	if (!found && !daemon_ended_) {
+		bw::Task<Answer> waiting = wait_for_answer(times_.fresh_daemon_within, times_.fresh_daemon_every, false);
+		Answer answer = co_await waiting;
+		if (answer == Answer::Daemon) {
+			launcher_log::write("the daemon listens now: loading its page");
+			show_daemon_page();
+		} else if (answer == Answer::Other) {
+			show_port_taken();
+		} else {
+			show(State::Waiting, starting_page(), "the starting page");
+		}
+		co_return;
+	}
+	if (found && found->verdict == daemon::Verdict::Daemon) {
+		shown_pid_ = found->listener.pid;
+		service_ = found->listener.owner == daemon::Owner::System;
+		shown_started_ = started_;
+		show_daemon_page();
+	} else if (found) {
+		holder_ = *found;
+		show_port_taken();
+	} else {
+		show(State::Waiting, starting_page(), "the starting page");
+	}
+}
+
+bw::Task<> Session::run(bw::BrowserWindow window) {
 	auto keep = shared_from_this();
 	window_ = window.owner();
+	arrived_ = true;
 	std::weak_ptr<Session> self = weak_from_this();
 	window.on_message().register_handler([self](bw::BrowserWindowHandle handle, bw::MessageEventArgs args) {
 		if (auto session = self.lock()) session->heard(handle, args);
 	});
 
-	if (start.status.started())
-		launcher_log::write("started the daemon (pid " + std::to_string(start.status.pid()) + ")");
-	else
-		launcher_log::write("the daemon runs already (pid " + std::to_string(start.status.pid()) + ")");
-
-	started_ = start.status.started();
-	if (started_ && held_by_another(start.listener)) {
-		holder_ = *start.listener;
-		show_port_taken();
-	} else if (window->source_loaded()) {
-		state_ = State::Showing;
-		launcher_log::write("the daemon's page loaded");
-	} else {
-		launcher_log::write("the first navigation failed: the daemon does not answer yet");
-		// A daemon started just now often listens a moment later: the hidden window waits for it
-		// rather than showing a page of its own that the daemon's would replace at once.
-		Answer answer = Answer::None;
-		if (started_ && !daemon_ended_) {
-			bw::Task<Answer> waiting = wait_for_answer(times_.fresh_daemon_within, times_.fresh_daemon_every);
-			answer = co_await waiting;
-			if (window_gone()) co_return;
-		}
-		if (answer == Answer::Daemon) {
-			state_ = State::Showing;
-			launcher_log::write("the daemon answers now: loading its page");
-			(void)window->navigate(last_daemon_page_);
-		} else if (answer == Answer::Other) {
-			show_port_taken();
+	if (state_ == State::Showing) {
+		if (window->source_loaded()) {
+			launcher_log::write("the daemon's page loaded");
 		} else {
+			// The daemon listened, yet its page did not load (it ended meanwhile, or did not answer
+			// within the first navigation's limit): the watch takes it from here.
+			launcher_log::write("the first navigation failed: the daemon does not answer yet");
 			show(State::Waiting, starting_page(), "the starting page");
 		}
 	}
@@ -299,11 +355,13 @@ bw::Task<> Session::watch() {
 		switch (state_) {
 		case State::Starting:
 		case State::Showing: {
-			// Woken when the daemon stops answering, or at once when the one we started ends.
+			// Woken when the daemon stops listening or answering, or at once when the one we started
+			// ends.
+			SilenceWatch::Outcome outcome = SilenceWatch::Outcome::Stopped;
 			if (!daemon_ended_) {
-				silence_ = std::make_unique<SilenceWatch>(address_, times_.watch_every, times_.probe_timeout);
+				silence_ = std::make_unique<SilenceWatch>(address_, times_.watch);
 				SilenceWatch::Future silent = silence_->ended();
-				co_await silent;
+				outcome = co_await silent;
 				silence_.reset();
 				if (window_gone()) co_return;
 			}
@@ -312,26 +370,12 @@ bw::Task<> Session::watch() {
 				std::string url = (*owner)->url();
 				if (url.rfind(address_.url(), 0) == 0) last_daemon_page_ = url;
 			}
-			Background<bool> probing = probe(address_, times_.probe_timeout);
-			bool answers = co_await probing;
-			if (window_gone()) co_return;
-			if (answers && !daemon_ended_) continue;
-			if (answers) {
-				uint16_t port = address_.port;
-				Background<std::optional<PortListener>> asking = ask_port_listener(port);
-				auto listener = co_await asking;
-				if (window_gone()) co_return;
-				holder_ = listener.value_or(PortListener{});
-				show_port_taken();
-				continue;
-			}
-			reason_ = daemon_ended_ ? end_reason_ : "the daemon stopped answering at " + address_.url();
-			launcher_log::write("lost the daemon: " + reason_);
-			show(State::Restarting, restarting_page(), "the restarting page");
+			bw::Task<> losing = lose_daemon(outcome);
+			co_await losing;
 			break;
 		}
 		case State::Waiting: {
-			bw::Task<Answer> waiting = wait_for_answer(times_.first_answer_within, times_.wait_every);
+			bw::Task<Answer> waiting = wait_for_answer(times_.first_answer_within, times_.wait_every, false);
 			Answer answer = co_await waiting;
 			if (window_gone()) co_return;
 			if (answer == Answer::Daemon) {
@@ -340,15 +384,17 @@ bw::Task<> Session::watch() {
 				show_port_taken();
 			} else if (answer == Answer::Ended) {
 				reason_ = end_reason_;
-				show(State::Restarting, restarting_page(), "the restarting page: " + reason_);
+				show(State::Restarting, restarting_page(reason_), "the restarting page: " + reason_);
 			} else {
-				reason_ = "nothing answered at " + address_.url() + " within " + std::to_string(times_.first_answer_within.count()) + " seconds";
+				reason_ = started_ ? "the daemon started but did not answer on port " + std::to_string(address_.port) + " within " +
+				                         std::to_string(times_.first_answer_within.count()) + " s"
+				                   : "nothing answered at " + address_.url() + " within " + std::to_string(times_.first_answer_within.count()) + " seconds";
 				give_up();
 			}
 			break;
 		}
 		case State::Restarting: {
-			bw::Task<> restarting = restart();
+			bw::Task<> restarting = service_ ? wait_for_service() : restart();
 			co_await restarting;
 			break;
 		}
@@ -360,6 +406,43 @@ bw::Task<> Session::watch() {
 		}
 		}
 	}
+}
+
+// The shown daemon stopped listening, stopped answering, or the process we started ended: what
+// holds the port now decides what the window shows.
+bw::Task<> Session::lose_daemon(SilenceWatch::Outcome outcome) {
+	if (outcome == SilenceWatch::Outcome::Unanswered) {
+		reason_ = "the daemon stopped answering at " + address_.url();
+		launcher_log::write("lost the daemon: " + reason_);
+		show(State::Restarting, service_ ? service_lost_page(reason_) : restarting_page(reason_), "the restarting page");
+		// A daemon of ours that hangs is ended, so that a new one can take the port.
+		if (shown_started_ && shown_pid_ != 0 && !service_) {
+			launcher_log::write("ending the daemon that stopped answering (pid " + std::to_string(shown_pid_) + ")");
+			Background<bool> ending = end_daemon(shown_pid_, times_.end_grace);
+			co_await ending;
+		}
+		co_return;
+	}
+	Background<std::optional<IdentifiedListener>> identifying = identify();
+	std::optional<IdentifiedListener> found = co_await identifying;
+	if (window_gone()) co_return;
+	if (found && found->verdict == daemon::Verdict::Daemon) {
+		// Another process of the daemon's listens (a restart of its own): watched from here on.
+		daemon_ended_ = false;
+		shown_pid_ = found->listener.pid;
+		co_return;
+	}
+	if (found) {
+		holder_ = *found;
+		show_port_taken();
+		co_return;
+	}
+	reason_ = daemon_ended_ ? end_reason_ : "the daemon stopped answering at " + address_.url();
+	launcher_log::write("lost the daemon: " + reason_);
+	if (service_)
+		show(State::Restarting, service_lost_page(reason_), "the restarting page: the daemon is a system service");
+	else
+		show(State::Restarting, restarting_page(reason_), "the restarting page");
 }
 
 bw::Task<> Session::restart() {
@@ -376,10 +459,8 @@ bw::Task<> Session::restart() {
 			launcher_log::write(reason_);
 			continue;
 		}
-		started_ = status.started();
-		launcher_log::write(std::string(status.started() ? "started the daemon" : "the daemon runs already") + " (pid " +
-		                    std::to_string(status.pid()) + ")");
-		bw::Task<Answer> waiting = wait_for_answer(times_.restart_answer_within, times_.wait_every);
+		note_start(status);
+		bw::Task<Answer> waiting = wait_for_answer(times_.restart_answer_within, times_.wait_every, true);
 		Answer answer = co_await waiting;
 		if (window_gone()) co_return;
 		switch (answer) {
@@ -393,6 +474,23 @@ bw::Task<> Session::restart() {
 	give_up();
 }
 
+// A system service comes back by itself or not at all: the window waits for it to answer again.
+bw::Task<> Session::wait_for_service() {
+	for (;;) {
+		bw::Task<Answer> waiting = wait_for_answer(times_.restart_answer_within, std::chrono::seconds(1), true);
+		Answer answer = co_await waiting;
+		if (window_gone()) co_return;
+		if (answer == Answer::Daemon) {
+			show_daemon_page();
+			co_return;
+		}
+		if (answer == Answer::Other) {
+			show_port_taken();
+			co_return;
+		}
+	}
+}
+
 bw::Task<> Session::wait_for_retry() {
 	retry_ = std::make_shared<Wakeup>();
 	Wakeup::Future retried{retry_};
@@ -400,14 +498,15 @@ bw::Task<> Session::wait_for_retry() {
 	retry_.reset();
 	if (window_gone()) co_return;
 	launcher_log::write("the user asked to try again");
+	service_ = false;
 	// "Try again" starts at once, then keeps the usual schedule.
 	daemon::StartOptions options = start_options();
 	Background<daemon::Status> starting = start_daemon(options);
 	daemon::Status status = co_await starting;
 	if (window_gone()) co_return;
 	if (status.ok()) {
-		started_ = status.started();
-		bw::Task<Answer> waiting = wait_for_answer(times_.restart_answer_within, times_.wait_every);
+		note_start(status);
+		bw::Task<Answer> waiting = wait_for_answer(times_.restart_answer_within, times_.wait_every, true);
 		Answer answer = co_await waiting;
 		if (window_gone()) co_return;
 		if (answer == Answer::Daemon) {
@@ -423,27 +522,37 @@ bw::Task<> Session::wait_for_retry() {
 		reason_ = "unable to spawn the daemon: " + status.error().to_string();
 	}
 	launcher_log::write("try again failed: " + reason_);
-	show(State::Restarting, restarting_page(), "the restarting page");
+	show(State::Restarting, restarting_page(reason_), "the restarting page");
 }
 
-bw::Task<Session::Answer> Session::wait_for_answer(std::chrono::steady_clock::duration within, std::chrono::milliseconds every) {
+bw::Task<Session::Answer> Session::wait_for_answer(std::chrono::steady_clock::duration within, std::chrono::milliseconds every, bool ask_http) {
 	auto deadline = std::chrono::steady_clock::now() + within;
 	for (;;) {
-		if (daemon_ended_) co_return Answer::Ended;
-		Background<bool> probing = probe(address_, times_.probe_timeout);
-		bool answers = co_await probing;
+		Background<std::optional<IdentifiedListener>> identifying = identify();
+		std::optional<IdentifiedListener> found = co_await identifying;
 		if (window_gone()) co_return Answer::None;
-		if (answers) {
-			// A daemon we started has ended, or the system names another program as the listener
-			// while ours starts: never show that program's page. A daemon found running is trusted.
-			uint16_t port = address_.port;
-			Background<std::optional<PortListener>> asking = ask_port_listener(port);
-			std::optional<PortListener> listener = co_await asking;
-			if (daemon_ended_ || (started_ && held_by_another(listener))) {
-				holder_ = listener.value_or(PortListener{});
-				co_return Answer::Other;
+		if (found && found->verdict != daemon::Verdict::Daemon) {
+			// Never show another program's page, nor send it anything.
+			holder_ = *found;
+			co_return Answer::Other;
+		}
+		if (found) {
+			bool answers = true;
+			// A daemon that listens but is stopped would hang the page: after a loss, it must answer.
+			if (ask_http) {
+				Background<bool> asking = ask_for_http(address_, times_.watch.answer_within);
+				answers = co_await asking;
+				if (window_gone()) co_return Answer::None;
 			}
-			co_return Answer::Daemon;
+			if (answers) {
+				daemon_ended_ = false;
+				shown_pid_ = found->listener.pid;
+				service_ = found->listener.owner == daemon::Owner::System;
+				shown_started_ = started_;
+				co_return Answer::Daemon;
+			}
+		} else if (daemon_ended_) {
+			co_return Answer::Ended;
 		}
 		if (std::chrono::steady_clock::now() >= deadline) co_return Answer::TimedOut;
 		co_await app_.sleep(every);

@@ -1,11 +1,14 @@
 // The launcher's window and the daemon behind it: one object that knows which state the launcher is
 // in and moves between them.
 //
-//   Starting ──first navigation failed──> Waiting ──answers──> Showing
-//   Starting ──first navigation loaded──────────────────────> Showing ──ended / silent──> Restarting
+//   Starting ──no daemon listens yet──> Waiting ──answers──> Showing
+//   Starting ──the daemon listens──────────────────────────> Showing ──ended / silent──> Restarting
 //   Restarting ──answers──> Showing (the page the user was on)
 //   Restarting ──five failed starts──> GivenUp ──"Try again"──> Restarting
 //   any ──another program answers on the port──> PortTaken ──"Try again"──> Restarting
+//
+// Nothing of the window's reaches the port before the listener there is known to be the daemon
+// (listener_identity.hpp): the window's first navigation is held until then.
 //
 // Beside the states: which pages the window may show and who may post what (page_policy.hpp), the
 // page's downloads, and a page whose process ended.
@@ -14,7 +17,7 @@
 #include "address_probe.hpp"
 #include "daemon/daemon.hpp"
 #include "downloads.hpp"
-#include "port_owner.hpp"
+#include "listener_identity.hpp"
 #include "rate_limit.hpp"
 #include "silence_watch.hpp"
 
@@ -28,24 +31,24 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace tarnwick {
 
 struct SessionTimes {
-	// How long a probe may wait for the connection.
-	std::chrono::milliseconds probe_timeout{500};
-	// How often a shown daemon is checked where the system does not announce closed listeners:
-	// never more often than once a second.
-	std::chrono::milliseconds watch_every{1000};
-	// How often a daemon being started is tried.
+	// How the shown daemon is watched.
+	WatchTimes watch;
+	// How often a daemon being started is looked for.
 	std::chrono::milliseconds wait_every{250};
-	// How long the window stays hidden for a daemon started just now to answer, and how often it is
-	// tried meanwhile.
+	// How long the window stays hidden for a daemon started just now to listen, and how often it is
+	// looked for meanwhile (a look costs no connection).
 	std::chrono::milliseconds fresh_daemon_within{2000};
-	std::chrono::milliseconds fresh_daemon_every{50};
+	std::chrono::milliseconds fresh_daemon_every{20};
 	// How long the first start may take to answer, and each restart.
 	std::chrono::seconds first_answer_within{30};
 	std::chrono::seconds restart_answer_within{10};
+	// How long a daemon that stopped answering has to end when asked, before it is forced.
+	std::chrono::seconds end_grace{10};
 	// The delays before each restart attempt; after the last one fails the launcher gives up.
 	std::array<std::chrono::seconds, 5> restart_after{std::chrono::seconds(1), std::chrono::seconds(2), std::chrono::seconds(4),
 	                                                  std::chrono::seconds(8), std::chrono::seconds(16)};
@@ -54,8 +57,8 @@ struct SessionTimes {
 // What the supervisor found out before the window was shown.
 struct StartCheck {
 	daemon::Status status;
-	// Who listens on the daemon's port, when something does.
-	std::optional<PortListener> listener;
+	// Who listens on the daemon's port, when something does, and whether it is the daemon.
+	std::optional<IdentifiedListener> listener;
 };
 
 class Session : public std::enable_shared_from_this<Session> {
@@ -64,14 +67,17 @@ public:
 
 	Session(bw::ApplicationHandle app, DaemonAddress address, SessionTimes times);
 
-	// What the window's pages may do: where navigations go, downloads, a page's process that ends.
-	// Before the window is built.
+	// What the window's pages may do: where navigations go, downloads, a page's process that ends;
+	// and its first navigation held until the session lets it go. Before the window is built.
 	void equip(bw::BrowserWindowBuilder& builder);
 	// Makes sure the daemon runs, off the GUI thread; a daemon it starts reports its end here.
 	Background<StartCheck> check_daemon();
-	// Decides what the freshly built window shows, shows it and then watches the daemon for as long
-	// as the window exists.
-	bw::Task<> run(bw::BrowserWindow window, StartCheck start);
+	// Lets the window's first navigation go to the daemon once its listener is known to be the
+	// daemon, or to a page of the launcher's own: at once for a daemon found listening, the moment
+	// a daemon just started listens, or after fresh_daemon_within.
+	bw::Task<> choose_first_page(StartCheck start);
+	// Shows the freshly built window and then watches the daemon for as long as the window exists.
+	bw::Task<> run(bw::BrowserWindow window);
 	// Brings the window to the front (another launch asked for it). GUI thread.
 	void raise() const;
 	// Asks the window to close as its close button does; false when there is no window yet.
@@ -82,10 +88,16 @@ private:
 	enum class Answer { Daemon, Other, None, Ended, TimedOut };
 
 	daemon::StartOptions start_options();
+	void note_start(const daemon::Status& status);
 	void daemon_ended(uint64_t generation, const std::string& how);
-	bw::Task<Answer> wait_for_answer(std::chrono::steady_clock::duration within, std::chrono::milliseconds every);
+	Background<std::optional<IdentifiedListener>> identify() const;
+	// Looks for the daemon's listener until it is found (and, when asked, answers HTTP), something
+	// else holds the port, the daemon ended, or the time is up.
+	bw::Task<Answer> wait_for_answer(std::chrono::steady_clock::duration within, std::chrono::milliseconds every, bool ask_http);
 	bw::Task<> watch();
+	bw::Task<> lose_daemon(SilenceWatch::Outcome outcome);
 	bw::Task<> restart();
+	bw::Task<> wait_for_service();
 	bw::Task<> wait_for_retry();
 	void show_daemon_page();
 	void show(State state, const std::string& html, const std::string& what);
@@ -99,7 +111,9 @@ private:
 	void show_port_taken();
 	void give_up();
 	void request_retry();
-	bool window_gone() const { return window_.expired(); }
+	// Closed by the user: true only once the window has come.
+	bool window_gone() const { return arrived_ && window_.expired(); }
+	std::filesystem::path daemon_output() const;
 
 	struct Wakeup;
 
@@ -107,6 +121,9 @@ private:
 	DaemonAddress address_;
 	SessionTimes times_;
 	std::weak_ptr<bw::BrowserWindowOwner> window_;
+	bool arrived_ = false;
+	// Holds the window's first navigation until the session lets it go.
+	std::shared_ptr<bw::FirstNavigationGate> gate_ = std::make_shared<bw::FirstNavigationGate>();
 	State state_ = State::Starting;
 	// The daemon's page the user was on, brought back after a restart.
 	std::string last_daemon_page_;
@@ -123,13 +140,22 @@ private:
 	Downloads downloads_;
 	// The daemon this launcher started last; a daemon's end counts only for the latest start.
 	uint64_t generation_ = 0;
-	// Whether the last start attempt started a daemon (rather than finding one running).
+	// Whether the last start attempt started a daemon (rather than finding one running), and the
+	// daemons this launcher started (newest last; a forked daemon's listener descends from them).
 	bool started_ = false;
+	std::vector<uint64_t> started_pids_;
 	bool daemon_ended_ = false;
 	std::string end_reason_;
+	// Where the daemon's output of the last start begins in its output file.
+	std::uintmax_t output_from_ = 0;
+	// The process that listens for the daemon shown, and whether it is a system service (which the
+	// launcher can neither end nor start) or one this launcher started.
+	uint64_t shown_pid_ = 0;
+	bool service_ = false;
+	bool shown_started_ = false;
 	// Why the last attempt failed, and who holds the port.
 	std::string reason_;
-	PortListener holder_;
+	IdentifiedListener holder_;
 	std::shared_ptr<Wakeup> retry_;
 	// Asks whether the shown daemon still answers, while it is shown.
 	std::unique_ptr<SilenceWatch> silence_;

@@ -3,6 +3,7 @@
 #include "listener_closings.hpp"
 #include "port_owner.hpp"
 
+#include <algorithm>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -12,7 +13,7 @@ namespace tarnwick {
 namespace {
 
 // A socket listening is what a connection would find; asked without one where the system can tell.
-bool answers(const DaemonAddress& address, std::chrono::milliseconds timeout) {
+bool listens(const DaemonAddress& address, std::chrono::milliseconds timeout) {
 	if (std::optional<bool> listened = loopback_port_listened(address.port)) return *listened;
 	return connects(address, timeout);
 }
@@ -25,7 +26,7 @@ struct SilenceWatch::State {
 	ListenerClosings closings;
 	std::mutex mutex;
 	bool stopped = false;
-	std::optional<bool> silent;
+	std::optional<Outcome> outcome;
 	std::optional<bw::Waker> waker;
 
 	bool is_stopped() {
@@ -34,31 +35,38 @@ struct SilenceWatch::State {
 	}
 
 	// Records the outcome once and wakes whoever awaits it.
-	void finish(bool went_silent) {
+	void finish(Outcome how) {
 		std::optional<bw::Waker> to_wake;
 		{
 			std::lock_guard lock(mutex);
-			if (silent) return;
-			silent = went_silent;
+			if (outcome) return;
+			outcome = how;
 			to_wake = waker;
 		}
 		if (to_wake) to_wake->wake();
 	}
 };
 
-SilenceWatch::SilenceWatch(DaemonAddress address, std::chrono::milliseconds every, std::chrono::milliseconds timeout)
-    : state_(std::make_shared<State>(address.port)) {
+SilenceWatch::SilenceWatch(DaemonAddress address, WatchTimes times) : state_(std::make_shared<State>(address.port)) {
 	// Detached: it holds the state, and ends at the next wake-up after stop().
-	std::thread([state = state_, address = std::move(address), every, timeout] {
+	std::thread([state = state_, address = std::move(address), times] {
+		using Clock = std::chrono::steady_clock;
 		// Asked at once too: the listener may have closed before its closings were noticed.
 		state->closings.begin();
+		auto next_ask = Clock::now() + times.ask_every;
+		int unanswered = 0;
+		std::chrono::milliseconds until_ask{0};
 		do {
 			if (state->is_stopped()) return;
-			if (!answers(address, timeout)) {
-				state->finish(true);
-				return;
+			if (!listens(address, times.connect_timeout)) return state->finish(Outcome::Closed);
+			if (Clock::now() >= next_ask) {
+				next_ask = Clock::now() + times.ask_every;
+				unanswered = http_answers(address, times.answer_within) ? 0 : unanswered + 1;
+				if (state->is_stopped()) return;
+				if (unanswered >= times.unanswered_limit) return state->finish(Outcome::Unanswered);
 			}
-		} while (state->closings.wait(every));
+			until_ask = std::max(std::chrono::duration_cast<std::chrono::milliseconds>(next_ask - Clock::now()), std::chrono::milliseconds(1));
+		} while (state->closings.wait(times.listener_every, until_ask));
 	}).detach();
 }
 
@@ -70,19 +78,19 @@ void SilenceWatch::stop() {
 		state_->stopped = true;
 	}
 	state_->closings.interrupt();
-	state_->finish(false);
+	state_->finish(Outcome::Stopped);
 }
 
 bool SilenceWatch::Future::poll(const bw::Waker& waker) {
 	std::lock_guard lock(state->mutex);
-	if (state->silent) return true;
+	if (state->outcome) return true;
 	state->waker = waker;
 	return false;
 }
 
-bool SilenceWatch::Future::take_output() {
+SilenceWatch::Outcome SilenceWatch::Future::take_output() {
 	std::lock_guard lock(state->mutex);
-	return *state->silent;
+	return *state->outcome;
 }
 
 } // namespace tarnwick

@@ -1,6 +1,8 @@
-// Watches that the daemon keeps accepting connections. The asking is done on a thread of its own,
-// once a period, and the GUI thread is woken only when the answer stops: a window left open with a
-// healthy daemon costs the GUI thread nothing.
+// Watches that the daemon keeps listening and answering. The asking is done on a thread of its own,
+// and the GUI thread is woken only when the answer stops: a window left open with a healthy daemon
+// costs the GUI thread nothing. Whether a socket still listens is asked for free, at once when the
+// system announces a closed listener (else once a period); whether the daemon still answers HTTP
+// is asked seldom, since a stopped or deadlocked daemon keeps its socket open.
 #pragma once
 
 #include "address_probe.hpp"
@@ -12,25 +14,46 @@
 
 namespace tarnwick {
 
+struct WatchTimes {
+	// How often the listener is looked for where the system does not announce its closing.
+	std::chrono::milliseconds listener_every{1000};
+	// How long a connection may take where the listener cannot be looked for.
+	std::chrono::milliseconds connect_timeout{500};
+	// How often the daemon is asked for an HTTP answer, how long it has for one, and how many
+	// unanswered asks in a row mean it stopped answering.
+	std::chrono::milliseconds ask_every{10000};
+	std::chrono::milliseconds answer_within{3000};
+	int unanswered_limit = 3;
+};
+
 class SilenceWatch {
 public:
+	enum class Outcome {
+		// stop() was called.
+		Stopped,
+		// Nothing listens on the port any more.
+		Closed,
+		// Something listens but has not answered the last asks.
+		Unanswered,
+	};
+
 	// Starts asking at once; the first question comes one period later.
-	SilenceWatch(DaemonAddress address, std::chrono::milliseconds every, std::chrono::milliseconds timeout);
+	SilenceWatch(DaemonAddress address, WatchTimes times);
 	// Stops: the thread ends within one question's timeout.
 	~SilenceWatch();
 	SilenceWatch(const SilenceWatch&) = delete;
 	SilenceWatch& operator=(const SilenceWatch&) = delete;
 
-	// Ends the watch early; the future completes with false. GUI thread.
+	// Ends the watch early; the future completes with Stopped. GUI thread.
 	void stop();
 
 	struct State;
-	// Completes on the GUI thread: true when the address stopped answering, false when stopped.
+	// Completes on the GUI thread with why the watch ended.
 	struct Future {
-		using Output = bool;
+		using Output = Outcome;
 		std::shared_ptr<State> state;
 		bool poll(const bw::Waker& waker);
-		bool take_output();
+		Outcome take_output();
 	};
 	Future ended() const { return Future{state_}; }
 

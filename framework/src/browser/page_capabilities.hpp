@@ -4,10 +4,13 @@
 // builder: a window built without any of it behaves as the engine does by default.
 #pragma once
 
+#include "browser/first_navigation_gate.hpp"
+
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -105,6 +108,8 @@ struct PageCapabilities {
 	// The first navigation (to the builder's source) is ended as failed when it has not completed by
 	// then, so that a server that accepts but never answers cannot keep the window from being built.
 	std::optional<std::chrono::milliseconds> first_navigation_within;
+	// When set, the first navigation starts only once the program opens it.
+	std::shared_ptr<FirstNavigationGate> first_navigation_gate;
 };
 
 } // namespace bw

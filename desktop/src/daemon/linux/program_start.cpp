@@ -1,5 +1,6 @@
 #include "daemon/system.hpp"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <string.h>
@@ -87,11 +88,24 @@ Status start_detached(const std::filesystem::path& program, const StartOptions& 
 	posix_spawnattr_setsigdefault(&attributes, &defaults);
 	posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
+	// The daemon outlives the launcher: it gets its three standard streams and nothing else of ours
+	// (the launcher's log, the engine's pipes), its input from /dev/null and its output appended to
+	// its own file when there is one.
+	posix_spawn_file_actions_t actions;
+	posix_spawn_file_actions_init(&actions);
+	if (!options.output.empty()) {
+		posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+		posix_spawn_file_actions_addopen(&actions, 1, options.output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+		posix_spawn_file_actions_adddup2(&actions, 1, 2);
+	}
+	posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+
 	std::string argument0(daemon_name);
 	char* arguments[] = {argument0.data(), nullptr};
 	pid_t pid = 0;
 	// glibc's posix_spawn reports a failed exec (missing, not executable, bad format) here.
-	int code = posix_spawn(&pid, program.c_str(), nullptr, &attributes, arguments, environ);
+	int code = posix_spawn(&pid, program.c_str(), &actions, &attributes, arguments, environ);
+	posix_spawn_file_actions_destroy(&actions);
 	posix_spawnattr_destroy(&attributes);
 	if (code != 0) return os_error(code);
 
@@ -111,6 +125,19 @@ Status start_detached(const std::filesystem::path& program, const StartOptions& 
 		// No thread to spare: the daemon runs all the same, and is collected when we exit.
 	}
 	return Status::running(static_cast<std::uint64_t>(pid), true);
+}
+
+void end_process(std::uint64_t pid, std::chrono::milliseconds grace) {
+	auto id = static_cast<pid_t>(pid);
+	if (kill(id, SIGTERM) != 0) return;
+	kill(id, SIGCONT);
+	auto deadline = std::chrono::steady_clock::now() + grace;
+	while (std::chrono::steady_clock::now() < deadline) {
+		std::optional<ProcessFacts> facts = process_facts(pid);
+		if (!facts || facts->ended) return;
+		std::this_thread::sleep_for(std::chrono::milliseconds(50));
+	}
+	kill(id, SIGKILL);
 }
 
 } // namespace tarnwick::daemon::system

@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <array>
+#include <vector>
 #include <system_error>
 #include <thread>
 
@@ -138,19 +140,33 @@ Status start_detached(const std::filesystem::path& program, const StartOptions& 
 	std::wstring command_line(daemon_name.begin(), daemon_name.end());
 	InheritedStreams streams;
 	HANDLE output = open_output(options.output);
-	STARTUPINFOW startup{};
-	startup.cb = sizeof startup;
+	STARTUPINFOEXW startup{};
+	startup.StartupInfo.cb = sizeof startup;
 	bool inherit = streams.any() || output != nullptr;
+	// The daemon outlives the launcher: it inherits its three standard handles and nothing else of
+	// ours, even handles other code made inheritable.
+	std::vector<HANDLE> inherited;
 	if (inherit) {
-		startup.dwFlags = STARTF_USESTDHANDLES;
-		startup.hStdInput = streams.input();
-		startup.hStdOutput = output != nullptr ? output : streams.output();
-		startup.hStdError = output != nullptr ? output : streams.error();
+		startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+		startup.StartupInfo.hStdInput = streams.input();
+		startup.StartupInfo.hStdOutput = output != nullptr ? output : streams.output();
+		startup.StartupInfo.hStdError = output != nullptr ? output : streams.error();
+		for (HANDLE handle : {startup.StartupInfo.hStdInput, startup.StartupInfo.hStdOutput, startup.StartupInfo.hStdError})
+			if (handle != nullptr && std::find(inherited.begin(), inherited.end(), handle) == inherited.end()) inherited.push_back(handle);
 	}
+	SIZE_T list_size = 0;
+	InitializeProcThreadAttributeList(nullptr, 1, 0, &list_size);
+	std::vector<unsigned char> list(list_size);
+	auto* attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(list.data());
+	bool listed = !inherited.empty() && InitializeProcThreadAttributeList(attributes, 1, 0, &list_size) &&
+	              UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited.data(), inherited.size() * sizeof(HANDLE), nullptr, nullptr);
+	if (listed) startup.lpAttributeList = attributes;
 	// No console window of its own, which would also end the daemon when closed.
+	DWORD flags = CREATE_NO_WINDOW | (listed ? EXTENDED_STARTUPINFO_PRESENT : 0);
 	PROCESS_INFORMATION info{};
-	BOOL created = CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, inherit, CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info);
+	BOOL created = CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, inherit, flags, nullptr, nullptr, &startup.StartupInfo, &info);
 	DWORD error = GetLastError();
+	if (listed) DeleteProcThreadAttributeList(attributes);
 	if (output != nullptr) CloseHandle(output);
 	if (!created) return os_error(error);
 	CloseHandle(info.hThread);
@@ -173,6 +189,14 @@ Status start_detached(const std::filesystem::path& program, const StartOptions& 
 		CloseHandle(process);
 	}
 	return Status::running(pid, true);
+}
+
+void end_process(std::uint64_t pid, std::chrono::milliseconds grace) {
+	HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
+	if (process == nullptr) return;
+	TerminateProcess(process, 1);
+	WaitForSingleObject(process, static_cast<DWORD>(grace.count()));
+	CloseHandle(process);
 }
 
 } // namespace tarnwick::daemon::system

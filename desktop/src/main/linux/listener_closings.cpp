@@ -11,6 +11,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <vector>
 
@@ -118,10 +119,10 @@ ListenerClosings::~ListenerClosings() {
 
 bool ListenerClosings::told() const { return impl_->netlink >= 0 && impl_->interrupted >= 0; }
 
-bool ListenerClosings::wait(std::chrono::milliseconds period) {
+bool ListenerClosings::wait(std::chrono::milliseconds period, std::chrono::milliseconds longest) {
 	pollfd ready[2] = {{impl_->interrupted, POLLIN, 0}, {impl_->netlink, POLLIN, 0}};
 	for (;;) {
-		int count = poll(ready, told() ? 2 : 1, told() ? -1 : static_cast<int>(period.count()));
+		int count = poll(ready, told() ? 2 : 1, static_cast<int>(told() ? longest.count() : std::min(period, longest).count()));
 		if (count < 0 && errno == EINTR) continue;
 		if (ready[0].revents != 0) return false;
 		if (count <= 0) return true;

@@ -1,11 +1,14 @@
 #include "port_owner.hpp"
 
+#include "daemon/linux/user_accounts.hpp"
+
 #include <dirent.h>
 #include <linux/inet_diag.h>
 #include <linux/netlink.h>
 #include <linux/sock_diag.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -16,27 +19,6 @@
 namespace tarnwick {
 
 namespace {
-
-constexpr const char* listening_state = "0A";
-
-// The inode of a listening socket on the port in one of the kernel's tables ("/proc/net/tcp"):
-// "sl local_address rem_address st tx:rx tr:when retrnsmt uid timeout inode ...", the local address
-// as "<hex address>:<hex port>".
-std::optional<unsigned long> listening_inode(const char* table, uint16_t port) {
-	std::ifstream file(table);
-	std::string line;
-	std::getline(file, line);
-	while (std::getline(file, line)) {
-		std::istringstream fields(line);
-		std::string slot, local, remote, state, queues, timer, retransmits, uid, timeout;
-		unsigned long inode = 0;
-		if (!(fields >> slot >> local >> remote >> state >> queues >> timer >> retransmits >> uid >> timeout >> inode)) continue;
-		auto colon = local.rfind(':');
-		if (colon == std::string::npos || state != listening_state) continue;
-		if (std::strtoul(local.c_str() + colon + 1, nullptr, 16) == port && inode != 0) return inode;
-	}
-	return std::nullopt;
-}
 
 std::string program_name(const std::string& pid) {
 	char target[4096];
@@ -51,31 +33,39 @@ std::string program_name(const std::string& pid) {
 	return name;
 }
 
-// Only the user's own processes' descriptors can be read; others are skipped.
-PortListener owner_of(unsigned long inode) {
+bool holds_socket(const std::string& pid, const std::string& wanted) {
+	DIR* descriptors = opendir(("/proc/" + pid + "/fd").c_str());
+	if (descriptors == nullptr) return false;
+	bool holds = false;
+	while (const dirent* descriptor = readdir(descriptors)) {
+		char target[64];
+		ssize_t length = readlinkat(dirfd(descriptors), descriptor->d_name, target, sizeof target);
+		if (length > 0 && std::string_view(target, static_cast<std::size_t>(length)) == wanted) {
+			holds = true;
+			break;
+		}
+	}
+	closedir(descriptors);
+	return holds;
+}
+
+// The process holding the socket: the likely ones first, then every process of the socket's user
+// (only the user's own processes' descriptors can be read, or all of them by root); 0 when none.
+std::uint64_t holder_of(unsigned long inode, std::uint32_t uid, std::span<const std::uint64_t> look_first) {
 	const std::string wanted = "socket:[" + std::to_string(inode) + "]";
+	for (std::uint64_t pid : look_first)
+		if (holds_socket(std::to_string(pid), wanted)) return pid;
 	DIR* proc = opendir("/proc");
-	if (proc == nullptr) return {};
-	PortListener found;
+	if (proc == nullptr) return 0;
+	std::uint64_t found = 0;
 	while (const dirent* entry = readdir(proc)) {
 		char* end = nullptr;
 		unsigned long long pid = std::strtoull(entry->d_name, &end, 10);
 		if (end == entry->d_name || *end != '\0') continue;
-		std::string fd_folder = std::string("/proc/") + entry->d_name + "/fd";
-		DIR* descriptors = opendir(fd_folder.c_str());
-		if (descriptors == nullptr) continue;
-		bool owns = false;
-		while (const dirent* descriptor = readdir(descriptors)) {
-			char target[64];
-			ssize_t length = readlinkat(dirfd(descriptors), descriptor->d_name, target, sizeof target);
-			if (length > 0 && std::string_view(target, static_cast<std::size_t>(length)) == wanted) {
-				owns = true;
-				break;
-			}
-		}
-		closedir(descriptors);
-		if (owns) {
-			found = PortListener{pid, program_name(entry->d_name)};
+		struct stat info {};
+		if (fstatat(dirfd(proc), entry->d_name, &info, 0) != 0 || info.st_uid != uid) continue;
+		if (holds_socket(entry->d_name, wanted)) {
+			found = pid;
 			break;
 		}
 	}
@@ -94,8 +84,14 @@ bool accepts_loopback(int family, const __be32* address) {
 	return zero_prefix && address[2] == htonl(0xFFFF) && loopback_v4(address[3]);
 }
 
-// Asks the kernel's socket diagnostics for the family's listeners on the port.
-std::optional<bool> listened(int netlink, int family, uint16_t port) {
+struct Socket {
+	std::uint32_t uid = 0;
+	unsigned long inode = 0;
+	bool loopback = false;
+};
+
+// Asks the kernel's socket diagnostics for the family's listeners on the port; tells each to found.
+template <class Found> std::optional<bool> listeners(int netlink, int family, uint16_t port, Found found) {
 	struct {
 		nlmsghdr header;
 		inet_diag_req_v2 request;
@@ -111,24 +107,24 @@ std::optional<bool> listened(int netlink, int family, uint16_t port) {
 	kernel.nl_family = AF_NETLINK;
 	if (sendto(netlink, &message, sizeof message, 0, reinterpret_cast<sockaddr*>(&kernel), sizeof kernel) < 0) return std::nullopt;
 	alignas(nlmsghdr) char buffer[8192];
-	bool found = false;
+	bool any = false;
 	for (;;) {
 		ssize_t length = recv(netlink, buffer, sizeof buffer, 0);
 		if (length <= 0) return std::nullopt;
 		std::size_t left = static_cast<std::size_t>(length);
 		for (auto* header = reinterpret_cast<nlmsghdr*>(buffer); NLMSG_OK(header, left); header = NLMSG_NEXT(header, left)) {
-			if (header->nlmsg_type == NLMSG_DONE) return found;
+			if (header->nlmsg_type == NLMSG_DONE) return any;
 			if (header->nlmsg_type == NLMSG_ERROR) return std::nullopt;
 			const auto* socket = static_cast<const inet_diag_msg*>(NLMSG_DATA(header));
-			if (ntohs(socket->id.idiag_sport) == port && accepts_loopback(socket->idiag_family, socket->id.idiag_src)) found = true;
+			if (ntohs(socket->id.idiag_sport) != port) continue;
+			any = true;
+			found(Socket{socket->idiag_uid, socket->idiag_inode, accepts_loopback(socket->idiag_family, socket->id.idiag_src)});
 		}
 	}
 }
 
-} // namespace
-
-std::optional<bool> loopback_port_listened(uint16_t port) {
-	// Kept open by each asking thread: opening and closing it cost more than the question.
+// Kept open by each asking thread: opening and closing it cost more than the question.
+int diagnostics() {
 	struct Netlink {
 		int fd = socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG);
 		~Netlink() {
@@ -136,17 +132,45 @@ std::optional<bool> loopback_port_listened(uint16_t port) {
 		}
 	};
 	thread_local Netlink netlink;
-	if (netlink.fd < 0) return std::nullopt;
-	std::optional<bool> answer = listened(netlink.fd, AF_INET, port);
-	if (answer == false) answer = listened(netlink.fd, AF_INET6, port);
-	return answer;
+	return netlink.fd;
 }
 
-std::optional<PortListener> port_listener(uint16_t port) {
-	auto inode = listening_inode("/proc/net/tcp", port);
-	if (!inode) inode = listening_inode("/proc/net/tcp6", port);
-	if (!inode) return std::nullopt;
-	return owner_of(*inode);
+// The listeners of both families, a loopback one first.
+std::optional<Socket> listener_socket(uint16_t port) {
+	int netlink = diagnostics();
+	if (netlink < 0) return std::nullopt;
+	std::optional<Socket> chosen;
+	auto keep = [&](const Socket& socket) {
+		if (!chosen || (socket.loopback && !chosen->loopback)) chosen = socket;
+	};
+	listeners(netlink, AF_INET, port, keep);
+	listeners(netlink, AF_INET6, port, keep);
+	return chosen;
+}
+
+} // namespace
+
+std::optional<bool> loopback_port_listened(uint16_t port) {
+	int netlink = diagnostics();
+	if (netlink < 0) return std::nullopt;
+	bool loopback = false;
+	auto keep = [&](const Socket& socket) { loopback = loopback || socket.loopback; };
+	std::optional<bool> answer = listeners(netlink, AF_INET, port, keep);
+	if (answer && !loopback) answer = listeners(netlink, AF_INET6, port, keep);
+	if (!answer) return std::nullopt;
+	return loopback;
+}
+
+std::optional<PortListener> port_listener(uint16_t port, std::span<const std::uint64_t> look_first) {
+	std::optional<Socket> socket = listener_socket(port);
+	if (!socket) return std::nullopt;
+	PortListener listener;
+	listener.uid = socket->uid;
+	listener.owner = daemon::system::owner_of_uid(socket->uid);
+	if (listener.owner == daemon::Owner::OtherUser) listener.user_name = daemon::system::user_name(socket->uid);
+	listener.pid = holder_of(socket->inode, socket->uid, look_first);
+	if (listener.pid != 0) listener.name = program_name(std::to_string(listener.pid));
+	return listener;
 }
 
 } // namespace tarnwick

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace tarnwick {
 
 // Windows has no notice of a closed listener: the watcher asks once a period.
@@ -19,7 +21,8 @@ void ListenerClosings::begin() {}
 
 bool ListenerClosings::told() const { return false; }
 
-bool ListenerClosings::wait(std::chrono::milliseconds period) {
+bool ListenerClosings::wait(std::chrono::milliseconds period, std::chrono::milliseconds longest) {
+	period = std::min(period, longest);
 	if (impl_->interrupted == nullptr) {
 		Sleep(static_cast<DWORD>(period.count()));
 		return true;

@@ -73,6 +73,12 @@ public:
 		capabilities_.first_navigation_within = limit;
 		return *this;
 	}
+	// The first navigation waits until the gate opens (the engine starts meanwhile); the window's
+	// limit on it counts from then.
+	BrowserWindowBuilder& hold_first_navigation(std::shared_ptr<FirstNavigationGate> gate) {
+		capabilities_.first_navigation_gate = std::move(gate);
+		return *this;
+	}
 	const PageCapabilities& capabilities() const { return capabilities_; }
 
 	WindowBuilder& operator*() { return window_; }

@@ -63,6 +63,27 @@ HRESULT navigate_to_source(ICoreWebView2* webview, Source source) {
 	return webview->Navigate(text.c_str());
 }
 
+// Starts the first navigation, to the source or, when the program holds it, once the program opens
+// the gate (to the address it gives then). The limit on it counts from its start.
+void navigate_first(const edge2::ViewParts& view, Source source) {
+	const std::shared_ptr<FirstNavigationGate>& gate = view.capabilities().first_navigation_gate;
+	auto go = [record = view.record, liveness = view.liveness, webview = ComPtr<ICoreWebView2>(view.webview)](Source source, const std::string& url) {
+		if (!liveness->alive) return;
+		edge2::start_first_navigation_limit(edge2::ViewParts{nullptr, webview.Get(), nullptr, record, liveness});
+		HRESULT hr = S_OK;
+		if (url.empty()) {
+			hr = navigate_to_source(webview.Get(), std::move(source));
+		} else {
+			std::wstring text;
+			hr = edge2::to_engine_text(url, text);
+			if (SUCCEEDED(hr)) hr = webview->Navigate(text.c_str());
+		}
+		if (FAILED(hr)) edge2::creation_failure("unable to navigate to source", hr);
+	};
+	if (!gate) return go(std::move(source), {});
+	gate->when_open([go, source = std::move(source)](const std::string& url) { go(source, url); });
+}
+
 // Brings up the view in the window and starts loading the source. The program's capabilities are
 // all in place before the first navigation starts.
 void set_up_view(ICoreWebView2Controller* controller, CreationContext& context) {
@@ -102,9 +123,7 @@ void set_up_view(ICoreWebView2Controller* controller, CreationContext& context) 
 	webview->AddScriptToExecuteOnDocumentCreated(bridge.c_str(), added);
 	added->Release();
 
-	edge2::start_first_navigation_limit(view);
-	hr = navigate_to_source(webview.Get(), std::move(context.source));
-	if (FAILED(hr)) edge2::creation_failure("unable to navigate to source", hr);
+	navigate_first(view, std::move(context.source));
 
 	ApplicationImpl app(bw_Window_getApp(context.record->window));
 	auto* bridge_completion = new edge2::ScriptCompletion(edge2::ScriptCompletion::Text::Value, app, BrowserWindowImpl(context.record), nullptr, nullptr);

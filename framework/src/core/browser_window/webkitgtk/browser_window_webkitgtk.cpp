@@ -144,8 +144,22 @@ void BrowserWindowImpl::new_(ApplicationImpl app, WindowImpl parent, Source sour
 	record->impl_.controller = state;
 	record->impl_.webview = view;
 
-	load_source(view, source);
-	webkitgtk::start_first_navigation_limit(state);
+	const std::shared_ptr<FirstNavigationGate>& gate = state->capabilities->first_navigation_gate;
+	if (!gate) {
+		load_source(view, source);
+		webkitgtk::start_first_navigation_limit(state);
+		return;
+	}
+	// The window may be closed, and the state freed, before the program opens the gate.
+	std::weak_ptr<int> alive = state->life;
+	gate->when_open([alive, state, source = std::move(source)](const std::string& url) {
+		if (alive.expired()) return;
+		if (url.empty())
+			load_source(state->view, source);
+		else if (!BrowserWindowImpl(state->record).navigate(url).ok())
+			webkitgtk::creation_failure("unable to navigate to " + url);
+		webkitgtk::start_first_navigation_limit(state);
+	});
 }
 
 void BrowserWindowImpl::eval_js(std::string_view script, EvalJsCallback callback, void* callback_data) const {

@@ -1,0 +1,164 @@
+// Who the daemon is, end to end: daemons as they really run (going into the background, installed
+// under another name, started by a wrapper) are shown at the first launch, after being killed and at
+// the next launch; a listener of another regular user never gets a request; a system account's
+// daemon is shown and never ended; a daemon that hangs with its socket open is noticed and replaced.
+#include "launcher_session_fixture.hpp"
+
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <fstream>
+
+namespace tarnwick {
+namespace {
+
+// How the daemon is installed and how it runs, and the file name of the process that listens.
+struct DaemonForm {
+	const char* name;
+	const char* listener;
+};
+
+class LauncherIdentity : public LauncherSession {
+protected:
+	// A copy of the daemon under another name, in a folder of its own, as packages install them.
+	fs::path real_daemon(const std::string& name) {
+		fs::create_directories(root_ / "opt");
+		fs::path real = root_ / "opt" / name;
+		if (!fs::exists(real)) fs::copy_file(TARNWICK_DAEMON, real);
+		return real;
+	}
+
+	void install(const DaemonForm& form) {
+		fs::path beside = root_ / "launcher" / "tarnwickd";
+		std::string name = form.name;
+		if (name == "forking") {
+			test::set_environment("TARNWICKD_FORK", "1");
+		} else if (name == "symbolic-link") {
+			fs::remove(beside);
+			fs::create_symlink(real_daemon(form.listener), beside);
+		} else if (name == "wrapper-script") {
+			fs::remove(beside);
+			std::ofstream(beside) << "#!/bin/sh\n\"" << real_daemon(form.listener).string() << "\" &\nwait\n";
+			fs::permissions(beside, fs::perms::owner_all);
+		}
+	}
+
+	// Runs the stand-in daemon as another user, logging its requests to a file of its own.
+	Child run_daemon_as(int uid, const fs::path& requests) {
+		fs::path program = real_daemon("tarnwickd-" + std::to_string(uid));
+		fs::create_directories(root_ / "as-user");
+		fs::path renamed = root_ / "as-user" / "tarnwickd";
+		if (!fs::exists(renamed)) fs::copy_file(program, renamed);
+		test::let_others_reach(renamed.parent_path());
+		std::ofstream{requests};
+		fs::permissions(requests, fs::perms::all);
+		test::let_others_reach(requests.parent_path());
+		std::string id = std::to_string(uid);
+		test::set_environment("TARNWICKD_LOG", requests.string());
+		Child daemon("/usr/bin/setpriv", {.arguments = {"--reuid=" + id, "--regid=" + id, "--clear-groups", renamed.string()}});
+		test::set_environment("TARNWICKD_LOG", (root_ / "requests.log").string());
+		return daemon;
+	}
+
+	bool listening() {
+		return wait_until([] { return read_file("/proc/net/tcp").find(":91DA 00000000:0000 0A") != std::string::npos; }, 10s);
+	}
+};
+
+class DaemonForms : public LauncherIdentity, public ::testing::WithParamInterface<DaemonForm> {};
+
+TEST_P(DaemonForms, AreShownAtTheFirstLaunchAfterAKillAndAtTheNextLaunch) {
+	install(GetParam());
+	Child& first = launch();
+	auto top = window();
+	ASSERT_TRUE(top) << errors();
+	ASSERT_TRUE(wait_until([&] { return count_of(requests(), "GET /\n") == 1; }, 15s)) << log();
+
+	// Killed while shown: the restarting page, a new daemon of the same form, its page back.
+	auto listeners = processes_named(GetParam().listener);
+	ASSERT_EQ(listeners.size(), 1u) << log();
+	kill(static_cast<pid_t>(listeners[0]), SIGKILL);
+	EXPECT_TRUE(logged("showing the restarting page", 5s)) << log();
+	EXPECT_TRUE(wait_until([&] { return count_of(requests(), "GET /\n") == 2; }, 15s)) << log();
+	close_and_expect_zero(*top, first);
+
+	// The next launch finds it running.
+	Child& second = launch();
+	top = window();
+	ASSERT_TRUE(top) << errors(1);
+	EXPECT_TRUE(wait_until([&] { return count_of(requests(), "GET /\n") == 3; }, 15s)) << log();
+	EXPECT_EQ(log().find("port-taken"), std::string::npos) << log();
+	close_and_expect_zero(*top, second);
+}
+
+INSTANTIATE_TEST_SUITE_P(Daemons, DaemonForms,
+                         ::testing::Values(DaemonForm{"forking", "tarnwickd"}, DaemonForm{"symbolic-link", "realdaemon-1.2"},
+                                           DaemonForm{"wrapper-script", "realdaemon"}),
+                         [](const auto& info) {
+	                         std::string name = info.param.name;
+	                         std::erase(name, '-');
+	                         return name;
+                         });
+
+TEST_F(LauncherIdentity, AListenerOfAnotherUserGetsNoRequestAtARestartNorAtStart) {
+	if (geteuid() != 0) GTEST_SKIP() << "running a daemon as another user needs root";
+	Child& first = launch();
+	auto top = window();
+	ASSERT_TRUE(top) << errors();
+	ASSERT_TRUE(wait_until([&] { return count_of(requests(), "GET /\n") == 1; }, 15s)) << log();
+
+	// The user's daemon crashes and another user's program takes the port before the restart.
+	fs::path theirs = root_ / "as-user" / "requests.log";
+	for (std::uint64_t id : processes_named("tarnwickd")) test::kill_process(id);
+	Child other = run_daemon_as(1234, theirs);
+	ASSERT_TRUE(listening());
+	EXPECT_TRUE(logged("showing the port-taken page", 15s)) << log();
+	EXPECT_NE(log().find("is used by another user (uid 1234)"), std::string::npos) << log();
+	close_and_expect_zero(*top, first);
+
+	// A new launch finds it there.
+	Child& second = launch();
+	top = window();
+	ASSERT_TRUE(top) << errors(1);
+	EXPECT_TRUE(wait_until([&] { return count_of(log(), "showing the port-taken page") == 2; }, 15s)) << log();
+	close_and_expect_zero(*top, second);
+	EXPECT_EQ(read_file(theirs), "");
+}
+
+TEST_F(LauncherIdentity, ASystemAccountsDaemonIsShownAndNeverEndedOrStartedByTheLauncher) {
+	if (geteuid() != 0) GTEST_SKIP() << "running a daemon as another user needs root";
+	fs::path theirs = root_ / "as-user" / "requests.log";
+	Child service = run_daemon_as(999, theirs);
+	ASSERT_TRUE(listening());
+	Child& launcher = launch();
+	auto top = window();
+	ASSERT_TRUE(top) << errors();
+	ASSERT_TRUE(wait_until([&] { return count_of(read_file(theirs), "GET /\n") == 1; }, 15s)) << log();
+
+	service.kill();
+	EXPECT_TRUE(logged("the daemon is a system service", 10s)) << log();
+	std::this_thread::sleep_for(3s);
+	EXPECT_EQ(log().find("restart attempt"), std::string::npos) << log();
+	// It comes back by itself, and its page with it.
+	Child again = run_daemon_as(999, theirs);
+	EXPECT_TRUE(wait_until([&] { return count_of(read_file(theirs), "GET /\n") == 2; }, 20s)) << log();
+	close_and_expect_zero(*top, launcher);
+	EXPECT_EQ(requests(), "");
+}
+
+TEST_F(LauncherIdentity, ADaemonThatHangsWithItsSocketOpenIsEndedAndStartedAgain) {
+	Child& launcher = launch();
+	auto top = window();
+	ASSERT_TRUE(top) << errors();
+	ASSERT_TRUE(wait_until([&] { return count_of(requests(), "GET /\n") == 1; }, 15s)) << log();
+	auto daemons = processes_named("tarnwickd");
+	ASSERT_EQ(daemons.size(), 1u);
+	kill(static_cast<pid_t>(daemons[0]), SIGSTOP);
+	EXPECT_TRUE(logged("lost the daemon: the daemon stopped answering", 35s)) << log();
+	EXPECT_TRUE(wait_until([&] { return count_of(requests(), "GET /\n") == 2; }, 20s)) << log();
+	EXPECT_FALSE(test::is_running(daemons[0]));
+	close_and_expect_zero(*top, launcher);
+}
+
+} // namespace
+} // namespace tarnwick
