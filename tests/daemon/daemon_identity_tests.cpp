@@ -23,7 +23,7 @@ struct Case {
 };
 
 TEST(DaemonIdentity, ListenersAreJudgedByAncestryNamesAndOwner) {
-	// 1 init; 10 the launcher; 20 a daemon it started; 21 that daemon's child; 30 a wrapper script
+	// 1 init; 10 the launcher and 11 its engine's process; 20 a daemon it started; 21 that daemon's child; 30 a wrapper script
 	// named like the daemon and 31 the real program it started; 40 a program of the user's that
 	// only contains the name; 50 a zombie named like the daemon; 60 root's daemon; 70 a program of
 	// another user named like the daemon.
@@ -31,6 +31,7 @@ TEST(DaemonIdentity, ListenersAreJudgedByAncestryNamesAndOwner) {
 	    {1, process(1, 0, Owner::System, {"init"})},
 	    {10, process(10, 1, Owner::User, {"tarnwick_deskto", "tarnwick_desktop"})},
 	    {20, process(20, 10, Owner::User, {"tarnwickd", "tarnwickd", "realdaemon-1.2"})},
+	    {11, process(11, 10, Owner::User, {"WebKitWebProces"})},
 	    {21, process(21, 20, Owner::User, {"worker"})},
 	    {30, process(30, 1, Owner::User, {"tarnwickd", "sh", "dash"})},
 	    {31, process(31, 30, Owner::User, {"realdaemon"})},
@@ -53,7 +54,7 @@ TEST(DaemonIdentity, ListenersAreJudgedByAncestryNamesAndOwner) {
 	    {"the daemon found running (named so by its process name)", {20, Owner::User, {}}, {}, Verdict::Daemon},
 	    {"a child of a wrapper named like the daemon", {31, Owner::User, {}}, {}, Verdict::Daemon},
 	    {"a program that only contains the name", {40, Owner::User, {}}, {}, Verdict::AnotherProgram},
-	    {"a child of something else, not started here", {21, Owner::User, {}}, {}, Verdict::AnotherProgram},
+	    {"another child of the launcher", {11, Owner::User, {}}, {20}, Verdict::AnotherProgram},
 	    {"a zombie named like the daemon", {50, Owner::User, {}}, {}, Verdict::AnotherProgram},
 	    {"root's daemon", {60, Owner::System, {}}, {}, Verdict::Daemon},
 	    {"another user's daemon, even one started here", {70, Owner::OtherUser, 1234}, {70}, Verdict::AnotherUser},

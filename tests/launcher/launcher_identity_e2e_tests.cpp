@@ -12,10 +12,11 @@
 namespace tarnwick {
 namespace {
 
-// How the daemon is installed and how it runs, and the file name of the process that listens.
+// How the daemon is installed and how it runs, and the name of the process that listens.
 struct DaemonForm {
 	const char* name;
 	const char* listener;
+	friend void PrintTo(const DaemonForm& form, std::ostream* out) { *out << form.name; }
 };
 
 class LauncherIdentity : public LauncherSession {
@@ -50,7 +51,7 @@ protected:
 		fs::path renamed = root_ / "as-user" / "tarnwickd";
 		if (!fs::exists(renamed)) fs::copy_file(program, renamed);
 		test::let_others_reach(renamed.parent_path());
-		std::ofstream{requests};
+		std::ofstream{requests, std::ios::app};
 		fs::permissions(requests, fs::perms::all);
 		test::let_others_reach(requests.parent_path());
 		std::string id = std::to_string(uid);
@@ -92,7 +93,7 @@ TEST_P(DaemonForms, AreShownAtTheFirstLaunchAfterAKillAndAtTheNextLaunch) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Daemons, DaemonForms,
-                         ::testing::Values(DaemonForm{"forking", "tarnwickd"}, DaemonForm{"symbolic-link", "realdaemon-1.2"},
+                         ::testing::Values(DaemonForm{"forking", "tarnwickd"}, DaemonForm{"symbolic-link", "tarnwickd"},
                                            DaemonForm{"wrapper-script", "realdaemon"}),
                          [](const auto& info) {
 	                         std::string name = info.param.name;

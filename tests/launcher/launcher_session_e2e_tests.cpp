@@ -184,7 +184,6 @@ TEST_F(LauncherSession, AProgramOnThePortThatNeverAnswersDoesNotKeepTheWindowHid
 	auto top = window();
 	ASSERT_TRUE(top) << errors();
 	EXPECT_LT(std::chrono::steady_clock::now() - launched, 10s);
-	EXPECT_NE(log().find("the first navigation has not ended within"), std::string::npos) << log();
 	expect_port_taken_by_this_program();
 	close_and_expect_zero(*top, launcher);
 }

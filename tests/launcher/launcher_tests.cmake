@@ -53,6 +53,7 @@ if(NOT WIN32)
   bw_add_test(listener_closings_tests launcher/listener_closings_tests.cpp ${PROJECT_SOURCE_DIR}/desktop/src/main/linux/listener_closings.cpp
               ${PROJECT_SOURCE_DIR}/desktop/src/main/linux/port_owner.cpp)
   target_include_directories(listener_closings_tests PRIVATE ${PROJECT_SOURCE_DIR}/desktop/src/main)
+  target_link_libraries(listener_closings_tests PRIVATE tarnwick_daemon)
 
   add_executable(launcher_wayland_e2e_tests launcher/launcher_wayland_e2e_tests.cpp)
   target_link_libraries(launcher_wayland_e2e_tests PRIVATE GTest::gtest bw_sandboxed_gtest_main bw_test_processes bw_x_display PkgConfig::XTEST)

@@ -124,6 +124,38 @@ TEST(WebKitGtkCapabilities, TheNavigationPolicyDecidesTopLevelNavigationsAndNewW
 	EXPECT_EQ(site.requests("/popup"), 0);
 }
 
+// Nothing reaches the server while the program holds the first navigation, even with the page's
+// process started meanwhile; the window comes once the navigation the program let go has ended, to
+// the source or to the address the gate was opened with.
+TEST(WebKitGtkCapabilities, AHeldFirstNavigationWaitsForTheProgramAndGoesWhereItSays) {
+	TestSite site;
+	site.add("/", TestSite::html("<title>source</title>"));
+	site.add("/instead", TestSite::html("<title>instead</title>"));
+	TestApplication app;
+	EXPECT_EQ(app.run_main([&](ApplicationHandle app) -> Task<> {
+		for (const std::string& opened_with : {std::string(), site.url("/instead")}) {
+			auto gate = std::make_shared<FirstNavigationGate>();
+			auto arrived = std::make_shared<bool>(false);
+			BrowserWindowFuture opening = open(app, Source::Url{site.url("/")}, [&](BrowserWindowBuilder& builder) {
+				builder.hold_first_navigation(gate).first_navigation_within(10s);
+			});
+			app.spawn([](BrowserWindowFuture opening, std::shared_ptr<bool> arrived) -> Task<> {
+				std::optional<BrowserWindow> browser = co_await std::move(opening);
+				*arrived = true;
+				close_by_user(browser);
+			}(std::move(opening), arrived));
+			co_await app.sleep(1500ms);
+			EXPECT_FALSE(*arrived);
+			EXPECT_EQ(site.requests("/"), opened_with.empty() ? 0 : 1);
+			gate->open(opened_with);
+			EXPECT_TRUE(co_await eventually(app, [&] { return *arrived; }, 10s));
+		}
+		EXPECT_EQ(site.requests("/"), 1);
+		EXPECT_EQ(site.requests("/instead"), 1);
+	}),
+	          0);
+}
+
 TEST(WebKitGtkCapabilities, MessagesCarryTheAddressOfTheDocumentThatSentThem) {
 	TestSite site;
 	site.add("/", TestSite::html("<iframe src='" + site.other_origin("/talker") + "'></iframe>"));

@@ -255,11 +255,13 @@ void Session::show_daemon_page() {
 	state_ = State::Showing;
 	own_page_.clear();
 	state_page_.clear();
-	launcher_log::write("showing the daemon's page " + loggable(last_daemon_page_));
-	if (!gate_->is_open())
+	if (!gate_->is_open()) {
+		launcher_log::write("the window's first page is the daemon's, " + loggable(last_daemon_page_));
 		gate_->open(last_daemon_page_);
-	else if (auto owner = window_.lock())
-		(void)(*owner)->navigate(last_daemon_page_);
+		return;
+	}
+	launcher_log::write("showing the daemon's page " + loggable(last_daemon_page_));
+	if (auto owner = window_.lock()) (void)(*owner)->navigate(last_daemon_page_);
 }
 
 void Session::show_port_taken() {

@@ -150,16 +150,32 @@ void BrowserWindowImpl::new_(ApplicationImpl app, WindowImpl parent, Source sour
 		webkitgtk::start_first_navigation_limit(state);
 		return;
 	}
+	state->source = std::move(source);
+	// WebKitGTK starts the page's process only with a first load: an empty page meanwhile, so that
+	// the held navigation does not wait for the process too.
+	if (!gate->is_open()) {
+		state->warming = true;
+		webkit_web_view_load_uri(view, "about:blank");
+	}
 	// The window may be closed, and the state freed, before the program opens the gate.
 	std::weak_ptr<int> alive = state->life;
-	gate->when_open([alive, state, source = std::move(source)](const std::string& url) {
+	gate->when_open([alive, state](const std::string& url) {
 		if (alive.expired()) return;
-		if (url.empty())
-			load_source(state->view, source);
-		else if (!BrowserWindowImpl(state->record).navigate(url).ok())
-			webkitgtk::creation_failure("unable to navigate to " + url);
-		webkitgtk::start_first_navigation_limit(state);
+		if (state->warming)
+			state->held_first = url;
+		else
+			webkitgtk::load_first(state, url);
 	});
+}
+
+void webkitgtk::load_first(EngineState* state, const std::string& url) {
+	if (url.empty())
+		load_source(state->view, *state->source);
+	else if (std::optional<std::string> refusal = uri_refusal(url))
+		webkitgtk::creation_failure("unable to navigate to the first page: " + *refusal);
+	else
+		webkit_web_view_load_uri(state->view, url.c_str());
+	webkitgtk::start_first_navigation_limit(state);
 }
 
 void BrowserWindowImpl::eval_js(std::string_view script, EvalJsCallback callback, void* callback_data) const {

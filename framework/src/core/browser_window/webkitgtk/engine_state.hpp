@@ -11,6 +11,7 @@
 #include <deque>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -53,6 +54,13 @@ struct EngineState {
 	guint first_navigation_limit = 0;
 	bool first_load_started = false;
 	bool first_load_stopped = false;
+	// While the first navigation is held, an empty page loads so that the engine starts its web
+	// process; the held navigation waits for that load's end (replacing it midway would end it
+	// with events that read as the first navigation's).
+	bool warming = false;
+	std::optional<std::string> held_first;
+	// The builder's source, kept for a held first navigation.
+	std::optional<Source> source;
 	// A new window's address the program allowed and this view now loads: not asked about again.
 	std::string allowed_new_window;
 	// The idle source that loads it.
@@ -96,6 +104,8 @@ void release_downloads(EngineState* state);
 void connect_browser_keys(EngineState* state);
 void connect_lifecycle(EngineState* state);
 void start_first_navigation_limit(EngineState* state);
+// The first navigation, to the source or to the address the program opened its gate with.
+void load_first(EngineState* state, const std::string& url);
 
 // The user changed the zoom: set and reported to the program when it differs.
 void user_zoom(EngineState* state, double factor);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <string>
+#include <utility>
 
 namespace bw::webkitgtk {
 
@@ -23,6 +24,12 @@ void announce(EngineState* state) {
 
 void on_load_changed(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
 	auto* state = static_cast<EngineState*>(data);
+	if (state->warming) {
+		if (event != WEBKIT_LOAD_FINISHED) return;
+		state->warming = false;
+		if (std::optional<std::string> held = std::exchange(state->held_first, std::nullopt)) load_first(state, *held);
+		return;
+	}
 	if (event == WEBKIT_LOAD_STARTED) state->first_load_started = true;
 	// A failed load also ends with FINISHED: the window is announced either way, once.
 	if (event != WEBKIT_LOAD_FINISHED || state->created) return;
@@ -31,6 +38,7 @@ void on_load_changed(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
 
 gboolean on_load_failed(WebKitWebView*, WebKitLoadEvent, gchar*, GError*, gpointer data) {
 	auto* state = static_cast<EngineState*>(data);
+	if (state->warming) return TRUE;
 	if (!state->created) state->source_failed = true;
 	// Handled, the engine's own error page does not follow: the view keeps the page it had, or stays
 	// blank on the first load.
