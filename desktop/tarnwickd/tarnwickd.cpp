@@ -11,7 +11,9 @@
 //
 // As daemons really run, told by the environment: TARNWICKD_FORK=1 goes into the background first
 // (forks, the parent exits with 0 and the child carries on in a session of its own; on Windows it
-// starts a copy of itself and exits); TARNWICKD_LISTEN=dual listens on [::] for IPv6 and IPv4 alike. GET /die ends it at once with status 70
+// starts a copy of itself and exits); TARNWICKD_WRAP=PROGRAM is a wrapper that runs PROGRAM (the
+// real daemon, under its own name) as its child, waits for it and ends with its status;
+// TARNWICKD_LISTEN=dual listens on [::] for IPv6 and IPv4 alike. GET /die ends it at once with status 70
 // (a daemon that crashes while in use).
 // --log appends one line per request to FILE; without it, the file named by the environment variable
 // TARNWICKD_LOG, if set (so a daemon that the launcher started can be watched). --log-times (or
@@ -45,6 +47,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -269,7 +272,38 @@ void fork_into_background(char** argv) {
 #endif
 }
 
+// A wrapper: the program runs as a child of this process, which lives as long as it does.
+[[noreturn]] void wrap(std::string program) {
+#ifdef _WIN32
+	_putenv("TARNWICKD_WRAP=");
+	std::wstring path(program.begin(), program.end());
+	std::wstring command = L"\"" + path + L"\"";
+	STARTUPINFOW startup{};
+	startup.cb = sizeof startup;
+	PROCESS_INFORMATION info{};
+	if (!CreateProcessW(path.c_str(), command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info)) std::exit(71);
+	CloseHandle(info.hThread);
+	WaitForSingleObject(info.hProcess, INFINITE);
+	DWORD code = 71;
+	GetExitCodeProcess(info.hProcess, &code);
+	std::exit(static_cast<int>(code));
+#else
+	unsetenv("TARNWICKD_WRAP");
+	pid_t child = fork();
+	if (child < 0) std::exit(71);
+	if (child == 0) {
+		execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+		std::_Exit(71);
+	}
+	int status = 0;
+	while (waitpid(child, &status, 0) < 0) {
+	}
+	std::exit(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
+#endif
+}
+
 int main(int argc, char** argv) {
+	if (const char* wrapped = std::getenv("TARNWICKD_WRAP"); wrapped != nullptr && *wrapped != '\0') wrap(wrapped);
 	if (const char* fork = std::getenv("TARNWICKD_FORK"); fork != nullptr && std::string_view(fork) == "1") fork_into_background(argv);
 	Options options = parse(argc, argv);
 	if (options.log_path.empty()) {

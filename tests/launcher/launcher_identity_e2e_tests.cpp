@@ -101,6 +101,19 @@ INSTANTIATE_TEST_SUITE_P(Daemons, DaemonForms,
 	                         return name;
                          });
 
+// The started process ends with 0 at once, as a daemon going into the background does: its end says
+// nothing, the limit for the first answer does.
+TEST_F(LauncherIdentity, ADaemonThatGoesIntoTheBackgroundAndNeverListensIsGivenUpForThat) {
+	test::set_environment("TARNWICKD_FORK", "1");
+	test::set_environment("TARNWICKD_DELAY_LISTEN", "120");
+	Child& launcher = launch();
+	auto top = window();
+	ASSERT_TRUE(top) << errors();
+	EXPECT_TRUE(logged("showing the given-up page: the daemon started but did not answer on port 37338 within 30 s", 40s)) << log();
+	EXPECT_EQ(log().find("showing the restarting page"), std::string::npos) << log();
+	close_and_expect_zero(*top, launcher);
+}
+
 TEST_F(LauncherIdentity, AListenerOfAnotherUserGetsNoRequestAtARestartNorAtStart) {
 	if (geteuid() != 0) GTEST_SKIP() << "running a daemon as another user needs root";
 	Child& first = launch();

@@ -138,7 +138,9 @@ TEST_F(LauncherSession, ADaemonThatCannotStartIsTriedFiveTimesOnTheScheduleThenG
 	Child& launcher = launch();
 	auto top = window();
 	ASSERT_TRUE(top) << errors();
-	ASSERT_TRUE(logged("showing the given-up page: the daemon exited with status 3", 50s)) << log();
+	// The reason gives what the daemon said on its way out.
+	ASSERT_TRUE(logged("showing the given-up page: the daemon exited with status 3, saying \"tarnwickd: cannot start: told to exit with status 3\"", 50s))
+	    << log();
 	std::vector<double> attempts = times_of(log(), "restart attempt ");
 	std::vector<double> lost = times_of(log(), "showing the restarting page");
 	ASSERT_EQ(attempts.size(), 5u) << log();

@@ -176,6 +176,7 @@ protected:
 			CloseHandle(process);
 		}
 		kill_processes_named(L"tarnwickd.exe");
+		kill_processes_named(L"realdaemon.exe");
 		std::error_code ignored;
 		fs::remove_all(root_, ignored);
 		for (const fs::path& file : downloads_made_) fs::remove(file, ignored);
@@ -189,6 +190,10 @@ protected:
 		                                             L"SystemRoot=C:\\windows", L"TEMP=" + root_.wstring(), L"BW_NO_ERROR_BOX=1",
 		                                             L"WEBVIEW2_STANDIN_TRACE=" + engine_trace_file().wstring(), L"STANDIN_PAGE_ACTIONS=" + page_actions_};
 		for (const std::wstring& variable : variables) {
+			environment += variable;
+			environment.push_back(L'\0');
+		}
+		for (const std::wstring& variable : extra_environment_) {
 			environment += variable;
 			environment.push_back(L'\0');
 		}
@@ -235,6 +240,8 @@ protected:
 	fs::path engine_trace_file() const { return root_ / "engine-trace.log"; }
 	std::string engine_trace() const { return read_file(engine_trace_file()); }
 
+	// Variables of the case's own, for the launcher and the daemons it starts.
+	std::vector<std::wstring> extra_environment_;
 	std::wstring page_actions_;
 	std::vector<fs::path> downloads_made_;
 	fs::path root_, launcher_dir_, elsewhere_dir_;
@@ -351,6 +358,45 @@ TEST_F(LauncherRunWine, ALaterLaunchEndsWithZeroAndAKilledDaemonIsRestartedWithI
 	EXPECT_NE(daemons[0], first_daemon);
 	PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
 	EXPECT_EQ(launcher_exit_code(), 0);
+}
+
+// Daemons as they run on Windows: one that starts a copy of itself and exits (its form of going into
+// the background), a wrapper named tarnwickd.exe whose child under another name listens, and one
+// listening dual-stack on [::]. Each is shown, and nothing takes it for another program.
+TEST_F(LauncherRunWine, ShowsDaemonsThatGoIntoTheBackgroundRunUnderAnotherNameOrListenDualStack) {
+	fs::copy_file(host_path(TARNWICK_DAEMON), launcher_dir_ / "tarnwickd.exe");
+	fs::copy_file(host_path(TARNWICK_DAEMON), elsewhere_dir_ / "realdaemon.exe");
+	struct Form {
+		const char* name;
+		std::vector<std::wstring> environment;
+		bool found_running;
+	};
+	const Form forms[] = {
+	    {"background", {L"TARNWICKD_FORK=1"}, false},
+	    {"wrapper", {L"TARNWICKD_WRAP=" + (elsewhere_dir_ / "realdaemon.exe").wstring()}, true},
+	    {"dual-stack", {L"TARNWICKD_LISTEN=dual"}, true},
+	};
+	for (const Form& form : forms) {
+		SCOPED_TRACE(form.name);
+		extra_environment_ = form.environment;
+		if (form.found_running) {
+			if (!fs::exists(elsewhere_dir_ / "tarnwickd.exe")) fs::copy_file(host_path(TARNWICK_DAEMON), elsewhere_dir_ / "tarnwickd.exe");
+			spawn(elsewhere_dir_ / "tarnwickd.exe", L"");
+		}
+		std::size_t before = engine_calls().size();
+		start_launcher();
+		HWND window = nullptr;
+		ASSERT_TRUE(wait_until([&] { return (window = tarnwick_window()) != nullptr && IsWindowVisible(window); }, 30s)) << engine_calls();
+		EXPECT_TRUE(wait_until([&] { return engine_calls().find("Navigate(http://127.0.0.1:37338)", before) != std::string::npos; }, 20s)) << engine_calls();
+		// Watched as listening: no page of the launcher's follows.
+		std::this_thread::sleep_for(2500ms);
+		EXPECT_EQ(engine_calls().find("Navigate(data:", before), std::string::npos) << engine_calls();
+		PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+		EXPECT_EQ(launcher_exit_code(), 0);
+		kill_processes_named(L"tarnwickd.exe");
+		kill_processes_named(L"realdaemon.exe");
+		ASSERT_TRUE(wait_until([] { return tarnwick_window() == nullptr || !IsWindowVisible(tarnwick_window()); }, 10s));
+	}
 }
 
 TEST_F(LauncherRunWine, WithoutTheLoaderDllFindsTheInstalledRuntime) {
