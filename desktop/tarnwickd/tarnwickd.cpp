@@ -26,12 +26,14 @@
 //
 // For tests: TARNWICKD_PAGE names an HTML file served at / instead of the built-in page; /report
 // answers 204 (a page reports what it sees through the requests log); /download answers a small
-// CSV file as an attachment named report.csv.
+// CSV file as an attachment named report.csv; after /hang it deadlocks as far as its clients can
+// tell: each later request is logged and never answered, while its socket stays open.
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/ip/v6_only.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/http.hpp>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -184,6 +186,9 @@ std::string home_page() {
 	return std::string(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
 }
 
+// Set by /hang: no request is answered any more.
+std::atomic<bool> hung{false};
+
 http::response<http::string_body> answer(const http::request<http::string_body>& request) {
 	http::response<http::string_body> response(http::status::ok, request.version());
 	response.set(http::field::server, "tarnwickd");
@@ -204,6 +209,9 @@ http::response<http::string_body> answer(const http::request<http::string_body>&
 		response.set(http::field::content_type, "text/csv");
 		response.set(http::field::content_disposition, "attachment; filename=\"report.csv\"");
 		response.body() = "name,count\nrooms,3\n";
+	} else if (target == "/hang") {
+		hung = true;
+		response.result(http::status::no_content);
 	} else if (target == "/loaded" || target == "/report") {
 		response.result(http::status::no_content);
 	} else if (target == "/set-cookie") {
@@ -238,6 +246,7 @@ void serve(tcp::socket socket, RequestLog& log) {
 		auto method = request.method_string();
 		auto target = request.target();
 		log.write(std::string_view(method.data(), method.size()), std::string_view(target.data(), target.size()));
+		while (hung) std::this_thread::sleep_for(std::chrono::seconds(1));
 		auto response = answer(request);
 		http::write(socket, response, error);
 		if (error || !response.keep_alive()) break;

@@ -1,10 +1,14 @@
 // Who the daemon is, end to end: daemons as they really run (going into the background, installed
 // under another name, started by a wrapper) are shown at the first launch, after being killed and at
 // the next launch; a listener of another regular user never gets a request; a system account's
-// daemon is shown and never ended; a daemon that hangs with its socket open is noticed and replaced.
+// daemon is shown and never ended; a daemon that hangs with its socket open is noticed (sooner when
+// a navigation to it does not end) and replaced.
 #include "launcher_session_fixture.hpp"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 
 #include <fstream>
@@ -59,6 +63,21 @@ protected:
 		Child daemon("/usr/bin/setpriv", {.arguments = {"--reuid=" + id, "--regid=" + id, "--clear-groups", renamed.string()}});
 		test::set_environment("TARNWICKD_LOG", (root_ / "requests.log").string());
 		return daemon;
+	}
+
+	// One request to the daemon's port; whether it was answered.
+	static bool http_get(const std::string& path) {
+		int client = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+		sockaddr_in address{};
+		address.sin_family = AF_INET;
+		address.sin_port = htons(37338);
+		address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+		std::string request = "GET " + path + " HTTP/1.0\r\n\r\n";
+		char answer[16] = {};
+		bool answered = connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+		                send(client, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size()) && recv(client, answer, 5, MSG_WAITALL) == 5;
+		close(client);
+		return answered && std::string(answer) == "HTTP/";
 	}
 
 	bool listening() {
@@ -167,9 +186,16 @@ TEST_F(LauncherIdentity, ADaemonThatHangsWithItsSocketOpenIsEndedAndStartedAgain
 	ASSERT_TRUE(wait_until([&] { return count_of(requests(), "GET /\n") == 1; }, 15s)) << log();
 	auto daemons = processes_named("tarnwickd");
 	ASSERT_EQ(daemons.size(), 1u);
-	kill(static_cast<pid_t>(daemons[0]), SIGSTOP);
+	// Deadlocked: it takes requests and never answers.
+	ASSERT_TRUE(http_get("/hang"));
+	// A reload that does not end has the daemon asked at once.
+	ASSERT_TRUE(wait_until([&] {
+		user.press(top->id, {XK_F5});
+		return wait_until([&] { return count_of(requests(), "GET /\n") == 2; }, 1s);
+	}, 15s)) << log();
+	EXPECT_TRUE(logged("a navigation to the daemon has not ended within 10 s", 15s)) << log();
 	EXPECT_TRUE(logged("lost the daemon: the daemon stopped answering", 35s)) << log();
-	EXPECT_TRUE(wait_until([&] { return count_of(requests(), "GET /\n") == 2; }, 20s)) << log();
+	EXPECT_TRUE(wait_until([&] { return count_of(requests(), "GET /\n") == 3; }, 20s)) << log();
 	EXPECT_FALSE(test::is_running(daemons[0]));
 	close_and_expect_zero(*top, launcher);
 }

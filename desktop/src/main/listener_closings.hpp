@@ -29,6 +29,8 @@ public:
 	bool wait(std::chrono::milliseconds period, std::chrono::milliseconds longest);
 	// Ends the current and every later wait. Any thread.
 	void interrupt();
+	// Ends the current wait, or the next one, as if a listener may have closed. Any thread.
+	void wake();
 
 private:
 	struct Impl;

@@ -88,7 +88,27 @@ void Session::equip(bw::BrowserWindowBuilder& builder) {
 	builder.on_process_failed([self](bw::BrowserWindowHandle window, const bw::ProcessFailure& failure) {
 		if (auto session = self.lock()) session->process_failed(window, failure);
 	});
+	builder.on_load([self](bw::BrowserWindowHandle, const bw::LoadEvent& event) {
+		if (auto session = self.lock()) session->load_event(event);
+	});
 	builder.hold_first_navigation(gate_);
+}
+
+void Session::load_event(const bw::LoadEvent& event) {
+	navigation_++;
+	navigating_ = event.kind == bw::LoadEvent::Kind::Started;
+	if (navigating_ && event.url.rfind(address_.url(), 0) == 0) app_.spawn(notice_a_slow_navigation(navigation_));
+}
+
+// A stopped or deadlocked daemon leaves the page loading: it is asked at once rather than at the
+// watch's next period.
+bw::Task<> Session::notice_a_slow_navigation(uint64_t navigation) {
+	auto self = weak_from_this();
+	co_await app_.sleep(times_.slow_navigation);
+	auto session = self.lock();
+	if (!session || navigation_ != navigation || !navigating_ || !silence_) co_return;
+	launcher_log::write("a navigation to the daemon has not ended within " + std::to_string(times_.slow_navigation.count()) + " s: asking it whether it answers");
+	silence_->ask_now();
 }
 
 bw::NavigationDecision Session::decide(const bw::NavigationRequest& request) {

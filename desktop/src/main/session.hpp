@@ -47,6 +47,8 @@ struct SessionTimes {
 	// How long the first start may take to answer, and each restart.
 	std::chrono::seconds first_answer_within{30};
 	std::chrono::seconds restart_answer_within{10};
+	// How long a navigation to the daemon may take before the daemon is asked whether it answers.
+	std::chrono::seconds slow_navigation{10};
 	// How long a daemon that stopped answering has to end when asked, before it is forced.
 	std::chrono::seconds end_grace{10};
 	// The delays before each restart attempt; after the last one fails the launcher gives up.
@@ -107,6 +109,8 @@ private:
 	void heard(const bw::BrowserWindowHandle& window, const bw::MessageEventArgs& args);
 	void ignore(const bw::MessageEventArgs& args);
 	void process_failed(const bw::BrowserWindowHandle& window, const bw::ProcessFailure& failure);
+	void load_event(const bw::LoadEvent& event);
+	bw::Task<> notice_a_slow_navigation(uint64_t navigation);
 	void reload_after_page_ended();
 	void show_port_taken();
 	void give_up();
@@ -135,6 +139,10 @@ private:
 	std::string page_ended_page_;
 	// What was ignored from whom, logged once each.
 	std::set<std::string> ignored_;
+	// Counts the window's navigations: one to the daemon that has not ended after a while has the
+	// daemon asked at once whether it still answers.
+	uint64_t navigation_ = 0;
+	bool navigating_ = false;
 	// A page whose process ended is reloaded at once, three times a minute at most.
 	RateLimit reloads_{3, std::chrono::minutes(1)};
 	Downloads downloads_;

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
 
 namespace tarnwick {
 
@@ -26,12 +27,18 @@ struct SilenceWatch::State {
 	ListenerClosings closings;
 	std::mutex mutex;
 	bool stopped = false;
+	bool ask_now = false;
 	std::optional<Outcome> outcome;
 	std::optional<bw::Waker> waker;
 
 	bool is_stopped() {
 		std::lock_guard lock(mutex);
 		return stopped;
+	}
+
+	bool take_ask_now() {
+		std::lock_guard lock(mutex);
+		return std::exchange(ask_now, false);
 	}
 
 	// Records the outcome once and wakes whoever awaits it.
@@ -59,7 +66,7 @@ SilenceWatch::SilenceWatch(DaemonAddress address, WatchTimes times) : state_(std
 		do {
 			if (state->is_stopped()) return;
 			if (!listens(address, times.connect_timeout)) return state->finish(Outcome::Closed);
-			if (Clock::now() >= next_ask) {
+			if (state->take_ask_now() || Clock::now() >= next_ask) {
 				next_ask = Clock::now() + times.ask_every;
 				unanswered = http_answers(address, times.answer_within) ? 0 : unanswered + 1;
 				if (state->is_stopped()) return;
@@ -71,6 +78,14 @@ SilenceWatch::SilenceWatch(DaemonAddress address, WatchTimes times) : state_(std
 }
 
 SilenceWatch::~SilenceWatch() { stop(); }
+
+void SilenceWatch::ask_now() {
+	{
+		std::lock_guard lock(state_->mutex);
+		state_->ask_now = true;
+	}
+	state_->closings.wake();
+}
 
 void SilenceWatch::stop() {
 	{

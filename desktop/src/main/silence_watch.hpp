@@ -46,6 +46,9 @@ public:
 
 	// Ends the watch early; the future completes with Stopped. GUI thread.
 	void stop();
+	// Asks the daemon for an HTTP answer now rather than at the next period (a navigation to it has
+	// taken long). Any thread.
+	void ask_now();
 
 	struct State;
 	// Completes on the GUI thread with why the watch ended.

@@ -74,6 +74,17 @@ struct ProcessFailure {
 
 using ProcessFailedHandler = std::function<void(BrowserWindowHandle, const ProcessFailure&)>;
 
+// A navigation of the top-level document started, or ended (loaded or not).
+struct LoadEvent {
+	enum class Kind { Started, Finished };
+	Kind kind = Kind::Started;
+	std::string url;
+	// For Finished: whether the page loaded.
+	bool succeeded = false;
+};
+
+using LoadObserver = std::function<void(BrowserWindowHandle, const LoadEvent&)>;
+
 // Called with the new zoom factor when the user changed it (keys, wheel).
 using ZoomChanged = std::function<void(BrowserWindowHandle, double)>;
 
@@ -95,6 +106,7 @@ struct PageCapabilities {
 	DownloadDestination download_destination;
 	DownloadFinished download_finished;
 	ProcessFailedHandler process_failed;
+	LoadObserver loads;
 	ZoomChanged zoom_changed;
 	// F5 and Ctrl+R reload; Ctrl+Plus, Ctrl+Minus, Ctrl+0 and Ctrl+wheel zoom.
 	bool browser_keys = false;

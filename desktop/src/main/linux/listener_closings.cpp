@@ -104,6 +104,7 @@ struct ListenerClosings::Impl {
 	uint16_t port;
 	int netlink = -1;
 	int interrupted = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+	int woken = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
 };
 
 ListenerClosings::ListenerClosings(uint16_t port) : impl_(std::make_unique<Impl>(Impl{port})) {}
@@ -115,16 +116,22 @@ void ListenerClosings::begin() {
 ListenerClosings::~ListenerClosings() {
 	if (impl_->netlink >= 0) close(impl_->netlink);
 	if (impl_->interrupted >= 0) close(impl_->interrupted);
+	if (impl_->woken >= 0) close(impl_->woken);
 }
 
 bool ListenerClosings::told() const { return impl_->netlink >= 0 && impl_->interrupted >= 0; }
 
 bool ListenerClosings::wait(std::chrono::milliseconds period, std::chrono::milliseconds longest) {
-	pollfd ready[2] = {{impl_->interrupted, POLLIN, 0}, {impl_->netlink, POLLIN, 0}};
+	pollfd ready[3] = {{impl_->interrupted, POLLIN, 0}, {impl_->woken, POLLIN, 0}, {impl_->netlink, POLLIN, 0}};
 	for (;;) {
-		int count = poll(ready, told() ? 2 : 1, static_cast<int>(told() ? longest.count() : std::min(period, longest).count()));
+		int count = poll(ready, told() ? 3 : 2, static_cast<int>(told() ? longest.count() : std::min(period, longest).count()));
 		if (count < 0 && errno == EINTR) continue;
 		if (ready[0].revents != 0) return false;
+		if (ready[1].revents != 0) {
+			eventfd_t ignored = 0;
+			(void)eventfd_read(impl_->woken, &ignored);
+			return true;
+		}
 		if (count <= 0) return true;
 		// Ready with nothing to read is a socket gone bad: from here on the period is waited out.
 		if (!drain(impl_->netlink)) {
@@ -137,6 +144,10 @@ bool ListenerClosings::wait(std::chrono::milliseconds period, std::chrono::milli
 
 void ListenerClosings::interrupt() {
 	if (impl_->interrupted >= 0) (void)eventfd_write(impl_->interrupted, 1);
+}
+
+void ListenerClosings::wake() {
+	if (impl_->woken >= 0) (void)eventfd_write(impl_->woken, 1);
 }
 
 } // namespace tarnwick

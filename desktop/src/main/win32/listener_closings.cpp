@@ -9,12 +9,14 @@ namespace tarnwick {
 // Windows has no notice of a closed listener: the watcher asks once a period.
 struct ListenerClosings::Impl {
 	HANDLE interrupted = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+	HANDLE woken = CreateEventW(nullptr, FALSE, FALSE, nullptr);
 };
 
 ListenerClosings::ListenerClosings(uint16_t) : impl_(std::make_unique<Impl>()) {}
 
 ListenerClosings::~ListenerClosings() {
 	if (impl_->interrupted != nullptr) CloseHandle(impl_->interrupted);
+	if (impl_->woken != nullptr) CloseHandle(impl_->woken);
 }
 
 void ListenerClosings::begin() {}
@@ -27,11 +29,17 @@ bool ListenerClosings::wait(std::chrono::milliseconds period, std::chrono::milli
 		Sleep(static_cast<DWORD>(period.count()));
 		return true;
 	}
-	return WaitForSingleObject(impl_->interrupted, static_cast<DWORD>(period.count())) == WAIT_TIMEOUT;
+	if (impl_->woken == nullptr) return WaitForSingleObject(impl_->interrupted, static_cast<DWORD>(period.count())) == WAIT_TIMEOUT;
+	HANDLE events[2] = {impl_->interrupted, impl_->woken};
+	return WaitForMultipleObjects(2, events, FALSE, static_cast<DWORD>(period.count())) != WAIT_OBJECT_0;
 }
 
 void ListenerClosings::interrupt() {
 	if (impl_->interrupted != nullptr) SetEvent(impl_->interrupted);
+}
+
+void ListenerClosings::wake() {
+	if (impl_->woken != nullptr) SetEvent(impl_->woken);
 }
 
 } // namespace tarnwick

@@ -52,6 +52,11 @@ public:
 		capabilities_.process_failed = std::move(handler);
 		return *this;
 	}
+	// Told when each navigation of the top-level document starts and ends.
+	BrowserWindowBuilder& on_load(LoadObserver observer) {
+		capabilities_.loads = std::move(observer);
+		return *this;
+	}
 	BrowserWindowBuilder& browser_keys(bool enabled) {
 		capabilities_.browser_keys = enabled;
 		return *this;

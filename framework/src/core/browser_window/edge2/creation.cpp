@@ -114,6 +114,7 @@ void set_up_view(ICoreWebView2Controller* controller, CreationContext& context) 
 	edge2::install_navigation_policy(view);
 	edge2::install_downloads(view);
 	edge2::install_process_failure(view);
+	edge2::install_load_events(view);
 
 	std::wstring bridge;
 	edge2::to_engine_text(bridge_script, bridge);

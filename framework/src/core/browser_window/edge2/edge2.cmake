@@ -9,6 +9,7 @@ add_library(bw_framework_engine STATIC
   ${CMAKE_CURRENT_LIST_DIR}/error_pages.cpp
   ${CMAKE_CURRENT_LIST_DIR}/first_navigation.cpp
   ${CMAKE_CURRENT_LIST_DIR}/liveness.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/load_events.cpp
   ${CMAKE_CURRENT_LIST_DIR}/loader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/messages.cpp
   ${CMAKE_CURRENT_LIST_DIR}/navigation_policy.cpp

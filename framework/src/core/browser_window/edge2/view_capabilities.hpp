@@ -29,6 +29,8 @@ struct ViewParts {
 void install_navigation_policy(const ViewParts& view);
 // downloads.cpp: DownloadStarting, and each accepted download's StateChanged.
 void install_downloads(const ViewParts& view);
+// load_events.cpp: NavigationStarting and NavigationCompleted, told to the program.
+void install_load_events(const ViewParts& view);
 // process_failure.cpp: ProcessFailed.
 void install_process_failure(const ViewParts& view);
 // zoom.cpp: the first zoom factor and ZoomFactorChanged.

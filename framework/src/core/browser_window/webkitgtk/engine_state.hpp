@@ -53,6 +53,8 @@ struct EngineState {
 	std::vector<MessageRegistration> handlers;
 	guint first_navigation_limit = 0;
 	bool first_load_started = false;
+	// Whether the load under way failed.
+	bool load_failed = false;
 	bool first_load_stopped = false;
 	// While the first navigation is held, an empty page loads so that the engine starts its web
 	// process; the held navigation waits for that load's end (replacing it midway would end it

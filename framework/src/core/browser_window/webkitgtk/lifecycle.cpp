@@ -22,6 +22,14 @@ void announce(EngineState* state) {
 	state->callback(BrowserWindowImpl(state->record), state->callback_data);
 }
 
+// Tells the program of a load's start or end; false when its callback closed the window.
+bool tell_load(EngineState* state, LoadEvent::Kind kind) {
+	if (!state->capabilities->loads) return true;
+	const char* uri = webkit_web_view_get_uri(state->view);
+	LoadEvent event{kind, uri != nullptr ? uri : "", kind == LoadEvent::Kind::Finished && !state->load_failed};
+	return call_program(state, [&](BrowserWindowHandle handle, const PageCapabilities& capabilities) { capabilities.loads(handle, event); });
+}
+
 void on_load_changed(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
 	auto* state = static_cast<EngineState*>(data);
 	if (state->warming) {
@@ -30,7 +38,12 @@ void on_load_changed(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
 		if (std::optional<std::string> held = std::exchange(state->held_first, std::nullopt)) load_first(state, *held);
 		return;
 	}
-	if (event == WEBKIT_LOAD_STARTED) state->first_load_started = true;
+	if (event == WEBKIT_LOAD_STARTED) {
+		state->first_load_started = true;
+		state->load_failed = false;
+		if (!tell_load(state, LoadEvent::Kind::Started)) return;
+	}
+	if (event == WEBKIT_LOAD_FINISHED && !tell_load(state, LoadEvent::Kind::Finished)) return;
 	// A failed load also ends with FINISHED: the window is announced either way, once.
 	if (event != WEBKIT_LOAD_FINISHED || state->created) return;
 	announce(state);
@@ -39,6 +52,7 @@ void on_load_changed(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
 gboolean on_load_failed(WebKitWebView*, WebKitLoadEvent, gchar*, GError*, gpointer data) {
 	auto* state = static_cast<EngineState*>(data);
 	if (state->warming) return TRUE;
+	state->load_failed = true;
 	if (!state->created) state->source_failed = true;
 	// Handled, the engine's own error page does not follow: the view keeps the page it had, or stays
 	// blank on the first load.
