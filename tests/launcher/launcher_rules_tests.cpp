@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <tuple>
 
 namespace tarnwick {
 namespace {
@@ -31,6 +32,20 @@ TEST(DownloadNames, SuggestedNamesBecomePlainFileNames) {
 	std::string accents;
 	for (int i = 0; i < 150; i++) accents += "é";
 	EXPECT_EQ(safe_file_name(accents).size(), 200u);
+}
+
+// Names that Windows would take for a device or cut short, and names that read as another.
+TEST(DownloadNames, NamesThatMeanOrShowSomethingElseAreMadePlain) {
+	for (auto [suggested, safe] : {std::pair{"COM0.txt", "_COM0.txt"}, {"lpt0", "_lpt0"}, {"COM\u00b9.log", "_COM\u00b9.log"},
+	                               {"LPT\u00b3", "_LPT\u00b3"}, {"nul .txt", "_nul .txt"}, {"COM10.txt", "COM10.txt"}, {"COM\u2074", "COM\u2074"},
+	                               // Right-to-left override: "invoice\u202Efdp.exe" shows as "invoiceexe.pdf".
+	                               {"invoice\u202Efdp.exe", "invoice_fdp.exe"}, {"a\u200Bb\u2066c\uFEFF.txt", "a_b_c_.txt"},
+	                               {"x\u0085y\u2028.txt", "x_y_.txt"}, {"caf\xC3.txt", "caf\uFFFD.txt"}, {"\xFF\xFE", "\uFFFD\uFFFD"}})
+		EXPECT_EQ(safe_file_name(suggested), safe) << suggested;
+	// Cut to length, a name must not end in what Windows drops.
+	std::string dotted = std::string(199, 'a') + ". .b" + std::string(30, 'c');
+	EXPECT_EQ(safe_file_name(dotted), std::string(199, 'a'));
+	EXPECT_EQ(safe_file_name(std::string(198, 'a') + "  x.verylongextensionofthirty_chars"), std::string(198, 'a'));
 }
 
 TEST(DownloadNames, TakenNamesAreNumberedBeforeTheExtension) {
@@ -109,6 +124,27 @@ TEST(WindowStateZoom, OldFilesLoadAndAZoomGoneWrongKeepsTheGeometry) {
 		ASSERT_TRUE(state) << line;
 		EXPECT_EQ(state->zoom, zoom) << line;
 		EXPECT_EQ(state->width, 800);
+	}
+}
+
+// What lands on a monitor whose work area is 1280x1000 at (0, 24), a second one 1920x1080 right of it.
+TEST(WindowStateFit, ASizeThatDoesNotFitGivesWayAndTheWholeWindowStaysInTheWorkArea) {
+	const WorkArea work{0, 24, 1280, 1000}, right{1280, 0, 1920, 1080}, small{0, 0, 800, 600};
+	struct Case {
+		WindowState saved;
+		WorkArea area;
+		int width, height;
+		std::optional<int> x, y;
+	};
+	auto at = [](int width, int height, std::optional<int> x, std::optional<int> y) { return WindowState{width, height, x, y, false, 1.0}; };
+	for (const Case& c : {Case{at(800, 600, 100, 100), work, 800, 600, 100, 100}, Case{at(5000, 4000, 0, 0), work, 1024, 768, 0, 24},
+	                      Case{at(1280, 1000, 0, 24), work, 1280, 1000, 0, 24}, Case{at(1281, 700, 0, 24), work, 1024, 768, 0, 24},
+	                      Case{at(1000, 700, 1000, 900), work, 1000, 700, 280, 324}, Case{at(1000, 700, 2800, -50), right, 1000, 700, 2200, 0},
+	                      Case{at(5000, 4000, 10, 10), small, 800, 600, 0, 0}, Case{at(1000, 2000, std::nullopt, std::nullopt), work, 1024, 768, std::nullopt, std::nullopt},
+	                      Case{at(5000, 4000, 0, 0), WorkArea{}, 5000, 4000, 0, 0}}) {
+		WindowState fitted = fitted_to(c.saved, c.area);
+		EXPECT_EQ(std::tuple(fitted.width, fitted.height, fitted.x, fitted.y), std::tuple(c.width, c.height, c.x, c.y))
+		    << c.saved.width << "x" << c.saved.height << " in " << c.area.width << "x" << c.area.height;
 	}
 }
 

@@ -2,6 +2,15 @@
 bw_add_test(launcher_rules_tests launcher/launcher_rules_tests.cpp)
 target_link_libraries(launcher_rules_tests PRIVATE tarnwick_launcher_rules)
 
+# The channel between two launches of one user.
+if(WIN32)
+  set(single_instance_platform ${PROJECT_SOURCE_DIR}/desktop/src/main/win32/single_instance.cpp)
+else()
+  set(single_instance_platform ${PROJECT_SOURCE_DIR}/desktop/src/main/linux/single_instance.cpp)
+endif()
+bw_add_test(single_instance_tests launcher/single_instance_tests.cpp ${single_instance_platform} ${PROJECT_SOURCE_DIR}/desktop/src/main/launcher_log.cpp)
+target_link_libraries(single_instance_tests PRIVATE tarnwick_launcher_rules)
+
 # The launcher end to end: the real program under the test display. It runs and counts processes
 # named tarnwickd and uses the daemon's fixed port: on Linux each case does so in its own sandbox,
 # under Wine the cases share the wineserver's process list with the daemon tests.
