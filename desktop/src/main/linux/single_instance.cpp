@@ -232,7 +232,7 @@ std::unique_ptr<SingleInstance> SingleInstance::claim(Outcome& outcome) {
 	}
 	std::filesystem::path socket_path = folder / "launcher.socket";
 	auto deadline = Clock::now() + window_within;
-	bool closing = false;
+	bool closing = false, silent = false;
 	while (flock(lock, LOCK_EX | LOCK_NB) != 0) {
 		// Another launcher holds it: it may be starting (no window yet) or ending.
 		std::optional<Answer> answer = ask_to_raise(socket_path);
@@ -245,6 +245,11 @@ std::unique_ptr<SingleInstance> SingleInstance::claim(Outcome& outcome) {
 			launcher_log::write("another launcher is closing: waiting for it to end");
 			closing = true;
 			deadline = Clock::now() + end_within;
+		}
+		// It stopped listening as it began to end, or it is starting and not listening yet.
+		if (!answer && !silent) {
+			launcher_log::write("another launcher does not answer: waiting for it");
+			silent = true;
 		}
 		if (Clock::now() > deadline) {
 			launcher_log::write("another launcher holds the instance lock but raises no window; starting anyway");

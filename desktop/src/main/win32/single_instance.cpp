@@ -232,7 +232,7 @@ private:
 std::unique_ptr<SingleInstance> SingleInstance::claim(Outcome& outcome) {
 	outcome = Outcome::First;
 	auto deadline = Clock::now() + window_within;
-	bool closing = false;
+	bool closing = false, silent = false;
 	for (;;) {
 		HANDLE mutex = CreateMutexW(nullptr, FALSE, L"Local\\Tarnwick.Launcher");
 		if (mutex == nullptr) {
@@ -251,6 +251,11 @@ std::unique_ptr<SingleInstance> SingleInstance::claim(Outcome& outcome) {
 			launcher_log::write("another launcher is closing: waiting for it to end");
 			closing = true;
 			deadline = Clock::now() + end_within;
+		}
+		// It stopped listening as it began to end, or it is starting and not listening yet.
+		if (!answer && !silent) {
+			launcher_log::write("another launcher does not answer: waiting for it");
+			silent = true;
 		}
 		if (Clock::now() > deadline) {
 			launcher_log::write("another launcher runs but raises no window; starting anyway");
