@@ -14,9 +14,10 @@ bool make_folder(const std::filesystem::path& folder) {
 		made /= part;
 		if (mkdir(made.c_str(), 0700) != 0 && errno != EEXIST) return false;
 	}
+	// A link the user made to a folder elsewhere is followed, and that folder left as it is.
 	struct stat info {};
-	if (lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return false;
-	if (info.st_uid == getuid() && (info.st_mode & 077) != 0) chmod(folder.c_str(), 0700);
+	if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return false;
+	if (lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == getuid() && (info.st_mode & 077) != 0) chmod(folder.c_str(), 0700);
 	return true;
 }
 
