@@ -3,10 +3,13 @@
 #include "download_names.hpp"
 #include "page_policy.hpp"
 #include "rate_limit.hpp"
+#include "user_folders.hpp"
 #include "window_state.hpp"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <set>
 #include <tuple>
 
@@ -14,6 +17,7 @@ namespace tarnwick {
 namespace {
 
 using namespace std::chrono_literals;
+namespace fs = std::filesystem;
 
 TEST(DownloadNames, SuggestedNamesBecomePlainFileNames) {
 	EXPECT_EQ(safe_file_name("report.csv"), "report.csv");
@@ -62,6 +66,20 @@ TEST(DownloadNames, TakenNamesAreNumberedBeforeTheExtension) {
 	EXPECT_EQ(next("README"), "README (1)");
 	EXPECT_EQ(next("data.tar.gz"), "data.tar.gz");
 	EXPECT_EQ(next("data.tar.gz"), "data.tar (1).gz");
+}
+
+// Running downloads are kept by the key the file system compares names by: names that differ
+// only in case are one exactly where the file system takes them for one (Windows).
+TEST(DownloadNames, NamesCountAsTakenAsTheFileSystemComparesThem) {
+	fs::path folder = fs::temp_directory_path() / "names-by-case";
+	fs::create_directories(folder);
+	std::ofstream(folder / "Report.csv") << "x";
+	bool one_file = fs::exists(folder / "report.csv");
+	EXPECT_EQ(user_folders::same_file_key(folder / "report.csv") == user_folders::same_file_key(folder / "Report.csv"), one_file);
+	std::set<fs::path> running{user_folders::same_file_key(folder / "Report.csv")};
+	std::string chosen = unused_file_name("REPORT.csv", [&](const std::string& name) { return running.contains(user_folders::same_file_key(folder / name)); });
+	EXPECT_EQ(chosen, one_file ? "REPORT (1).csv" : "REPORT.csv");
+	fs::remove_all(folder);
 }
 
 TEST(RateLimit, AllowsThreeInAnyMinute) {

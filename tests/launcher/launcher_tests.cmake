@@ -1,14 +1,17 @@
-# The launcher's platform-neutral rules.
-bw_add_test(launcher_rules_tests launcher/launcher_rules_tests.cpp)
+# The launcher's platform parts that the tests below build in.
+if(WIN32)
+  set(BW_LAUNCHER_PLATFORM win32)
+else()
+  set(BW_LAUNCHER_PLATFORM linux)
+endif()
+
+# The launcher's platform-neutral rules, and how the file system compares names.
+bw_add_test(launcher_rules_tests launcher/launcher_rules_tests.cpp ${PROJECT_SOURCE_DIR}/desktop/src/main/${BW_LAUNCHER_PLATFORM}/user_folders.cpp)
 target_link_libraries(launcher_rules_tests PRIVATE tarnwick_launcher_rules)
 
 # The channel between two launches of one user.
-if(WIN32)
-  set(single_instance_platform ${PROJECT_SOURCE_DIR}/desktop/src/main/win32/single_instance.cpp)
-else()
-  set(single_instance_platform ${PROJECT_SOURCE_DIR}/desktop/src/main/linux/single_instance.cpp)
-endif()
-bw_add_test(single_instance_tests launcher/single_instance_tests.cpp ${single_instance_platform} ${PROJECT_SOURCE_DIR}/desktop/src/main/launcher_log.cpp)
+bw_add_test(single_instance_tests launcher/single_instance_tests.cpp ${PROJECT_SOURCE_DIR}/desktop/src/main/${BW_LAUNCHER_PLATFORM}/single_instance.cpp
+            ${PROJECT_SOURCE_DIR}/desktop/src/main/launcher_log.cpp)
 target_link_libraries(single_instance_tests PRIVATE tarnwick_launcher_rules)
 
 # The launcher end to end: the real program under the test display. It runs and counts processes
