@@ -12,6 +12,10 @@ target_link_libraries(launcher_rules_tests PRIVATE tarnwick_launcher_rules)
 # The channel between two launches of one user.
 bw_add_test(single_instance_tests launcher/single_instance_tests.cpp ${PROJECT_SOURCE_DIR}/desktop/src/main/${BW_LAUNCHER_PLATFORM}/single_instance.cpp
             ${PROJECT_SOURCE_DIR}/desktop/src/main/launcher_log.cpp)
+if(WIN32)
+  # The instance's names are the Wine session's, which the launcher's cases share.
+  set_tests_properties(single_instance_tests PROPERTIES RESOURCE_LOCK tarnwick_instance)
+endif()
 target_link_libraries(single_instance_tests PRIVATE tarnwick_launcher_rules)
 
 # The launcher end to end: the real program under the test display. It runs and counts processes
@@ -25,7 +29,7 @@ if(WIN32)
                              STANDIN_RUNTIME="$<TARGET_FILE:webview2_standin_runtime>")
   add_dependencies(launcher_win32_e2e_tests tarnwick_desktop tarnwickd webview2_standin webview2_standin_runtime)
   add_test(NAME launcher_win32_e2e_tests COMMAND launcher_win32_e2e_tests)
-  set_tests_properties(launcher_win32_e2e_tests PROPERTIES RESOURCE_LOCK "tarnwickd_process;tarnwick_port")
+  set_tests_properties(launcher_win32_e2e_tests PROPERTIES RESOURCE_LOCK "tarnwickd_process;tarnwick_port;tarnwick_instance")
 else()
   add_executable(talking_page_server launcher/talking_page_server.cpp)
   add_executable(launcher_e2e_tests launcher/launcher_e2e_tests.cpp)
