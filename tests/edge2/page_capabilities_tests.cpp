@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 namespace bw::edge2_test {
 namespace {
@@ -122,6 +123,33 @@ TEST_F(PageCapabilities, DownloadsGoWhereTheProgramSaysAndEachAcceptedOneReports
 	EXPECT_EQ(count_events("default download dialog shown"), 0);
 	EXPECT_EQ(StandIn_LiveObjects(), 0) << StandIn_LiveObjectList();
 	std::filesystem::remove_all(folder);
+}
+
+// A server's name may be any bytes, a getter may fail, and the program's callback may throw: the
+// name is repaired, and nothing escapes into the engine (the download is cancelled).
+TEST_F(PageCapabilities, ADownloadNamedInAnyBytesWithFailingGettersAndAThrowingProgramIsCancelledQuietly) {
+	std::vector<std::string> requests;
+	EXPECT_EQ(app.run_main([&](ApplicationHandle app) -> Task<> {
+		BrowserWindowFuture pending = open(app, Source::Url{"https://example.test/"}, [&](BrowserWindowBuilder& builder) {
+			builder.downloads(
+			    [&](BrowserWindowHandle, const DownloadRequest& request) -> std::optional<std::filesystem::path> {
+				    requests.push_back(request.suggested_name + "|" + request.mime_type);
+				    throw std::runtime_error("the program failed");
+			    },
+			    [](BrowserWindowHandle, const DownloadOutcome&) { ADD_FAILURE() << "nothing was accepted"; });
+		});
+		BrowserWindow browser = co_await std::move(pending);
+		// Without the engine's proposed path the name comes from the header.
+		StandIn_FailStep("args.get_ResultFilePath", E_FAIL);
+		StandIn_FailStep("download.get_MimeType", E_FAIL);
+		EXPECT_TRUE(StandIn_StartDownload(L"https://example.test/get", L"attachment; filename*=UTF-8''caf%C3%20%FF.txt", L"text/plain", "x", 1, 0));
+		EXPECT_TRUE(co_await eventually(app, [&] { return count_events("download cancelled https://example.test/get") == 1; }));
+		StandIn_FailStep("args.get_ResultFilePath", S_OK);
+		StandIn_FailStep("download.get_MimeType", S_OK);
+		close_by_user(browser);
+	}),
+	          0);
+	EXPECT_EQ(requests, std::vector<std::string>{"caf\uFFFD \uFFFD.txt|"});
 }
 
 TEST_F(PageCapabilities, OnARuntimeWithoutDownloadEventsTheEngineKeepsItsOwnDownloads) {

@@ -94,9 +94,13 @@ a { left: 0; background: #48c } button { right: 0; background: #c84 } iframe { p
 <script>
 if (location.port === "37339") {
 	if (typeof invoke_extern === "function") invoke_extern("quit"); else window.webkit.messageHandlers.bw.postMessage(["quit"]);
-	fetch("/report?frame-posted");
+	fetch("/report?frame-posted").then(() => parent.postMessage("posted", "*"));
 } else {
 	addEventListener("load", () => fetch("/report?loaded"));
+	// Then the page tries to open the user's browser by itself, again and again.
+	addEventListener("message", (event) => {
+		if (event.data === "posted") for (let i = 0; i < 4; i++) setTimeout(() => { location.href = "http://127.0.0.1:37339/scripted"; }, 100 * i);
+	});
 	document.body.appendChild(document.createElement("iframe")).src = "http://127.0.0.1:37339/";
 }
 </script>)html";
@@ -117,6 +121,7 @@ TEST_F(LauncherPages, OutsideLinksOpenInTheDefaultBrowserAndAnotherOriginCannotC
 	ASSERT_TRUE(reported("frame-posted", 15s, root_ / "frame.log")) << read_file(root_ / "frame.log");
 	EXPECT_TRUE(logged("ignored the message \"quit\" from http://127.0.0.1:37339", 5s)) << log();
 	EXPECT_FALSE(launcher.wait(500ms).has_value());
+	EXPECT_TRUE(logged("refused to open http://127.0.0.1:37339 in the default browser without a user's action", 10s)) << log();
 
 	// Other windows on the shared display may cover ours for a moment: a user clicks again.
 	EXPECT_TRUE(wait_until([&] {
@@ -130,7 +135,9 @@ TEST_F(LauncherPages, OutsideLinksOpenInTheDefaultBrowserAndAnotherOriginCannotC
 	// The window stayed on the daemon's page, which was never loaded again.
 	std::this_thread::sleep_for(500ms);
 	EXPECT_EQ(count_of(requests(), "GET /\n"), 1u) << requests() << log();
-	EXPECT_EQ(count_of(log(), "the default browser"), count_of(opened(), "\n")) << log();
+	EXPECT_EQ(count_of(log(), "opening "), count_of(opened(), "\n")) << log();
+	EXPECT_EQ(opened().find("/scripted"), std::string::npos) << opened();
+	EXPECT_EQ(count_of(log(), "refused to open http://127.0.0.1:37339 in the default browser without a user's action"), 1u) << log();
 	close_and_expect_zero(*top, launcher);
 }
 

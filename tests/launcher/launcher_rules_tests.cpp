@@ -3,16 +3,21 @@
 #include "download_names.hpp"
 #include "page_policy.hpp"
 #include "rate_limit.hpp"
+#include "user_folders.hpp"
 #include "window_state.hpp"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <set>
+#include <tuple>
 
 namespace tarnwick {
 namespace {
 
 using namespace std::chrono_literals;
+namespace fs = std::filesystem;
 
 TEST(DownloadNames, SuggestedNamesBecomePlainFileNames) {
 	EXPECT_EQ(safe_file_name("report.csv"), "report.csv");
@@ -33,6 +38,20 @@ TEST(DownloadNames, SuggestedNamesBecomePlainFileNames) {
 	EXPECT_EQ(safe_file_name(accents).size(), 200u);
 }
 
+// Names that Windows would take for a device or cut short, and names that read as another.
+TEST(DownloadNames, NamesThatMeanOrShowSomethingElseAreMadePlain) {
+	for (auto [suggested, safe] : {std::pair{"COM0.txt", "_COM0.txt"}, {"lpt0", "_lpt0"}, {"COM\u00b9.log", "_COM\u00b9.log"},
+	                               {"LPT\u00b3", "_LPT\u00b3"}, {"nul .txt", "_nul .txt"}, {"COM10.txt", "COM10.txt"}, {"COM\u2074", "COM\u2074"},
+	                               // Right-to-left override: "invoice\u202Efdp.exe" shows as "invoiceexe.pdf".
+	                               {"invoice\u202Efdp.exe", "invoice_fdp.exe"}, {"a\u200Bb\u2066c\uFEFF.txt", "a_b_c_.txt"},
+	                               {"x\u0085y\u2028.txt", "x_y_.txt"}, {"caf\xC3.txt", "caf\uFFFD.txt"}, {"\xFF\xFE", "\uFFFD\uFFFD"}})
+		EXPECT_EQ(safe_file_name(suggested), safe) << suggested;
+	// Cut to length, a name must not end in what Windows drops.
+	std::string dotted = std::string(199, 'a') + ". .b" + std::string(30, 'c');
+	EXPECT_EQ(safe_file_name(dotted), std::string(199, 'a'));
+	EXPECT_EQ(safe_file_name(std::string(198, 'a') + "  x.verylongextensionofthirty_chars"), std::string(198, 'a'));
+}
+
 TEST(DownloadNames, TakenNamesAreNumberedBeforeTheExtension) {
 	std::set<std::string> taken;
 	auto next = [&](const std::string& name) {
@@ -47,6 +66,20 @@ TEST(DownloadNames, TakenNamesAreNumberedBeforeTheExtension) {
 	EXPECT_EQ(next("README"), "README (1)");
 	EXPECT_EQ(next("data.tar.gz"), "data.tar.gz");
 	EXPECT_EQ(next("data.tar.gz"), "data.tar (1).gz");
+}
+
+// Running downloads are kept by the key the file system compares names by: names that differ
+// only in case are one exactly where the file system takes them for one (Windows).
+TEST(DownloadNames, NamesCountAsTakenAsTheFileSystemComparesThem) {
+	fs::path folder = fs::temp_directory_path() / "names-by-case";
+	fs::create_directories(folder);
+	std::ofstream(folder / "Report.csv") << "x";
+	bool one_file = fs::exists(folder / "report.csv");
+	EXPECT_EQ(user_folders::same_file_key(folder / "report.csv") == user_folders::same_file_key(folder / "Report.csv"), one_file);
+	std::set<fs::path> running{user_folders::same_file_key(folder / "Report.csv")};
+	std::string chosen = unused_file_name("REPORT.csv", [&](const std::string& name) { return running.contains(user_folders::same_file_key(folder / name)); });
+	EXPECT_EQ(chosen, one_file ? "REPORT (1).csv" : "REPORT.csv");
+	fs::remove_all(folder);
 }
 
 TEST(RateLimit, AllowsThreeInAnyMinute) {
@@ -109,6 +142,27 @@ TEST(WindowStateZoom, OldFilesLoadAndAZoomGoneWrongKeepsTheGeometry) {
 		ASSERT_TRUE(state) << line;
 		EXPECT_EQ(state->zoom, zoom) << line;
 		EXPECT_EQ(state->width, 800);
+	}
+}
+
+// What lands on a monitor whose work area is 1280x1000 at (0, 24), a second one 1920x1080 right of it.
+TEST(WindowStateFit, ASizeThatDoesNotFitGivesWayAndTheWholeWindowStaysInTheWorkArea) {
+	const WorkArea work{0, 24, 1280, 1000}, right{1280, 0, 1920, 1080}, small{0, 0, 800, 600};
+	struct Case {
+		WindowState saved;
+		WorkArea area;
+		int width, height;
+		std::optional<int> x, y;
+	};
+	auto at = [](int width, int height, std::optional<int> x, std::optional<int> y) { return WindowState{width, height, x, y, false, 1.0}; };
+	for (const Case& c : {Case{at(800, 600, 100, 100), work, 800, 600, 100, 100}, Case{at(5000, 4000, 0, 0), work, 1024, 768, 0, 24},
+	                      Case{at(1280, 1000, 0, 24), work, 1280, 1000, 0, 24}, Case{at(1281, 700, 0, 24), work, 1024, 768, 0, 24},
+	                      Case{at(1000, 700, 1000, 900), work, 1000, 700, 280, 324}, Case{at(1000, 700, 2800, -50), right, 1000, 700, 2200, 0},
+	                      Case{at(5000, 4000, 10, 10), small, 800, 600, 0, 0}, Case{at(1000, 2000, std::nullopt, std::nullopt), work, 1024, 768, std::nullopt, std::nullopt},
+	                      Case{at(5000, 4000, 0, 0), WorkArea{}, 5000, 4000, 0, 0}}) {
+		WindowState fitted = fitted_to(c.saved, c.area);
+		EXPECT_EQ(std::tuple(fitted.width, fitted.height, fitted.x, fitted.y), std::tuple(c.width, c.height, c.x, c.y))
+		    << c.saved.width << "x" << c.saved.height << " in " << c.area.width << "x" << c.area.height;
 	}
 }
 

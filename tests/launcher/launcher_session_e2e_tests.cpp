@@ -10,6 +10,8 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 
 #include <atomic>
 #include <fstream>
@@ -82,6 +84,31 @@ private:
 	std::atomic<bool> stop_{false};
 	std::thread thread_;
 };
+
+// Clients of the launcher's instance socket that connect and never say a word.
+class SilentClients {
+public:
+	SilentClients(const fs::path& socket_path, int count) {
+		sockaddr_un address{};
+		address.sun_family = AF_UNIX;
+		socket_path.native().copy(address.sun_path, sizeof address.sun_path - 1);
+		for (int i = 0; i < count; i++) {
+			int connection = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+			if (connect(connection, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) connected_++;
+			connections_.push_back(connection);
+		}
+	}
+	~SilentClients() {
+		for (int connection : connections_) close(connection);
+	}
+	int connected() const { return connected_; }
+
+private:
+	std::vector<int> connections_;
+	int connected_ = 0;
+};
+
+constexpr std::string_view shown = "the window is shown";
 
 TEST_F(LauncherSession, ADaemonThatListensLateIsLoadedOnceWithNoPageOfTheLaunchersFirst) {
 	test::set_environment("TARNWICKD_DELAY_LISTEN", "0.3");
@@ -208,6 +235,93 @@ TEST_F(LauncherSession, LaterLaunchesRaiseTheFirstWindowAndEndWithZero) {
 	EXPECT_EQ(processes_named("tarnwickd").size(), 1u);
 	EXPECT_EQ(count_of(log(), "raised its window"), 2u) << log();
 	close_and_expect_zero(*top, running);
+}
+
+// More clients that say nothing than the launcher serves at once: a later launch is still raised.
+TEST_F(LauncherSession, ClientsThatSayNothingDoNotKeepALaterLaunchFromRaisingTheWindow) {
+	Child& first = launch();
+	auto top = window();
+	ASSERT_TRUE(top) << errors();
+	ASSERT_TRUE(logged(std::string(shown), 15s)) << log();
+	SilentClients silent(fs::path(std::getenv("XDG_RUNTIME_DIR")) / "tarnwick" / "launcher.socket", 6);
+	ASSERT_EQ(silent.connected(), 6);
+	auto launched = std::chrono::steady_clock::now();
+	Child& second = launch();
+	EXPECT_EQ(second.wait(15s).value_or(-1), 0) << errors(1) << log();
+	EXPECT_LT(std::chrono::steady_clock::now() - launched, 5s);
+	EXPECT_EQ(count_of(log(), "raised its window"), 1u) << log();
+	EXPECT_EQ(windows(), 1);
+	close_and_expect_zero(*top, first);
+}
+
+// Without XDG_RUNTIME_DIR another user may make the lock folder's name first: it is not used, and
+// the check goes on in a folder of the user's own.
+TEST_F(LauncherSession, AnotherUsersFolderInTheLocksPlaceDoesNotTurnTheCheckOff) {
+	fs::path taken = fs::path(std::getenv("TMPDIR")) / ("tarnwick-" + std::to_string(getuid()));
+	fs::create_directory(taken);
+	if (chown(taken.c_str(), 65534, 65534) != 0) GTEST_SKIP() << "no other user to give a folder to here";
+	unsetenv("XDG_RUNTIME_DIR");
+	Child& first = launch();
+	auto top = window();
+	ASSERT_TRUE(top) << errors();
+	ASSERT_TRUE(logged(std::string(shown), 15s)) << log();
+	Child& second = launch();
+	EXPECT_EQ(second.wait(15s).value_or(-1), 0) << errors(1) << log();
+	EXPECT_EQ(windows(), 1);
+	EXPECT_EQ(log().find("not checking"), std::string::npos) << log();
+	EXPECT_EQ(fs::status(taken.string() + ".1").permissions(), fs::perms::owner_all);
+	close_and_expect_zero(*top, first);
+}
+
+// A launch while the first is ending (its error box is open: no daemon to start) is not told that
+// a window was raised: it waits for the first to end and then goes on as the first launch.
+TEST_F(LauncherSession, ALaunchWhileTheFirstEndsWaitsForItAndThenGoesOn) {
+	fs::remove(root_ / "launcher" / "tarnwickd");
+	Child& first = launch();
+	std::optional<XDisplay::TopLevel> box;
+	ASSERT_TRUE(wait_until([&] { return (box = x.find("Tarnwick Error")).has_value(); }, 20s)) << errors(0);
+	Child& second = launch();
+	// It stopped listening when it began to end, or answers that it is closing.
+	ASSERT_TRUE(logged("another launcher does not answer: waiting for it", 10s) || log().find("is closing") != std::string::npos) << log() << errors(1);
+	EXPECT_FALSE(second.wait(500ms).has_value());
+	// The user dismisses the box, again if a close came before the box could take it (and the
+	// first's box may be listed a moment after the first ended).
+	auto dismiss = [&](Child& launcher) {
+		return wait_until([&] {
+			if ((box = x.find("Tarnwick Error"))) x.request_close(box->id);
+			return launcher.wait(300ms).has_value();
+		}, 20s);
+	};
+	ASSERT_TRUE(dismiss(first));
+	EXPECT_EQ(first.wait(0ms).value_or(-1), 1);
+	ASSERT_TRUE(wait_until([&] { return count_of(log(), "Unable to spawn") == 2; }, 20s)) << log() << errors(1);
+	EXPECT_TRUE(dismiss(second));
+	EXPECT_EQ(second.wait(0ms).value_or(-1), 1);
+	EXPECT_EQ(log().find("raised its window"), std::string::npos) << log();
+}
+
+// A size saved on a larger monitor (or damaged) does not put the window's corners off-screen; the
+// files kept about the window are the user's alone.
+TEST_F(LauncherSession, AWindowSavedLargerThanTheScreenComesBackInsideItAndItsFilesAreTheUsersAlone) {
+	fs::create_directories(window_file().parent_path());
+	std::ofstream(window_file()) << "width=5000\nheight=4000\nx=0\ny=0\nmaximized=0\n";
+	Child& launcher = launch();
+	auto top = window();
+	ASSERT_TRUE(top) << errors();
+	auto [screen_width, screen_height] = user.screen();
+	EXPECT_TRUE(wait_until([&] {
+		auto now = x.find("Tarnwick");
+		return now && now->width <= screen_width && now->height <= screen_height;
+	}, 5s)) << x.find("Tarnwick")->width << "x" << x.find("Tarnwick")->height;
+	close_and_expect_zero(*top, launcher);
+	auto mode = [](const fs::path& path) {
+		struct stat info {};
+		return stat(path.c_str(), &info) == 0 ? info.st_mode & 0777 : 01000u;
+	};
+	EXPECT_EQ(mode(window_file().parent_path()), 0700u);
+	EXPECT_EQ(mode(window_file()), 0600u);
+	EXPECT_EQ(mode(state_folder()), 0700u);
+	EXPECT_EQ(mode(state_folder() / "launcher.log"), 0600u);
 }
 
 TEST_F(LauncherSession, TheWindowComesBackWhereItWasAndACorruptStateGivesTheDefaults) {

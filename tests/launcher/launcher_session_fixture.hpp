@@ -66,6 +66,7 @@ public:
 		XDestroyImage(image);
 		return value;
 	}
+	std::pair<int, int> screen() { return {DisplayWidth(display_, DefaultScreen(display_)), DisplayHeight(display_, DefaultScreen(display_))}; }
 	void press_enter(unsigned long window) { press(window, {XK_Return}); }
 	// The keys held down in order, then let go in reverse: {XK_Control_L, XK_r} is Ctrl+R.
 	void press(unsigned long window, std::initializer_list<KeySym> keys) {

@@ -1,6 +1,22 @@
-# The launcher's platform-neutral rules.
-bw_add_test(launcher_rules_tests launcher/launcher_rules_tests.cpp)
+# The launcher's platform parts that the tests below build in.
+if(WIN32)
+  set(BW_LAUNCHER_PLATFORM win32)
+else()
+  set(BW_LAUNCHER_PLATFORM linux)
+endif()
+
+# The launcher's platform-neutral rules, and how the file system compares names.
+bw_add_test(launcher_rules_tests launcher/launcher_rules_tests.cpp ${PROJECT_SOURCE_DIR}/desktop/src/main/${BW_LAUNCHER_PLATFORM}/user_folders.cpp)
 target_link_libraries(launcher_rules_tests PRIVATE tarnwick_launcher_rules)
+
+# The channel between two launches of one user.
+bw_add_test(single_instance_tests launcher/single_instance_tests.cpp ${PROJECT_SOURCE_DIR}/desktop/src/main/${BW_LAUNCHER_PLATFORM}/single_instance.cpp
+            ${PROJECT_SOURCE_DIR}/desktop/src/main/launcher_log.cpp)
+if(WIN32)
+  # The instance's names are the Wine session's, which the launcher's cases share.
+  set_tests_properties(single_instance_tests PROPERTIES RESOURCE_LOCK tarnwick_instance)
+endif()
+target_link_libraries(single_instance_tests PRIVATE tarnwick_launcher_rules)
 
 # The launcher end to end: the real program under the test display. It runs and counts processes
 # named tarnwickd and uses the daemon's fixed port: on Linux each case does so in its own sandbox,
@@ -13,7 +29,7 @@ if(WIN32)
                              STANDIN_RUNTIME="$<TARGET_FILE:webview2_standin_runtime>")
   add_dependencies(launcher_win32_e2e_tests tarnwick_desktop tarnwickd webview2_standin webview2_standin_runtime)
   add_test(NAME launcher_win32_e2e_tests COMMAND launcher_win32_e2e_tests)
-  set_tests_properties(launcher_win32_e2e_tests PROPERTIES RESOURCE_LOCK "tarnwickd_process;tarnwick_port")
+  set_tests_properties(launcher_win32_e2e_tests PROPERTIES RESOURCE_LOCK "tarnwickd_process;tarnwick_port;tarnwick_instance")
 else()
   add_executable(talking_page_server launcher/talking_page_server.cpp)
   add_executable(launcher_e2e_tests launcher/launcher_e2e_tests.cpp)

@@ -70,13 +70,40 @@ void kill_processes_named(const wchar_t* name) {
 
 HWND tarnwick_window() { return FindWindowW(L"bw-window", L"Tarnwick"); }
 
-fs::path downloads_folder() {
+fs::path known_folder(REFKNOWNFOLDERID id) {
 	PWSTR path = nullptr;
 	fs::path folder;
-	if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Downloads, KF_FLAG_DEFAULT, nullptr, &path))) folder = path;
+	if (SUCCEEDED(SHGetKnownFolderPath(id, KF_FLAG_DEFAULT, nullptr, &path))) folder = path;
 	CoTaskMemFree(path);
 	return folder;
 }
+
+fs::path downloads_folder() { return known_folder(FOLDERID_Downloads); }
+
+// Waits for the process while this thread's windows get their messages.
+bool wait_pumping(HANDLE process, std::chrono::milliseconds timeout) {
+	auto deadline = std::chrono::steady_clock::now() + timeout;
+	while (std::chrono::steady_clock::now() < deadline) {
+		if (MsgWaitForMultipleObjects(1, &process, FALSE, 50, QS_ALLINPUT) == WAIT_OBJECT_0) return true;
+		MSG message;
+		while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+	}
+	return false;
+}
+
+// A window of another program that looks like the launcher's: class "bw-window", title "Tarnwick".
+struct LookAlikeWindow {
+	LookAlikeWindow() {
+		WNDCLASSW type{};
+		type.lpfnWndProc = DefWindowProcW;
+		type.hInstance = GetModuleHandleW(nullptr);
+		type.lpszClassName = L"bw-window";
+		RegisterClassW(&type);
+		window = CreateWindowExW(0, L"bw-window", L"Tarnwick", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 300, 200, nullptr, nullptr, type.hInstance, nullptr);
+	}
+	~LookAlikeWindow() { DestroyWindow(window); }
+	HWND window;
+};
 
 // The user's default browser, for as long as it lives: ShellExecuteW opens an http or https address
 // with the command registered for its class, which here appends the address to a file. Registered
@@ -337,12 +364,20 @@ TEST_F(LauncherRunWine, ALaterLaunchEndsWithZeroAndAKilledDaemonIsRestartedWithI
 	ASSERT_TRUE(wait_until([] { return processes_named(L"tarnwickd.exe").size() == 1; }, 10s));
 	DWORD first_daemon = processes_named(L"tarnwickd.exe")[0];
 
-	HANDLE later = spawn(launcher_dir_ / "tarnwick_desktop.exe", L"");
-	ASSERT_EQ(WaitForSingleObject(later, 20000), static_cast<DWORD>(WAIT_OBJECT_0));
-	DWORD code = 1;
-	GetExitCodeProcess(later, &code);
-	EXPECT_EQ(code, 0u);
-	EXPECT_EQ(processes_named(L"tarnwickd.exe").size(), 1u);
+	// Only the window of the launcher that runs is raised, not one that merely looks like it.
+	{
+		LookAlikeWindow look_alike;
+		ASSERT_NE(look_alike.window, nullptr);
+		SetForegroundWindow(look_alike.window);
+		ASSERT_EQ(GetForegroundWindow(), look_alike.window);
+		HANDLE later = spawn(launcher_dir_ / "tarnwick_desktop.exe", L"");
+		ASSERT_TRUE(wait_pumping(later, 20s));
+		DWORD code = 1;
+		GetExitCodeProcess(later, &code);
+		EXPECT_EQ(code, 0u);
+		EXPECT_EQ(GetForegroundWindow(), window);
+		EXPECT_EQ(processes_named(L"tarnwickd.exe").size(), 1u);
+	}
 
 	std::size_t before = engine_calls().size();
 	kill_processes_named(L"tarnwickd.exe");
@@ -397,6 +432,22 @@ TEST_F(LauncherRunWine, ShowsDaemonsThatGoIntoTheBackgroundRunUnderAnotherNameOr
 		kill_processes_named(L"realdaemon.exe");
 		ASSERT_TRUE(wait_until([] { return tarnwick_window() == nullptr || !IsWindowVisible(tarnwick_window()); }, 10s));
 	}
+}
+
+// Logging off ends the program without closing its window: the state is saved when the session
+// asks to end and when it ends.
+TEST_F(LauncherRunWine, SavesTheWindowStateWhenTheSessionEnds) {
+	fs::path state = known_folder(FOLDERID_RoamingAppData) / "Tarnwick" / "window";
+	std::error_code ignored;
+	fs::remove(state, ignored);
+	HWND window = launch_with_page_actions(L"");
+	ASSERT_NE(window, nullptr) << engine_calls();
+	SetWindowPos(window, nullptr, 100, 80, 800, 600, SWP_NOZORDER | SWP_NOACTIVATE);
+	EXPECT_NE(SendMessageW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), 0);
+	EXPECT_NE(read_file(state).find("width=800\nheight=600\nx=100\ny=80\n"), std::string::npos) << read_file(state);
+	fs::remove(state, ignored);
+	SendMessageW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+	EXPECT_NE(read_file(state).find("width=800\nheight=600\n"), std::string::npos) << read_file(state);
 }
 
 TEST_F(LauncherRunWine, WithoutTheLoaderDllFindsTheInstalledRuntime) {

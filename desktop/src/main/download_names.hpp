@@ -7,9 +7,10 @@
 
 namespace tarnwick {
 
-// The suggested name as a plain file name: only its last path component, without control
-// characters or characters Windows refuses (each becomes '_'), leading dots or spaces, or trailing
-// dots or spaces; names Windows reserves for devices get a leading '_'. At most 200 bytes, the
+// The suggested name as a plain file name: only its last path component, as valid UTF-8, without
+// control characters, invisible format characters (bidi overrides, zero-width) or characters
+// Windows refuses (each becomes '_'), leading dots or spaces, or trailing dots or spaces (also
+// after cutting); names Windows reserves for devices get a leading '_'. At most 200 bytes, the
 // extension kept. Empty: "download".
 std::string safe_file_name(std::string_view suggested);
 

@@ -44,16 +44,16 @@ std::optional<std::filesystem::path> Downloads::destination(const bw::BrowserWin
 	name = unused_file_name(name, [&](const std::string& candidate) {
 		std::filesystem::path path = folder / from_utf8(candidate);
 		std::error_code ignored;
-		return running_.contains(path) || std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
+		return running_.contains(user_folders::same_file_key(path)) || std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
 	});
 	std::filesystem::path path = folder / from_utf8(name);
-	running_.insert(path);
+	running_.insert(user_folders::same_file_key(path));
 	launcher_log::write("downloading " + request.url.substr(0, 200) + " to " + utf8(path));
 	return path;
 }
 
 void Downloads::finished(const bw::BrowserWindowHandle& window, const bw::DownloadOutcome& outcome) {
-	running_.erase(outcome.path);
+	running_.erase(user_folders::same_file_key(outcome.path));
 	std::string name = utf8(outcome.path.filename());
 	if (outcome.succeeded)
 		tell(window, "Saved " + name + " in " + utf8(outcome.path.parent_path()));

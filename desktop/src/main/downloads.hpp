@@ -19,7 +19,8 @@ public:
 
 private:
 	// Handed out and not yet ended: the engine creates the file only as it writes, and two
-	// downloads of one name must not be given the same path meanwhile.
+	// downloads of one name must not be given the same path meanwhile. Kept as the file system
+	// compares names (user_folders::same_file_key).
 	std::set<std::filesystem::path> running_;
 };
 

@@ -1,5 +1,7 @@
 #include "launcher_log.hpp"
 
+#include "private_files.hpp"
+
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -48,6 +50,7 @@ void rotate_if_full(Log& state) {
 	std::filesystem::path old = state.path;
 	old += ".1";
 	std::filesystem::rename(state.path, old, error);
+	private_files::make_file(state.path);
 	state.file.open(state.path, std::ios::app | std::ios::binary);
 }
 
@@ -56,9 +59,9 @@ void rotate_if_full(Log& state) {
 void open(const std::filesystem::path& folder) {
 	Log& state = log();
 	std::lock_guard lock(state.mutex);
-	std::error_code error;
-	std::filesystem::create_directories(folder, error);
+	private_files::make_folder(folder);
 	std::filesystem::path path = folder / "launcher.log";
+	private_files::make_file(path);
 	state.file.open(path, std::ios::app | std::ios::binary);
 	if (!state.file.is_open()) {
 		std::fprintf(stderr, "tarnwick_desktop: cannot open the log %s\n", path.string().c_str());

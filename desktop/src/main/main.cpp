@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <future>
 #include <string>
 
 namespace tarnwick {
@@ -36,7 +37,46 @@ struct Launcher {
 	WindowState placed;
 	// The page's zoom as the user left it.
 	double zoom = 1.0;
+	SingleInstance* instance = nullptr;
+	// The window once built; it expires when the window is closed.
+	std::weak_ptr<bw::BrowserWindowOwner> window;
+	bool built = false;
+	// Set when the launcher began to end: later launches wait for it rather than being raised.
+	bool closing = false;
+	std::filesystem::path state_file;
 };
+
+// Later launches are no longer raised but wait for this one to end. GUI thread.
+void begin_closing(Launcher& launcher) {
+	if (launcher.closing) return;
+	launcher.closing = true;
+	if (launcher.instance != nullptr) launcher.instance->stop_listening();
+}
+
+// What a later launch is told. GUI thread.
+SingleInstance::Answer raise_window(Launcher& launcher) {
+	auto owner = launcher.window.lock();
+	if (!owner && launcher.built) begin_closing(launcher);
+	if (launcher.closing) return SingleInstance::Answer::Closing;
+	if (!owner) return SingleInstance::Answer::NotYet;
+	return native_window::raise((*owner)->window()) ? SingleInstance::Answer::Raised : SingleInstance::Answer::NotYet;
+}
+
+// Asks the GUI thread, within the limit a later launch waits for its answer.
+SingleInstance::Answer raise_from_another_thread(bw::ApplicationHandle app, Launcher& launcher) {
+	auto answer = std::make_shared<std::promise<SingleInstance::Answer>>();
+	std::future<SingleInstance::Answer> answered = answer->get_future();
+	if (!app.dispatch([answer, &launcher] { answer->set_value(raise_window(launcher)); })) return SingleInstance::Answer::Closing;
+	if (answered.wait_for(SingleInstance::answer_limit - std::chrono::milliseconds(200)) != std::future_status::ready) return SingleInstance::Answer::NotYet;
+	return answered.get();
+}
+
+void save_state(Launcher& launcher) {
+	if (!launcher.session || launcher.session->state() == Session::State::Starting) return;
+	WindowState last = launcher.tracker.last();
+	last.zoom = launcher.zoom;
+	if (!save_window_state(launcher.state_file, last)) launcher_log::write("cannot save the window state to " + launcher.state_file.string());
+}
 
 // Builds the window outside the awaiting expression (g++ 12 mishandles temporaries there). Its
 // first navigation is held until the session knows whether the port's listener is the daemon, and
@@ -85,6 +125,7 @@ bw::Task<> startup(bw::ApplicationHandle app, Launcher& launcher) {
 	StartCheck check = co_await launcher.session->check_daemon();
 	if (!check.status.ok()) {
 		*arrived = true;
+		begin_closing(launcher);
 		show_spawn_error(app, check.status.error());
 		co_return;
 	}
@@ -93,8 +134,11 @@ bw::Task<> startup(bw::ApplicationHandle app, Launcher& launcher) {
 	co_await choosing;
 	bw::BrowserWindow window = co_await std::move(building);
 	*arrived = true;
+	launcher.window = window.owner();
+	launcher.built = true;
 	native_window::place(window.window(), launcher.placed);
 	launcher.tracker.follow(window.window(), launcher.placed);
+	native_window::on_session_end(window.window(), [&launcher] { save_state(launcher); });
 	app.spawn(launcher.session->run(window));
 	native_window::restore_maximized(window.window(), launcher.placed);
 }
@@ -124,26 +168,22 @@ int main() {
 	bw::set_fatal_stop_observer(show_fatal_stop);
 
 	static Launcher launcher;
-	const std::filesystem::path state_file = user_folders::config() / "window";
-	launcher.placed = load_window_state(state_file);
+	launcher.instance = instance.get();
+	launcher.state_file = user_folders::config() / "window";
+	launcher.placed = load_window_state(launcher.state_file);
 	launcher.zoom = launcher.placed.zoom;
 	bw::Runtime runtime = initialized.value().start();
 	bw::ApplicationHandle app = runtime.app_handle();
-	instance->on_raise_request([app] {
-		app.dispatch([] {
-			if (launcher.session) launcher.session->raise();
-		});
-	});
+	instance->on_raise_request([app] { return raise_from_another_thread(app, launcher); });
 	termination::on_request([app] {
 		launcher_log::write("asked to end: closing the window");
+		begin_closing(launcher);
 		if (!launcher.session || !launcher.session->close()) app.exit(0);
 	});
 	int exit_code = runtime.run_async([](bw::ApplicationHandle handle) { return startup(handle, launcher); });
-	if (launcher.session && launcher.session->state() != Session::State::Starting) {
-		WindowState last = launcher.tracker.last();
-		last.zoom = launcher.zoom;
-		if (!save_window_state(state_file, last)) launcher_log::write("cannot save the window state to " + state_file.string());
-	}
+	// The loop has ended: nothing answers on the GUI thread any more.
+	instance->stop_listening();
+	save_state(launcher);
 	std::fflush(stdout);
 	std::fflush(stderr);
 	std::_Exit(exit_code);

@@ -6,13 +6,15 @@
 
 #include "window/window_handle.hpp"
 
+#include <functional>
 #include <memory>
 #include <string_view>
 
 namespace tarnwick::native_window {
 
-// Brings the window to the front, restoring it when minimised. GUI thread.
-void raise(const bw::WindowHandle& window);
+// Brings the window to the front, restoring it when minimised; false when it is not shown (yet or
+// any more). GUI thread.
+bool raise(const bw::WindowHandle& window);
 
 // Asks the window to close, as its close button does. GUI thread.
 void request_close(const bw::WindowHandle& window);
@@ -20,8 +22,11 @@ void request_close(const bw::WindowHandle& window);
 const char* display_kind();
 
 // Before the window is first shown: its size, and its position when that lies on a monitor
-// (otherwise it is centred on the primary one).
+// (otherwise it is centred on the primary one), both fitted to that monitor's work area.
 void place(const bw::WindowHandle& window, const WindowState& state);
+// Calls save when the user's session ends with the window open, where the system ends the program
+// without closing its window (Windows logging off); elsewhere the session's end closes the window.
+void on_session_end(const bw::WindowHandle& window, std::function<void()> save);
 // After it is shown: maximised when it was.
 void restore_maximized(const bw::WindowHandle& window, const WindowState& state);
 

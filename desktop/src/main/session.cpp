@@ -115,6 +115,18 @@ bw::NavigationDecision Session::decide(const bw::NavigationRequest& request) {
 	switch (route(request, daemon_origin_, own_page_)) {
 	case PageRoute::Window: return bw::NavigationDecision::Allow;
 	case PageRoute::DefaultBrowser:
+		// Only what the user asked for leaves the window, and only a few times a minute: a page must
+		// not start the user's browser again and again by itself.
+		if (!request.user_initiated) {
+			std::string origin = bw::origin_of(request.url);
+			if (unasked_origins_.size() < ignored_kinds_logged && unasked_origins_.insert(origin).second)
+				launcher_log::write("refused to open " + loggable(origin) + " in the default browser without a user's action");
+			return bw::NavigationDecision::Deny;
+		}
+		if (!browser_opens_.allow(RateLimit::Clock::now())) {
+			launcher_log::write("refused to open " + loggable(request.url) + " in the default browser: too many within a minute");
+			return bw::NavigationDecision::Deny;
+		}
 		launcher_log::write("opening " + loggable(request.url) + " in the default browser");
 		if (auto failed = open_in_default_browser(request.url)) launcher_log::write("cannot open " + loggable(request.url) + ": " + *failed);
 		return bw::NavigationDecision::Deny;
@@ -300,10 +312,6 @@ void Session::request_retry() {
 	if (retry_) retry_->fire();
 }
 
-void Session::raise() const {
-	if (auto owner = window_.lock()) native_window::raise((*owner)->window());
-}
-
 bool Session::close() const {
 	auto owner = window_.lock();
 	if (owner) native_window::request_close((*owner)->window());
@@ -449,9 +457,11 @@ bw::Task<> Session::lose_daemon(SilenceWatch::Outcome outcome) {
 	std::optional<IdentifiedListener> found = co_await identifying;
 	if (window_gone()) co_return;
 	if (found && found->verdict == daemon::Verdict::Daemon) {
-		// Another process of the daemon's listens (a restart of its own): watched from here on.
+		// Another process of the daemon's listens (a restart of its own), or one the free look does
+		// not see (bound to another address): watched from here on, never sooner than a period.
 		daemon_ended_ = false;
 		shown_pid_ = found->listener.pid;
+		co_await app_.sleep(times_.watch.listener_every);
 		co_return;
 	}
 	if (found) {

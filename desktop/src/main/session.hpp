@@ -80,8 +80,6 @@ public:
 	bw::Task<> choose_first_page(StartCheck start);
 	// Shows the freshly built window and then watches the daemon for as long as the window exists.
 	bw::Task<> run(bw::BrowserWindow window);
-	// Brings the window to the front (another launch asked for it). GUI thread.
-	void raise() const;
 	// Asks the window to close as its close button does; false when there is no window yet.
 	bool close() const;
 	State state() const { return state_; }
@@ -137,8 +135,12 @@ private:
 	std::string own_page_;
 	std::string state_page_;
 	std::string page_ended_page_;
-	// What was ignored from whom, logged once each.
+	// What was ignored from whom, logged once each; the origins that tried to open the default
+	// browser without a user's action, logged once each.
 	std::set<std::string> ignored_;
+	std::set<std::string> unasked_origins_;
+	// The default browser is opened five times a minute at most.
+	RateLimit browser_opens_{5, std::chrono::minutes(1)};
 	// Counts the window's navigations: one to the daemon that has not ended after a while has the
 	// daemon asked at once whether it still answers.
 	uint64_t navigation_ = 0;

@@ -13,4 +13,7 @@ std::filesystem::path state();
 // folder Downloads). Not created here.
 std::filesystem::path downloads();
 
+// The path as the file system compares names: on Windows names that differ only in case are one.
+std::filesystem::path same_file_key(const std::filesystem::path& path);
+
 } // namespace tarnwick::user_folders

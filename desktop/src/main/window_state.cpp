@@ -1,5 +1,7 @@
 #include "window_state.hpp"
 
+#include "private_files.hpp"
+
 #include "core/browser_window/zoom_steps.hpp"
 
 #include <algorithm>
@@ -31,6 +33,19 @@ std::optional<double> parse_double(std::string_view text) {
 }
 
 } // namespace
+
+WindowState fitted_to(WindowState state, const WorkArea& work) {
+	if (work.width <= 0 || work.height <= 0) return state;
+	if (state.width > work.width || state.height > work.height) {
+		state.width = std::min(WindowState{}.width, work.width);
+		state.height = std::min(WindowState{}.height, work.height);
+	}
+	if (state.x && state.y) {
+		state.x = std::clamp(*state.x, work.x, work.x + work.width - state.width);
+		state.y = std::clamp(*state.y, work.y, work.y + work.height - state.height);
+	}
+	return state;
+}
 
 double clamped_zoom(double factor) {
 	return std::isfinite(factor) ? bw::clamp_zoom(factor) : 1.0;
@@ -105,9 +120,9 @@ WindowState load_window_state(const std::filesystem::path& file) {
 
 bool save_window_state(const std::filesystem::path& file, const WindowState& state) {
 	std::error_code error;
-	std::filesystem::create_directories(file.parent_path(), error);
 	std::filesystem::path temporary = file;
 	temporary += ".new";
+	if (!private_files::make_folder(file.parent_path()) || !private_files::make_file(temporary)) return false;
 	{
 		std::ofstream stream(temporary, std::ios::binary | std::ios::trunc);
 		stream << format_window_state(state);

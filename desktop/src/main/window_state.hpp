@@ -18,6 +18,17 @@ struct WindowState {
 	double zoom = 1.0;
 };
 
+// A monitor's work area (without task bars and docks), in the coordinates of the window state.
+struct WorkArea {
+	int x = 0, y = 0, width = 0, height = 0;
+};
+
+// The state as it may be placed in the work area of the monitor it lands on: a size that does not
+// fit (the file of a larger monitor, or damaged) gives way to the default size, itself cut to the
+// area; a position moves as far as needed for the whole window to lie in the area. An empty area
+// (the system named none) changes nothing.
+WindowState fitted_to(WindowState state, const WorkArea& work);
+
 // The zoom factor kept: the framework's range; what is not finite is 1.
 double clamped_zoom(double factor);
 

@@ -14,15 +14,29 @@ GtkWindow* gtk_window(const bw::WindowHandle& window) { return GTK_WINDOW(bw_Win
 // Wayland tells a client nothing of where its window is.
 bool has_positions() { return GDK_IS_X11_DISPLAY(gdk_display_get_default()); }
 
-// Whether the window's top-left corner area lies on some monitor.
-bool on_a_monitor(int x, int y) {
+// The monitor the window's top-left corner area lies on, if any.
+GdkMonitor* monitor_at(int x, int y) {
 	GdkDisplay* display = gdk_display_get_default();
 	for (int i = 0; i < gdk_display_get_n_monitors(display); i++) {
+		GdkMonitor* monitor = gdk_display_get_monitor(display, i);
 		GdkRectangle area;
-		gdk_monitor_get_geometry(gdk_display_get_monitor(display, i), &area);
-		if (x + 50 > area.x && x + 50 < area.x + area.width && y + 20 > area.y && y + 20 < area.y + area.height) return true;
+		gdk_monitor_get_geometry(monitor, &area);
+		if (x + 50 > area.x && x + 50 < area.x + area.width && y + 20 > area.y && y + 20 < area.y + area.height) return monitor;
 	}
-	return false;
+	return nullptr;
+}
+
+// Where a window lands without a position of its own. Wayland names no primary monitor: the first.
+GdkMonitor* default_monitor() {
+	GdkDisplay* display = gdk_display_get_default();
+	GdkMonitor* primary = gdk_display_get_primary_monitor(display);
+	return primary != nullptr ? primary : gdk_display_get_monitor(display, 0);
+}
+
+WorkArea work_area(GdkMonitor* monitor) {
+	GdkRectangle area{};
+	if (monitor != nullptr) gdk_monitor_get_workarea(monitor, &area);
+	return WorkArea{area.x, area.y, area.width, area.height};
 }
 
 } // namespace
@@ -31,10 +45,12 @@ struct Tracker::Impl {
 	WindowState state;
 };
 
-void raise(const bw::WindowHandle& window) {
+bool raise(const bw::WindowHandle& window) {
 	GtkWindow* native = gtk_window(window);
+	if (!gtk_widget_get_visible(GTK_WIDGET(native))) return false;
 	gtk_window_deiconify(native);
 	gtk_window_present(native);
+	return true;
 }
 
 void request_close(const bw::WindowHandle& window) { gtk_window_close(gtk_window(window)); }
@@ -47,15 +63,24 @@ const char* display_kind() {
 	return display != nullptr ? G_OBJECT_TYPE_NAME(display) : "none";
 }
 
+// The state's size is the client area's: a frame the window manager adds may still reach past the
+// work area by its own width.
 void place(const bw::WindowHandle& window, const WindowState& state) {
 	GtkWindow* native = gtk_window(window);
-	gtk_window_resize(native, state.width, state.height);
+	GdkMonitor* landed = has_positions() && state.x ? monitor_at(*state.x, *state.y) : nullptr;
+	WindowState placed = state;
+	// Centred by GTK on the default monitor.
+	if (landed == nullptr) placed.x = placed.y = std::nullopt;
+	placed = fitted_to(placed, work_area(landed != nullptr ? landed : default_monitor()));
+	gtk_window_resize(native, placed.width, placed.height);
 	if (!has_positions() || !state.x) return;
-	if (on_a_monitor(*state.x, *state.y))
-		gtk_window_move(native, *state.x, *state.y);
+	if (landed != nullptr)
+		gtk_window_move(native, *placed.x, *placed.y);
 	else
 		gtk_window_set_position(native, GTK_WIN_POS_CENTER);
 }
+
+void on_session_end(const bw::WindowHandle&, std::function<void()>) {}
 
 void restore_maximized(const bw::WindowHandle& window, const WindowState& state) {
 	if (state.maximized) gtk_window_maximize(gtk_window(window));

@@ -35,4 +35,6 @@ std::filesystem::path downloads() {
 	return home() / "Downloads";
 }
 
+std::filesystem::path same_file_key(const std::filesystem::path& path) { return path; }
+
 } // namespace tarnwick::user_folders

@@ -31,4 +31,13 @@ std::filesystem::path state() { return known(FOLDERID_LocalAppData); }
 
 std::filesystem::path downloads() { return known_or_temp(FOLDERID_Downloads); }
 
+// The invariant locale's upper case, as NTFS compares names.
+std::filesystem::path same_file_key(const std::filesystem::path& path) {
+	std::wstring text = path.native();
+	if (!text.empty())
+		LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, path.c_str(), static_cast<int>(text.size()), text.data(), static_cast<int>(text.size()), nullptr,
+		              nullptr, 0);
+	return text;
+}
+
 } // namespace tarnwick::user_folders

@@ -4,6 +4,7 @@
 #include "core/browser_window/edge2/com_handler.hpp"
 #include "core/browser_window/edge2/engine_text.hpp"
 #include "core/browser_window/edge2/view_capabilities.hpp"
+#include "core/utf8.hpp"
 
 #include <wrl/client.h>
 
@@ -51,6 +52,8 @@ std::string disposition_name(std::string_view header) {
 	} else if (std::optional<std::string> plain = value_after("filename=")) {
 		name = *plain;
 	}
+	// The percent-encoded bytes are the server's: not always UTF-8.
+	name = utf8::replace_invalid(name);
 	size_t separator = name.find_last_of("/\\");
 	return separator == std::string::npos ? name : name.substr(separator + 1);
 }
@@ -94,20 +97,34 @@ public:
 
 	void registered(EventRegistrationToken token) { token_ = token; }
 
-	// The sender, the operation, is only lent.
+	// The sender, the operation, is only lent. Nothing thrown may reach the engine.
 	HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2DownloadOperation* operation, IUnknown*) override {
 		KeepAlive keep(this);
-		if (reported_ || operation == nullptr) return S_OK;
+		try {
+			report(operation);
+		} catch (const std::exception& error) {
+			std::fprintf(stderr, "WebView2: reporting a download's end failed: %s\n", error.what());
+		} catch (...) {
+			std::fprintf(stderr, "WebView2: reporting a download's end failed\n");
+		}
+		return S_OK;
+	}
+
+private:
+	~DownloadStateChanged() override = default;
+
+	void report(ICoreWebView2DownloadOperation* operation) {
+		if (reported_ || operation == nullptr) return;
 		COREWEBVIEW2_DOWNLOAD_STATE state = COREWEBVIEW2_DOWNLOAD_STATE_IN_PROGRESS;
-		if (FAILED(operation->get_State(&state)) || state == COREWEBVIEW2_DOWNLOAD_STATE_IN_PROGRESS) return S_OK;
+		if (FAILED(operation->get_State(&state)) || state == COREWEBVIEW2_DOWNLOAD_STATE_IN_PROGRESS) return;
 		COREWEBVIEW2_DOWNLOAD_INTERRUPT_REASON reason = COREWEBVIEW2_DOWNLOAD_INTERRUPT_REASON_NONE;
 		if (state == COREWEBVIEW2_DOWNLOAD_STATE_INTERRUPTED) {
 			operation->get_InterruptReason(&reason);
-			if (reason == COREWEBVIEW2_DOWNLOAD_INTERRUPT_REASON_USER_PAUSED) return S_OK;
+			if (reason == COREWEBVIEW2_DOWNLOAD_INTERRUPT_REASON_USER_PAUSED) return;
 		}
 		reported_ = true;
 		operation->remove_StateChanged(token_);
-		if (!liveness_->alive) return S_OK;
+		if (!liveness_->alive) return;
 		DownloadOutcome outcome{url_, path_, state == COREWEBVIEW2_DOWNLOAD_STATE_COMPLETED, {}};
 		if (outcome.succeeded) {
 			LPWSTR final_path = nullptr;
@@ -118,11 +135,7 @@ public:
 			outcome.error = interruption_text(reason);
 		}
 		liveness_->capabilities->download_finished(BrowserWindowHandle(record_), outcome);
-		return S_OK;
 	}
-
-private:
-	~DownloadStateChanged() override = default;
 
 	bw_BrowserWindow* record_;
 	std::shared_ptr<Liveness> liveness_;
@@ -136,23 +149,43 @@ class DownloadStarting final : public ComHandler<ICoreWebView2DownloadStartingEv
 public:
 	DownloadStarting(bw_BrowserWindow* record, std::shared_ptr<Liveness> liveness) : record_(record), liveness_(std::move(liveness)) {}
 
-	// Cancel, ResultFilePath and Handled are read when this returns: all are set here.
+	// Cancel, ResultFilePath and Handled are read when this returns: all are set here. Nothing
+	// thrown may reach the engine: a download that fails so is cancelled.
 	HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2*, ICoreWebView2DownloadStartingEventArgs* args) override {
 		KeepAlive keep(this);
-		if (!liveness_->alive || args == nullptr) return S_OK;
+		if (args == nullptr) return S_OK;
+		try {
+			return decide(args);
+		} catch (const std::exception& error) {
+			std::fprintf(stderr, "WebView2: a download was cancelled: %s\n", error.what());
+		} catch (...) {
+			std::fprintf(stderr, "WebView2: a download was cancelled\n");
+		}
+		return args->put_Cancel(TRUE);
+	}
+
+private:
+	~DownloadStarting() override = default;
+
+	HRESULT decide(ICoreWebView2DownloadStartingEventArgs* args) {
+		if (!liveness_->alive) return S_OK;
 		ComPtr<ICoreWebView2DownloadOperation> operation;
 		if (FAILED(args->get_DownloadOperation(operation.GetAddressOf())) || operation == nullptr) return S_OK;
-		LPWSTR text = nullptr;
-		HRESULT hr = operation->get_Uri(&text);
-		DownloadRequest request{text_of(hr, text), {}, {}};
-		hr = operation->get_MimeType(&text);
-		request.mime_type = text_of(hr, text);
+		// One text per getter: a getter that fails may leave its out-parameter as it was.
+		LPWSTR uri = nullptr;
+		HRESULT hr = operation->get_Uri(&uri);
+		DownloadRequest request{text_of(hr, uri), {}, {}};
+		LPWSTR mime_type = nullptr;
+		hr = operation->get_MimeType(&mime_type);
+		request.mime_type = text_of(hr, mime_type);
 		// The engine proposes a path whose file name already follows the server's suggestion.
-		hr = args->get_ResultFilePath(&text);
-		request.suggested_name = process_path_name(text_of(hr, text));
+		LPWSTR proposed = nullptr;
+		hr = args->get_ResultFilePath(&proposed);
+		request.suggested_name = process_path_name(text_of(hr, proposed));
 		if (request.suggested_name.empty()) {
-			hr = operation->get_ContentDisposition(&text);
-			request.suggested_name = disposition_name(text_of(hr, text));
+			LPWSTR disposition = nullptr;
+			hr = operation->get_ContentDisposition(&disposition);
+			request.suggested_name = disposition_name(text_of(hr, disposition));
 		}
 
 		std::optional<std::filesystem::path> destination = liveness_->capabilities->download_destination(BrowserWindowHandle(record_), request);
@@ -168,9 +201,6 @@ public:
 		state_changed->Release();
 		return S_OK;
 	}
-
-private:
-	~DownloadStarting() override = default;
 
 	static std::string process_path_name(const std::string& path) {
 		size_t separator = path.find_last_of("/\\");
