@@ -61,6 +61,7 @@ TEST(DaemonIdentity, ListenersAreJudgedByAncestryNamesAndOwner) {
 	    {"a socket whose owner is unknown", {20, Owner::Unknown, {}}, {20}, Verdict::AnotherProgram},
 	    {"a system socket whose process cannot be read, beside a system daemon", {0, Owner::System, 0}, {}, Verdict::Daemon},
 	    {"a user's socket whose process cannot be found", {0, Owner::User, {}}, {}, Verdict::AnotherProgram},
+	    {"a socket the system tells nothing of, beside a daemon", {0, Owner::Unknown, {}}, {}, Verdict::Daemon},
 	};
 	for (const Case& c : cases) {
 		SCOPED_TRACE(c.what);
@@ -68,6 +69,7 @@ TEST(DaemonIdentity, ListenersAreJudgedByAncestryNamesAndOwner) {
 	}
 	system_daemon = false;
 	EXPECT_EQ(judge_listener({0, Owner::System, 0}, {}, facts_of, system_daemon_runs), Verdict::AnotherProgram);
+	EXPECT_EQ(judge_listener({0, Owner::Unknown, {}}, {}, facts_of, system_daemon_runs), Verdict::AnotherProgram);
 
 	// A parent id that points back at an ancestor cannot loop for ever.
 	table[21].parent = 22;

@@ -32,10 +32,13 @@ bool trusted_owner(Owner owner) { return owner == Owner::User || owner == Owner:
 bool counts_as_running(const ProcessFacts& facts) { return !facts.ended && trusted_owner(facts.owner) && named_like_daemon(facts); }
 
 Verdict judge_listener(const ListenerOwner& listener, std::span<const std::uint64_t> started, const FactsOf& facts_of,
-                       const std::function<bool(const ListenerOwner&)>& system_daemon_runs) {
+                       const std::function<bool(const ListenerOwner&)>& daemon_runs) {
 	if (listener.owner == Owner::OtherUser) return Verdict::AnotherUser;
+	if (listener.pid == 0) {
+		bool unreadable = listener.owner == Owner::System || listener.owner == Owner::Unknown;
+		return unreadable && daemon_runs(listener) ? Verdict::Daemon : Verdict::AnotherProgram;
+	}
 	if (!trusted_owner(listener.owner)) return Verdict::AnotherProgram;
-	if (listener.pid == 0) return listener.owner == Owner::System && system_daemon_runs(listener) ? Verdict::Daemon : Verdict::AnotherProgram;
 	std::uint64_t pid = listener.pid;
 	for (int step = 0; step < ancestors_looked_at && pid > 1; step++) {
 		if (std::ranges::find(started, pid) != started.end()) return Verdict::Daemon;

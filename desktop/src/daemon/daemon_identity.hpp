@@ -39,10 +39,11 @@ struct ListenerOwner {
 
 // The listener is the daemon when its owner is trusted and its process, or one of its ancestors,
 // is one the launcher started or is named like the daemon (a wrapper that starts the real program
-// as its child). A listener whose process cannot be found is the daemon only when a process named
-// like the daemon runs under the listener's system account (a system service's processes cannot be
-// read by a user). A listener of another regular user never is.
+// as its child). A listener of another regular user never is. A listener whose process cannot be
+// found is the daemon only when daemon_runs says that a process that counts as the daemon runs
+// under its owner: a system service's processes cannot be read by a user, and where the system
+// tells nothing of a socket's process (Wine) its owner is unknown too.
 Verdict judge_listener(const ListenerOwner& listener, std::span<const std::uint64_t> started, const FactsOf& facts_of,
-                       const std::function<bool(const ListenerOwner&)>& system_daemon_runs);
+                       const std::function<bool(const ListenerOwner&)>& daemon_runs);
 
 } // namespace tarnwick::daemon

@@ -9,13 +9,14 @@ std::optional<IdentifiedListener> identify_listener(uint16_t port, std::span<con
 	if (!listener) return std::nullopt;
 	daemon::ListenerOwner owner{listener->pid, listener->owner, listener->uid};
 	// A system service's processes cannot be looked into: one named like the daemon running under
-	// the socket's account stands for it.
-	auto system_daemon_runs = [](const daemon::ListenerOwner& of) {
+	// the socket's account stands for it; where nothing of the socket's owner is known, any.
+	auto daemon_runs = [](const daemon::ListenerOwner& of) {
 		return daemon::system::visit_processes([&](const daemon::ProcessFacts& facts) {
-			return daemon::counts_as_running(facts) && facts.owner == daemon::Owner::System && (!of.uid || facts.uid == of.uid);
+			if (!daemon::counts_as_running(facts)) return false;
+			return of.owner == daemon::Owner::Unknown || (facts.owner == of.owner && (!of.uid || facts.uid == of.uid));
 		});
 	};
-	return IdentifiedListener{*listener, daemon::judge_listener(owner, started, daemon::system::process_facts, system_daemon_runs)};
+	return IdentifiedListener{*listener, daemon::judge_listener(owner, started, daemon::system::process_facts, daemon_runs)};
 }
 
 std::string describe_holder(const IdentifiedListener& holder) {

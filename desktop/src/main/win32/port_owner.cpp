@@ -93,7 +93,11 @@ std::optional<PortListener> port_listener(uint16_t port, std::span<const std::ui
 	std::optional<PortListener> listener;
 	visit_listeners([&](const Row& row) {
 		if (row.port != port) return false;
-		listener = PortListener{row.pid, program_name(row.pid)};
+		// Wine tells no owning process (0): then nothing is known of the owner either.
+		listener.emplace();
+		listener->pid = row.pid;
+		if (row.pid != 0) listener->name = program_name(row.pid);
+		if (row.pid == 0) return true;
 		if (auto facts = daemon::system::process_facts(row.pid)) listener->owner = facts->owner;
 		return true;
 	});
