@@ -151,20 +151,13 @@ void BrowserWindowImpl::new_(ApplicationImpl app, WindowImpl parent, Source sour
 		return;
 	}
 	state->source = std::move(source);
-	// WebKitGTK starts the page's process only with a first load: an empty page meanwhile, so that
-	// the held navigation does not wait for the process too.
-	if (!gate->is_open()) {
-		state->warming = true;
-		webkit_web_view_load_uri(view, "about:blank");
-	}
+	// WebKitGTK starts the page's process only when it first needs one: a script run in the empty
+	// document starts it now, with no load, so that the held navigation does not wait for it.
+	if (!gate->is_open()) webkit_web_view_evaluate_javascript(view, "0", 1, nullptr, nullptr, nullptr, nullptr, nullptr);
 	// The window may be closed, and the state freed, before the program opens the gate.
 	std::weak_ptr<int> alive = state->life;
 	gate->when_open([alive, state](const std::string& url) {
-		if (alive.expired()) return;
-		if (state->warming)
-			state->held_first = url;
-		else
-			webkitgtk::load_first(state, url);
+		if (!alive.expired()) webkitgtk::load_first(state, url);
 	});
 }
 

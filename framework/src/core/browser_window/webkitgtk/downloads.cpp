@@ -4,6 +4,13 @@
 // default folder; failed comes before finished, which reports the outcome once.
 #include "core/browser_window/webkitgtk/engine_state.hpp"
 
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 #include <algorithm>
 #include <optional>
 #include <string>
@@ -33,17 +40,21 @@ gboolean on_decide_destination(WebKitDownload* download, gchar* suggested_name, 
 	bool alive = call_program(record->state, [&](BrowserWindowHandle handle, const PageCapabilities& capabilities) {
 		path = capabilities.download_destination(handle, request);
 	});
-	std::error_code error;
-	// The engine refuses to overwrite a file, but then removes what it found there as its own partial
-	// download: a file already there is never handed to it.
-	bool taken = path && std::filesystem::exists(std::filesystem::symlink_status(*path, error));
+	// The file is made here, exclusively, before the engine is told of it: a file already there (or
+	// made by another program after the program chose the name) is never handed to the engine, which
+	// would remove it as its own partial download when refused to overwrite it. The engine may
+	// overwrite only the empty file made here.
+	int made = path ? open(path->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666) : -1;
+	int why = errno;
+	bool taken = path && made < 0;
+	if (made >= 0) close(made);
 	if (path && alive) {
 		record->accepted = true;
 		record->path = *path;
-		if (taken) record->error = "a file already exists at " + path->string();
+		if (taken) record->error = why == EEXIST ? "a file already exists at " + path->string() : "cannot create " + path->string() + ": " + std::strerror(why);
 	}
 	if (path && !taken) {
-		webkit_download_set_allow_overwrite(download, FALSE);
+		webkit_download_set_allow_overwrite(download, TRUE);
 		webkit_download_set_destination(download, file_uri(*path).c_str());
 	} else {
 		webkit_download_cancel(download);

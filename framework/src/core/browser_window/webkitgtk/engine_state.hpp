@@ -56,11 +56,6 @@ struct EngineState {
 	// Whether the load under way failed.
 	bool load_failed = false;
 	bool first_load_stopped = false;
-	// While the first navigation is held, an empty page loads so that the engine starts its web
-	// process; the held navigation waits for that load's end (replacing it midway would end it
-	// with events that read as the first navigation's).
-	bool warming = false;
-	std::optional<std::string> held_first;
 	// The builder's source, kept for a held first navigation.
 	std::optional<Source> source;
 	// A new window's address the program allowed and this view now loads: not asked about again.

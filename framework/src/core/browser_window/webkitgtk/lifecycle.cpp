@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <chrono>
 #include <string>
-#include <utility>
 
 namespace bw::webkitgtk {
 
@@ -32,12 +31,6 @@ bool tell_load(EngineState* state, LoadEvent::Kind kind) {
 
 void on_load_changed(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
 	auto* state = static_cast<EngineState*>(data);
-	if (state->warming) {
-		if (event != WEBKIT_LOAD_FINISHED) return;
-		state->warming = false;
-		if (std::optional<std::string> held = std::exchange(state->held_first, std::nullopt)) load_first(state, *held);
-		return;
-	}
 	if (event == WEBKIT_LOAD_STARTED) {
 		state->first_load_started = true;
 		state->load_failed = false;
@@ -51,7 +44,6 @@ void on_load_changed(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
 
 gboolean on_load_failed(WebKitWebView*, WebKitLoadEvent, gchar*, GError*, gpointer data) {
 	auto* state = static_cast<EngineState*>(data);
-	if (state->warming) return TRUE;
 	state->load_failed = true;
 	if (!state->created) state->source_failed = true;
 	// Handled, the engine's own error page does not follow: the view keeps the page it had, or stays
