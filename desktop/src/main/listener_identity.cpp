@@ -2,10 +2,14 @@
 
 #include "daemon/system.hpp"
 
+#include <vector>
+
 namespace tarnwick {
 
-std::optional<IdentifiedListener> identify_listener(uint16_t port, std::span<const std::uint64_t> started) {
-	std::optional<PortListener> listener = port_listener(port, started);
+std::optional<IdentifiedListener> identify_listener(uint16_t port, std::span<const std::uint64_t> started, std::span<const std::uint64_t> likely) {
+	std::vector<std::uint64_t> look_first(likely.begin(), likely.end());
+	look_first.insert(look_first.end(), started.begin(), started.end());
+	std::optional<PortListener> listener = port_listener(port, look_first);
 	if (!listener) return std::nullopt;
 	daemon::ListenerOwner owner{listener->pid, listener->owner, listener->uid};
 	// A system service's processes cannot be looked into: one named like the daemon running under

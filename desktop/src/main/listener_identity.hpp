@@ -17,8 +17,10 @@ struct IdentifiedListener {
 	daemon::Verdict verdict = daemon::Verdict::AnotherProgram;
 };
 
-// Nothing when no socket listens on the port. started: the daemons this launcher started.
-std::optional<IdentifiedListener> identify_listener(uint16_t port, std::span<const std::uint64_t> started);
+// Nothing when no socket listens on the port. started: the daemons this launcher started; likely:
+// processes looked at first for the socket (the daemon found running).
+std::optional<IdentifiedListener> identify_listener(uint16_t port, std::span<const std::uint64_t> started,
+                                                    std::span<const std::uint64_t> likely = {});
 
 // Who holds the port, for the user to read: "another user (uid 1234, ann)", "nginx (pid 80)", or
 // "an unknown program".

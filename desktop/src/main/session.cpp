@@ -236,7 +236,9 @@ Background<StartCheck> Session::check_daemon() {
 		if (check.status.ok()) {
 			std::vector<uint64_t> started;
 			if (check.status.started()) started.push_back(check.status.pid());
-			check.listener = identify_listener(port, started);
+			// A daemon found running most likely holds the socket itself.
+			std::vector<uint64_t> found{check.status.pid()};
+			check.listener = identify_listener(port, started, found);
 		}
 		return check;
 	});
@@ -326,6 +328,7 @@ bw::Task<> Session::choose_first_page(StartCheck start) {
 	// later: the hidden window waits for it rather than showing a page of its own that the
 	// daemon's would replace at once. Looking costs no connection, so it is done often.
 	if (!found && !daemon_ended_) {
+		gate_->prepare();
 		bw::Task<Answer> waiting = wait_for_answer(times_.fresh_daemon_within, times_.fresh_daemon_every, false);
 		Answer answer = co_await waiting;
 		if (answer == Answer::Daemon) {

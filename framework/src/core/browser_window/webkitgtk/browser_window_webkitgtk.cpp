@@ -151,11 +151,16 @@ void BrowserWindowImpl::new_(ApplicationImpl app, WindowImpl parent, Source sour
 		return;
 	}
 	state->source = std::move(source);
-	// WebKitGTK starts the page's process only when it first needs one: a script run in the empty
-	// document starts it now, with no load, so that the held navigation does not wait for it.
-	if (!gate->is_open()) webkit_web_view_evaluate_javascript(view, "0", 1, nullptr, nullptr, nullptr, nullptr, nullptr);
 	// The window may be closed, and the state freed, before the program opens the gate.
 	std::weak_ptr<int> alive = state->life;
+	// WebKitGTK starts the page's process only when it first needs one: for a navigation that will
+	// wait, a script run in the empty document starts it now, with no load. (It costs the program
+	// JavaScriptCore of its own, which is why only a prepared gate does it.)
+	gate->when_prepared([alive, state, gate = std::weak_ptr<FirstNavigationGate>(gate)] {
+		auto held = gate.lock();
+		if (!alive.expired() && held && !held->is_open())
+			webkit_web_view_evaluate_javascript(state->view, "0", 1, nullptr, nullptr, nullptr, nullptr, nullptr);
+	});
 	gate->when_open([alive, state](const std::string& url) {
 		if (!alive.expired()) webkitgtk::load_first(state, url);
 	});
