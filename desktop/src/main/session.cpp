@@ -231,7 +231,10 @@ Background<StartCheck> Session::check_daemon() {
 	daemon::StartOptions options = start_options();
 	uint16_t port = address_.port;
 	return Background<StartCheck>([options = std::move(options), port] {
-		// A daemon just started rarely listens yet; a listener now is most likely one already there.
+		// The daemon listening is the daemon running: the window need not wait for a look at every
+		// process then.
+		if (std::optional<IdentifiedListener> listening = identify_listener(port, {}); listening && listening->verdict == daemon::Verdict::Daemon)
+			return StartCheck{daemon::Status::running(listening->listener.pid, false), std::move(listening)};
 		StartCheck check{daemon::ensure_running(options), std::nullopt};
 		if (check.status.ok()) {
 			std::vector<uint64_t> started;

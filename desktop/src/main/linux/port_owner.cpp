@@ -1,5 +1,6 @@
 #include "port_owner.hpp"
 
+#include "daemon/daemon.hpp"
 #include "daemon/linux/user_accounts.hpp"
 
 #include <dirent.h>
@@ -33,6 +34,13 @@ std::string program_name(const std::string& pid) {
 	return name;
 }
 
+std::string comm_of(const char* pid) {
+	std::ifstream comm(std::string("/proc/") + pid + "/comm");
+	std::string name;
+	std::getline(comm, name);
+	return name;
+}
+
 bool holds_socket(const std::string& pid, const std::string& wanted) {
 	DIR* descriptors = opendir(("/proc/" + pid + "/fd").c_str());
 	if (descriptors == nullptr) return false;
@@ -55,22 +63,28 @@ std::uint64_t holder_of(unsigned long inode, std::uint32_t uid, std::span<const 
 	const std::string wanted = "socket:[" + std::to_string(inode) + "]";
 	for (std::uint64_t pid : look_first)
 		if (holds_socket(std::to_string(pid), wanted)) return pid;
-	DIR* proc = opendir("/proc");
-	if (proc == nullptr) return 0;
-	std::uint64_t found = 0;
-	while (const dirent* entry = readdir(proc)) {
-		char* end = nullptr;
-		unsigned long long pid = std::strtoull(entry->d_name, &end, 10);
-		if (end == entry->d_name || *end != '\0') continue;
-		struct stat info {};
-		if (fstatat(dirfd(proc), entry->d_name, &info, 0) != 0 || info.st_uid != uid) continue;
-		if (holds_socket(entry->d_name, wanted)) {
-			found = pid;
-			break;
+	// Reading a process's descriptors costs far more than its name: processes named like the daemon
+	// are looked into first.
+	for (bool named_only : {true, false}) {
+		DIR* proc = opendir("/proc");
+		if (proc == nullptr) return 0;
+		std::uint64_t found = 0;
+		while (const dirent* entry = readdir(proc)) {
+			char* end = nullptr;
+			unsigned long long pid = std::strtoull(entry->d_name, &end, 10);
+			if (end == entry->d_name || *end != '\0') continue;
+			struct stat info {};
+			if (fstatat(dirfd(proc), entry->d_name, &info, 0) != 0 || info.st_uid != uid) continue;
+			if (named_only != (comm_of(entry->d_name) == daemon::daemon_name)) continue;
+			if (holds_socket(entry->d_name, wanted)) {
+				found = pid;
+				break;
+			}
 		}
+		closedir(proc);
+		if (found != 0) return found;
 	}
-	closedir(proc);
-	return found;
+	return 0;
 }
 
 constexpr int tcp_listen_state = 10;
