@@ -334,14 +334,8 @@ bw::Task<> Session::choose_first_page(StartCheck start) {
 		gate_->prepare();
 		bw::Task<Answer> waiting = wait_for_answer(times_.fresh_daemon_within, times_.fresh_daemon_every, false);
 		Answer answer = co_await waiting;
-		if (answer == Answer::Daemon) {
-			launcher_log::write("the daemon listens now: loading its page");
-			show_daemon_page();
-		} else if (answer == Answer::Other) {
-			show_port_taken();
-		} else {
-			show(State::Waiting, starting_page(), "the starting page");
-		}
+		if (answer == Answer::Daemon) launcher_log::write("the daemon listens now: loading its page");
+		if (!show_found(answer)) show(State::Waiting, starting_page(), "the starting page");
 		co_return;
 	}
 	if (found && found->verdict == daemon::Verdict::Daemon) {
@@ -414,11 +408,8 @@ bw::Task<> Session::watch() {
 			bw::Task<Answer> waiting = wait_for_answer(times_.first_answer_within, times_.wait_every, false);
 			Answer answer = co_await waiting;
 			if (window_gone()) co_return;
-			if (answer == Answer::Daemon) {
-				show_daemon_page();
-			} else if (answer == Answer::Other) {
-				show_port_taken();
-			} else if (answer == Answer::Ended) {
+			if (show_found(answer)) break;
+			if (answer == Answer::Ended) {
 				reason_ = end_reason_;
 				show(State::Restarting, restarting_page(reason_), "the restarting page: " + reason_);
 			} else {
@@ -500,13 +491,8 @@ bw::Task<> Session::restart() {
 		note_start(status);
 		bw::Task<Answer> waiting = wait_for_answer(times_.restart_answer_within, times_.wait_every, true);
 		Answer answer = co_await waiting;
-		if (window_gone()) co_return;
-		switch (answer) {
-		case Answer::Daemon: show_daemon_page(); co_return;
-		case Answer::Other: show_port_taken(); co_return;
-		case Answer::Ended: reason_ = end_reason_; break;
-		default: reason_ = "the daemon did not answer within " + std::to_string(times_.restart_answer_within.count()) + " seconds"; break;
-		}
+		if (window_gone() || show_found(answer)) co_return;
+		reason_ = answer == Answer::Ended ? end_reason_ : "the daemon did not answer within " + std::to_string(times_.restart_answer_within.count()) + " seconds";
 		launcher_log::write("the restart failed: " + reason_);
 	}
 	give_up();
@@ -517,16 +503,18 @@ bw::Task<> Session::wait_for_service() {
 	for (;;) {
 		bw::Task<Answer> waiting = wait_for_answer(times_.restart_answer_within, std::chrono::seconds(1), true);
 		Answer answer = co_await waiting;
-		if (window_gone()) co_return;
-		if (answer == Answer::Daemon) {
-			show_daemon_page();
-			co_return;
-		}
-		if (answer == Answer::Other) {
-			show_port_taken();
-			co_return;
-		}
+		if (window_gone() || show_found(answer)) co_return;
 	}
+}
+
+bool Session::show_found(Answer answer) {
+	if (answer == Answer::Daemon)
+		show_daemon_page();
+	else if (answer == Answer::Other)
+		show_port_taken();
+	else
+		return false;
+	return true;
 }
 
 bw::Task<> Session::wait_for_retry() {
@@ -546,15 +534,7 @@ bw::Task<> Session::wait_for_retry() {
 		note_start(status);
 		bw::Task<Answer> waiting = wait_for_answer(times_.restart_answer_within, times_.wait_every, true);
 		Answer answer = co_await waiting;
-		if (window_gone()) co_return;
-		if (answer == Answer::Daemon) {
-			show_daemon_page();
-			co_return;
-		}
-		if (answer == Answer::Other) {
-			show_port_taken();
-			co_return;
-		}
+		if (window_gone() || show_found(answer)) co_return;
 		reason_ = answer == Answer::Ended ? end_reason_ : "the daemon did not answer";
 	} else {
 		reason_ = "unable to spawn the daemon: " + status.error().to_string();

@@ -94,6 +94,8 @@ private:
 	// Looks for the daemon's listener until it is found (and, when asked, answers HTTP), something
 	// else holds the port, the daemon ended, or the time is up.
 	bw::Task<Answer> wait_for_answer(std::chrono::steady_clock::duration within, std::chrono::milliseconds every, bool ask_http);
+	// Shows the daemon's page or the port-taken page when the wait found either: whether it did.
+	bool show_found(Answer answer);
 	bw::Task<> watch();
 	bw::Task<> lose_daemon(SilenceWatch::Outcome outcome);
 	bw::Task<> restart();
