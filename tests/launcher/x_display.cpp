@@ -19,9 +19,12 @@ namespace {
 template <typename Reply>
 using ReplyPtr = std::unique_ptr<Reply, decltype(&std::free)>;
 
+// The error is taken by reference and read only here: as a plain argument beside the call that
+// sets it, it could be read before that call (the order is unspecified) and the error would leak.
 template <typename Reply>
-ReplyPtr<Reply> checked(Reply* reply, xcb_generic_error_t* error) {
+ReplyPtr<Reply> checked(Reply* reply, xcb_generic_error_t*& error) {
 	std::free(error);
+	error = nullptr;
 	return ReplyPtr<Reply>(reply, &std::free);
 }
 
