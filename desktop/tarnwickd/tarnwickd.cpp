@@ -13,7 +13,8 @@
 // (forks, the parent exits with 0 and the child carries on in a session of its own; on Windows it
 // starts a copy of itself and exits); TARNWICKD_WRAP=PROGRAM is a wrapper that runs PROGRAM (the
 // real daemon, under its own name) as its child, waits for it and ends with its status;
-// TARNWICKD_LISTEN=dual listens on [::] for IPv6 and IPv4 alike. GET /die ends it at once with status 70
+// TARNWICKD_LISTEN=dual listens on [::] for IPv6 and IPv4 alike; TARNWICKD_CHATTER=N writes about N
+// bytes a second of lines to its standard error for as long as it runs (a chatty daemon). GET /die ends it at once with status 70
 // (a daemon that crashes while in use).
 // --log appends one line per request to FILE; without it, the file named by the environment variable
 // TARNWICKD_LOG, if set (so a daemon that the launcher started can be watched). --log-times (or
@@ -33,6 +34,7 @@
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/http.hpp>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -254,6 +256,18 @@ void serve(tcp::socket socket, RequestLog& log) {
 	socket.shutdown(tcp::socket::shutdown_send, error);
 }
 
+// Twenty lines a second, together about bytes_per_second.
+void chatter(long bytes_per_second) {
+	std::thread([bytes_per_second] {
+		std::string line = std::string(static_cast<std::size_t>(std::max(1L, bytes_per_second / 20 - 1)), '.') + "\n";
+		for (;;) {
+			std::fwrite(line.data(), 1, line.size(), stderr);
+			std::fflush(stderr);
+			std::this_thread::sleep_for(std::chrono::milliseconds(50));
+		}
+	}).detach();
+}
+
 } // namespace
 
 // Goes into the background as most daemons do: the process that was started ends with 0 at once.
@@ -345,6 +359,7 @@ int main(int argc, char** argv) {
 		return 1;
 	}
 	std::cerr << "tarnwickd: serving http://127.0.0.1:" << options.port << "\n";
+	if (const char* bytes = std::getenv("TARNWICKD_CHATTER")) chatter(std::atol(bytes));
 
 	for (;;) {
 		tcp::socket socket(io);

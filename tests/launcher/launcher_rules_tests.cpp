@@ -1,5 +1,6 @@
 // The launcher's platform-neutral rules: download names, the reload limit of a crashed page, which
-// pages the window shows and whom it listens to, and the remembered zoom.
+// pages the window shows and whom it listens to, the remembered zoom, and the daemon's output file.
+#include "daemon_output.hpp"
 #include "download_names.hpp"
 #include "page_policy.hpp"
 #include "rate_limit.hpp"
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <cstdio>
 #include <fstream>
 #include <set>
 #include <tuple>
@@ -164,6 +166,43 @@ TEST(WindowStateFit, ASizeThatDoesNotFitGivesWayAndTheWholeWindowStaysInTheWorkA
 		EXPECT_EQ(std::tuple(fitted.width, fitted.height, fitted.x, fitted.y), std::tuple(c.width, c.height, c.x, c.y))
 		    << c.saved.width << "x" << c.saved.height << " in " << c.area.width << "x" << c.area.height;
 	}
+}
+
+// The daemon appends to the file while the launcher keeps it small: its next line after an
+// emptying lands at the start, the earlier output is kept once aside, and the lines the user is
+// shown come from this start only.
+TEST(DaemonOutput, StaysWithinItsLimitWhileTheDaemonAppendsAndShowsOnlyThisStartsLines) {
+	fs::path file = fs::temp_directory_path() / "daemon.log";
+	fs::path aside = file;
+	aside += ".1";
+	{
+		std::ofstream old(file, std::ios::binary);
+		old << std::string(300, 'x') << "\nan old start's last words\n";
+	}
+	std::uintmax_t from = prepare_daemon_output(file, 1000);
+	EXPECT_EQ(from, fs::file_size(file));
+	std::FILE* daemon = std::fopen(file.string().c_str(), "ab");
+	ASSERT_NE(daemon, nullptr);
+	std::fputs("tarnwickd: serving\n", daemon);
+	std::fflush(daemon);
+	EXPECT_EQ(last_output_lines(file, from), (std::vector<std::string>{"tarnwickd: serving"}));
+	EXPECT_FALSE(keep_daemon_output_within(file, 1000));
+
+	std::fputs((std::string(1200, 'y') + "\n").c_str(), daemon);
+	std::fflush(daemon);
+	EXPECT_TRUE(keep_daemon_output_within(file, 1000));
+	EXPECT_EQ(fs::file_size(file), 0u);
+	EXPECT_GT(fs::file_size(aside), 1200u);
+	std::fputs("tarnwickd: cannot go on\r\n", daemon);
+	std::fclose(daemon);
+	EXPECT_EQ(fs::file_size(file), 25u) << "the daemon's next line goes to the start of the emptied file";
+	EXPECT_EQ(last_output_lines(file, from), (std::vector<std::string>{"tarnwickd: cannot go on"}));
+
+	// Past the limit at a start, the file is moved aside whole.
+	std::ofstream(file, std::ios::binary | std::ios::app) << std::string(2000, 'z');
+	EXPECT_EQ(prepare_daemon_output(file, 1000), 0u);
+	EXPECT_FALSE(fs::exists(file));
+	EXPECT_EQ(fs::file_size(aside), 2025u);
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <shlobj.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -432,6 +433,39 @@ TEST_F(LauncherRunWine, ShowsDaemonsThatGoIntoTheBackgroundRunUnderAnotherNameOr
 		kill_processes_named(L"realdaemon.exe");
 		ASSERT_TRUE(wait_until([] { return tarnwick_window() == nullptr || !IsWindowVisible(tarnwick_window()); }, 10s));
 	}
+}
+
+// A chatty daemon writes to its output file for as long as it runs, and the launcher keeps that
+// file small meanwhile: it never grows past twice its limit, the earlier part kept once aside.
+TEST_F(LauncherRunWine, KeepsAChattyDaemonsOutputWithinTwiceItsLimit) {
+	fs::path output = known_folder(FOLDERID_LocalAppData) / "Tarnwick" / "daemon.log";
+	fs::path aside = output;
+	aside += ".1";
+	fs::copy_file(host_path(TARNWICK_DAEMON), launcher_dir_ / "tarnwickd.exe");
+	extra_environment_ = {L"TARNWICKD_CHATTER=400000"};
+	start_launcher();
+	HWND window = nullptr;
+	ASSERT_TRUE(wait_until([&] { return (window = tarnwick_window()) != nullptr && IsWindowVisible(window); }, 30s)) << engine_calls();
+	constexpr std::uintmax_t limit = 1024 * 1024;
+	std::uintmax_t largest = 0;
+	auto size_of = [](const fs::path& file) {
+		std::error_code none;
+		std::uintmax_t size = fs::file_size(file, none);
+		return none ? std::uintmax_t{0} : size;
+	};
+	// About three times the limit is written meanwhile.
+	EXPECT_TRUE(wait_until([&] {
+		largest = std::max({largest, size_of(output), size_of(aside)});
+		return size_of(aside) > limit && size_of(output) > 0 && size_of(output) < size_of(aside);
+	}, 30s));
+	for (int look = 0; look < 20; look++) {
+		largest = std::max({largest, size_of(output), size_of(aside)});
+		std::this_thread::sleep_for(100ms);
+	}
+	EXPECT_LE(largest, 2 * limit);
+	PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+	EXPECT_EQ(launcher_exit_code(), 0);
+	kill_processes_named(L"tarnwickd.exe");
 }
 
 // Logging off ends the program without closing its window: the state is saved when the session

@@ -25,6 +25,18 @@ std::uintmax_t prepare_daemon_output(const std::filesystem::path& file, std::uin
 	return error ? size : 0;
 }
 
+bool keep_daemon_output_within(const std::filesystem::path& file, std::uintmax_t limit) {
+	std::error_code error;
+	std::uintmax_t size = std::filesystem::file_size(file, error);
+	if (error || size <= limit) return false;
+	std::filesystem::path aside = file;
+	aside += ".1";
+	// Copied, not renamed: the daemon keeps writing to the file it has open.
+	if (!std::filesystem::copy_file(file, aside, std::filesystem::copy_options::overwrite_existing, error)) return false;
+	std::filesystem::resize_file(file, 0, error);
+	return !error;
+}
+
 std::vector<std::string> last_output_lines(const std::filesystem::path& file, std::uintmax_t from, std::size_t max_lines) {
 	std::ifstream stream(file, std::ios::binary);
 	std::error_code error;

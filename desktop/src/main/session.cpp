@@ -376,8 +376,23 @@ bw::Task<> Session::run(bw::BrowserWindow window) {
 	{
 		bw::BrowserWindow dropped = std::move(window);
 	}
+	app_.spawn(keep_daemon_output_small());
 	bw::Task<> watching = watch();
 	co_await watching;
+}
+
+bw::Task<> Session::keep_daemon_output_small() {
+	auto keep = shared_from_this();
+	while (!window_gone()) {
+		co_await app_.sleep(times_.output_every);
+		if (window_gone()) co_return;
+		Background<bool> keeping([file = daemon_output()] { return keep_daemon_output_within(file); });
+		if (co_await keeping) {
+			// What the daemon says from now on begins the file.
+			output_from_ = 0;
+			launcher_log::write("the daemon's output passed its limit: the earlier part was moved to daemon.log.1");
+		}
+	}
 }
 
 bw::Task<> Session::watch() {

@@ -49,6 +49,8 @@ struct SessionTimes {
 	std::chrono::seconds restart_answer_within{10};
 	// How long a navigation to the daemon may take before the daemon is asked whether it answers.
 	std::chrono::seconds slow_navigation{10};
+	// How often the daemon's output file is measured against its limit.
+	std::chrono::seconds output_every{1};
 	// How long a daemon that stopped answering has to end when asked, before it is forced.
 	std::chrono::seconds end_grace{10};
 	// The delays before each restart attempt; after the last one fails the launcher gives up.
@@ -97,6 +99,8 @@ private:
 	// Shows the daemon's page or the port-taken page when the wait found either: whether it did.
 	bool show_found(Answer answer);
 	bw::Task<> watch();
+	// Keeps the daemon's output file within its limit while the window is open.
+	bw::Task<> keep_daemon_output_small();
 	bw::Task<> lose_daemon(SilenceWatch::Outcome outcome);
 	bw::Task<> restart();
 	bw::Task<> wait_for_service();
