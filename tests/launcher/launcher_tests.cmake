@@ -37,8 +37,8 @@ else()
   target_compile_definitions(launcher_e2e_tests PRIVATE TARNWICK_LAUNCHER="$<TARGET_FILE:tarnwick_desktop>" TARNWICK_DAEMON="$<TARGET_FILE:tarnwickd>"
                              TALKING_PAGE_SERVER="$<TARGET_FILE:talking_page_server>")
   add_dependencies(launcher_e2e_tests tarnwick_desktop tarnwickd talking_page_server)
-  # The cases look for windows titled "Tarnwick" on the one test display.
-  gtest_discover_tests(launcher_e2e_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 180 RESOURCE_LOCK x_window_title_Tarnwick)
+  # The cases look for windows titled "Tarnwick" and type keys: each on a display of its own.
+  gtest_discover_tests(launcher_e2e_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 180 ${BW_OWN_DISPLAY})
 
   # The launcher's lifecycle: restarts, a second launch, the remembered window.
   add_executable(launcher_session_e2e_tests launcher/launcher_session_e2e_tests.cpp)
@@ -46,21 +46,21 @@ else()
   target_link_libraries(launcher_session_e2e_tests PRIVATE GTest::gtest bw_sandboxed_gtest_main bw_x_display bw_test_processes PkgConfig::XTEST)
   target_compile_definitions(launcher_session_e2e_tests PRIVATE TARNWICK_LAUNCHER="$<TARGET_FILE:tarnwick_desktop>" TARNWICK_DAEMON="$<TARGET_FILE:tarnwickd>")
   add_dependencies(launcher_session_e2e_tests tarnwick_desktop tarnwickd)
-  gtest_discover_tests(launcher_session_e2e_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 180 RESOURCE_LOCK x_window_title_Tarnwick)
+  gtest_discover_tests(launcher_session_e2e_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 180 ${BW_OWN_DISPLAY})
 
   # Who the daemon is: daemons as they really run, other users' listeners, a hung daemon.
   add_executable(launcher_identity_e2e_tests launcher/launcher_identity_e2e_tests.cpp)
   target_link_libraries(launcher_identity_e2e_tests PRIVATE GTest::gtest bw_sandboxed_gtest_main bw_x_display bw_test_processes PkgConfig::XTEST)
   target_compile_definitions(launcher_identity_e2e_tests PRIVATE TARNWICK_LAUNCHER="$<TARGET_FILE:tarnwick_desktop>" TARNWICK_DAEMON="$<TARGET_FILE:tarnwickd>")
   add_dependencies(launcher_identity_e2e_tests tarnwick_desktop tarnwickd)
-  gtest_discover_tests(launcher_identity_e2e_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 180 RESOURCE_LOCK x_window_title_Tarnwick)
+  gtest_discover_tests(launcher_identity_e2e_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 180 ${BW_OWN_DISPLAY})
 
   # What the window does with what its pages do: links, frames, downloads, a crashed page, keys.
   add_executable(launcher_page_e2e_tests launcher/launcher_page_e2e_tests.cpp)
   target_link_libraries(launcher_page_e2e_tests PRIVATE GTest::gtest bw_sandboxed_gtest_main bw_x_display bw_test_processes PkgConfig::XTEST)
   target_compile_definitions(launcher_page_e2e_tests PRIVATE TARNWICK_LAUNCHER="$<TARGET_FILE:tarnwick_desktop>" TARNWICK_DAEMON="$<TARGET_FILE:tarnwickd>")
   add_dependencies(launcher_page_e2e_tests tarnwick_desktop tarnwickd)
-  gtest_discover_tests(launcher_page_e2e_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 180 RESOURCE_LOCK x_window_title_Tarnwick)
+  gtest_discover_tests(launcher_page_e2e_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 180 ${BW_OWN_DISPLAY})
 endif()
 
 # The launcher as a Wayland client under a headless Weston that the test starts itself.

@@ -30,13 +30,15 @@ ReplyPtr<Reply> checked(Reply* reply, xcb_generic_error_t*& error) {
 
 // An X server resets itself when its last client leaves and refuses connections meanwhile.
 xcb_connection_t* open_display(int& screen_number) {
+	int error = 0;
 	for (int attempt = 0; attempt < 100; attempt++) {
 		xcb_connection_t* connection = xcb_connect(nullptr, &screen_number);
-		if (!xcb_connection_has_error(connection)) return connection;
+		if ((error = xcb_connection_has_error(connection)) == 0) return connection;
 		xcb_disconnect(connection);
 		std::this_thread::sleep_for(std::chrono::milliseconds(50));
 	}
-	throw std::runtime_error("no X display");
+	const char* display = std::getenv("DISPLAY");
+	throw std::runtime_error("no X display at " + std::string(display != nullptr ? display : "(DISPLAY unset)") + " (xcb error " + std::to_string(error) + ")");
 }
 
 xcb_atom_t intern(xcb_connection_t* connection, const char* name) {

@@ -6,6 +6,9 @@
 //     interface of its own (the launcher's fixed port is always free), a process list that shows
 //     only the test's own processes, and every process the test started ends with it, however the
 //     test ends (the sandbox's first process reaps orphans and takes the rest down when it exits).
+//   - on Linux, for programs run with TARNWICK_TEST_DISPLAY=private (bw_add_test's OWN_DISPLAY), an
+//     X server of its own (Xvfb, 1280x1024x24) in place of the inherited DISPLAY, so that windows of
+//     tests that run at the same time neither cover each other nor take each other's keys.
 // Programs started by a sandboxed test inherit the sandbox (through TARNWICK_TEST_SANDBOX) instead
 // of making one of their own. Without namespaces (no root and no user namespaces), tests that need
 // them skip with the reason.

@@ -182,6 +182,46 @@ void end_marked_processes(const fs::path& root) {
 	}
 }
 
+// A display of the test's own, for programs that ask for one (TARNWICK_TEST_DISPLAY=private): the
+// windows of tests that run at the same time then neither cover each other, nor take each other's
+// keys and focus. Its number is the sandbox's first process id, which no other sandbox running now
+// has, so a lock file of that number is one a sandbox that ended left (its server was killed);
+// the socket folder is the sandbox's own where it has a mount namespace.
+void start_private_display(pid_t outer, bool isolated) {
+	const char* wanted = std::getenv("TARNWICK_TEST_DISPLAY");
+	if (wanted == nullptr || std::string(wanted) != "private" || std::getenv("DISPLAY") == nullptr) return;
+	if (isolated && access("/tmp/.X11-unix", F_OK) == 0 && mount("tmpfs", "/tmp/.X11-unix", "tmpfs", MS_NOSUID | MS_NODEV, "mode=1777") != 0)
+		fail_setup(system_error("a socket folder for the display"));
+	std::string number = std::to_string(outer);
+	unlink(("/tmp/.X" + number + "-lock").c_str());
+	int ready[2];
+	if (pipe2(ready, O_CLOEXEC) != 0) fail_setup(system_error("pipe"));
+	pid_t server = fork();
+	if (server < 0) fail_setup(system_error("fork"));
+	if (server == 0) {
+		dup2(ready[1], 3);
+		int null = open("/dev/null", O_RDWR);
+		dup2(null, 0);
+		dup2(null, 1);
+		dup2(null, 2);
+		execlp("Xvfb", "Xvfb", (":" + number).c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset", "-displayfd", "3",
+		       static_cast<char*>(nullptr));
+		_exit(127);
+	}
+	close(ready[1]);
+	// It writes its number and then a line break once it accepts clients, and ends when it cannot.
+	std::string written;
+	char buffer[16];
+	while (written.find('\n') == std::string::npos) {
+		ssize_t got = read(ready[0], buffer, sizeof buffer);
+		if (got < 0 && errno == EINTR) continue;
+		if (got <= 0) fail_setup("the test's own display did not start (is Xvfb installed?)");
+		written.append(buffer, static_cast<std::size_t>(got));
+	}
+	close(ready[0]);
+	setenv("DISPLAY", (":" + number).c_str(), 1);
+}
+
 volatile sig_atomic_t forwarded_signal = 0;
 volatile pid_t sandbox_child = 0;
 
@@ -225,6 +265,7 @@ void enter_test_sandbox() {
 		close(report_pipe[1]);
 		state.isolated = true;
 		setenv(state_variable, "isolated", 1);
+		start_private_display(outer, true);
 		return;
 	}
 	close(report_pipe[1]);
@@ -245,6 +286,7 @@ void enter_test_sandbox() {
 	if (!tie_to_parent(outer)) _exit(1);
 	state.reason = "no private namespaces (" + failure + ")";
 	setenv(state_variable, ("shared:" + state.reason).c_str(), 1);
+	start_private_display(outer, false);
 }
 
 const SandboxState& test_sandbox() { return state; }

@@ -4,7 +4,7 @@ if(WIN32)
 else()
   set(platform_window_tests window/window_gtk_tests.cpp)
 endif()
-bw_add_test(window_tests window/window_tests.cpp ${platform_window_tests})
+bw_add_test(window_tests OWN_DISPLAY window/window_tests.cpp ${platform_window_tests})
 if(WIN32)
   # The Win32 window's scale seam, which the tests set to see a scaled display under Wine.
   target_include_directories(window_tests PRIVATE ${PROJECT_SOURCE_DIR}/framework-c/src/window/win32)
