@@ -386,6 +386,9 @@ bw::Task<> Session::keep_daemon_output_small() {
 	while (!window_gone()) {
 		co_await app_.sleep(times_.output_every);
 		if (window_gone()) co_return;
+		// A look at the size costs less than a call to the background thread, which copies.
+		std::error_code unknown;
+		if (std::filesystem::file_size(daemon_output(), unknown) <= daemon_output_limit || unknown) continue;
 		Background<bool> keeping([file = daemon_output()] { return keep_daemon_output_within(file); });
 		if (co_await keeping) {
 			// What the daemon says from now on begins the file.
