@@ -1,6 +1,7 @@
 // The page capabilities of the WebKitGTK binding with the real engine: pages served over HTTP, a
 // user's clicks, keys and wheel through XTest.
 #include "browser/builder/browser_window_builder.hpp"
+#include "core/browser_window/message_delivery.hpp"
 #include "engine_test_support.hpp"
 #include "support/test_application.hpp"
 #include "test_site.hpp"
@@ -12,6 +13,7 @@
 
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -122,6 +124,63 @@ TEST(WebKitGtkCapabilities, TheNavigationPolicyDecidesTopLevelNavigationsAndNewW
 	}),
 	          0);
 	EXPECT_EQ(site.requests("/popup"), 0);
+}
+
+// With home origins, nothing of the top frame's leaves for another site: a form's post, a link to
+// a port nobody serves and a redirect away are stopped before their request and only asked about,
+// with whether the user started them; frames of other origins still load.
+TEST(WebKitGtkCapabilities, HomeOriginsKeepEveryRequestOfTheTopFrameHome) {
+	TestSite site;
+	testing::SilentPort unserved;
+	site.add("/", TestSite::html("<title>home</title><body style='margin:0'><form method='post' action='" + site.other_origin("/transfer") +
+	                             "'><input name='amount' value='100'><button id='send' style='position:absolute;top:0;left:0;width:100px;height:100px'>"
+	                             "send</button></form><a href='" + unserved.url() + "down' style='position:absolute;top:0;left:120px;width:100px;"
+	                             "height:100px;display:block'>down</a><iframe style='position:absolute;top:150px' src='" + site.other_origin("/frame") +
+	                             "'></iframe></body>"));
+	site.add("/frame", TestSite::html("<p>frame</p>"));
+	site.add("/leave", TestSite::redirect(site.other_origin("/landed")));
+	auto asked = std::make_shared<std::vector<NavigationRequest>>();
+	auto asked_for = [asked](const std::string& url) {
+		for (const NavigationRequest& request : *asked)
+			if (request.url == url) return &request;
+		return static_cast<const NavigationRequest*>(nullptr);
+	};
+	TestApplication app;
+	EXPECT_EQ(app.run_main([&](ApplicationHandle app) -> Task<> {
+		BrowserWindowFuture opening = open(app, Source::Url{site.url("/")}, [&](BrowserWindowBuilder& builder) {
+			builder.navigation_policy(
+			    [asked](BrowserWindowHandle, const NavigationRequest& request) {
+				    asked->push_back(request);
+				    return NavigationDecision::Allow;
+			    },
+			    {origin_of(site.url())});
+		});
+		std::optional<BrowserWindow> browser = co_await std::move(opening);
+		(*browser)->window().show();
+		EXPECT_TRUE(co_await eventually(app, [&] { return site.requests("/frame") == 1; }, 10s));
+		XUser user;
+		unsigned long window = x_window_of((*browser)->window().impl().inner());
+		EXPECT_TRUE(co_await act_until(app, [&] { user.click(window, 50, 50); }, [&] { return asked_for(site.other_origin("/transfer")) != nullptr; }));
+		EXPECT_TRUE(co_await act_until(app, [&] { user.click(window, 170, 50); }, [&] { return asked_for(unserved.url() + "down") != nullptr; }));
+		(*browser)->navigate(site.url("/leave"));
+		EXPECT_TRUE(co_await eventually(app, [&] { return asked_for(site.other_origin("/landed")) != nullptr; }, 10s)) << [&] {
+			std::string urls;
+			for (const NavigationRequest& request : *asked) urls += request.url + " ";
+			return urls;
+		}();
+		co_await app.sleep(300ms);
+		EXPECT_TRUE(co_await page_says(app, *browser, "document.title", "String(\"home\")"));
+		for (const char* user_started : {"/transfer", "down"}) {
+			auto found = std::find_if(asked->begin(), asked->end(), [&](const NavigationRequest& r) { return r.url.find(user_started) != std::string::npos; });
+			EXPECT_TRUE(found != asked->end() && found->user_initiated) << user_started;
+		}
+		EXPECT_FALSE(asked_for(site.other_origin("/landed"))->user_initiated);
+		close_by_user(browser);
+	}),
+	          0);
+	EXPECT_EQ(site.requests("/transfer"), 0);
+	EXPECT_EQ(site.requests("/landed"), 0);
+	EXPECT_EQ(site.requests("/leave"), 1);
 }
 
 // Nothing reaches the server while the program holds the first navigation, even with the page's

@@ -83,7 +83,7 @@ void TestSite::serve(int connection) {
 			reply = "HTTP/1.1 404 Not Found\r\nContent-Type: text/plain\r\nContent-Length: 10\r\nConnection: close\r\n\r\nnot found\n";
 		} else {
 			const Page& page = found->second;
-			reply = "HTTP/1.1 200 OK\r\nContent-Type: " + page.content_type + "\r\nContent-Length: " + std::to_string(page.body.size()) +
+			reply = "HTTP/1.1 " + page.status + "\r\nContent-Type: " + page.content_type + "\r\nContent-Length: " + std::to_string(page.body.size()) +
 			        "\r\nCache-Control: no-store\r\nConnection: close\r\n" + page.headers + "\r\n" + page.body;
 		}
 	}

@@ -19,9 +19,11 @@ public:
 		std::string body;
 		// Whole header lines, each ending with "\r\n".
 		std::string headers;
+		std::string status = "200 OK";
 	};
 
 	static Page html(std::string body) { return Page{"text/html; charset=utf-8", std::move(body), ""}; }
+	static Page redirect(const std::string& to) { return Page{"text/plain", "", "Location: " + to + "\r\n", "302 Found"}; }
 
 	TestSite();
 	~TestSite();

@@ -75,7 +75,7 @@ void Session::equip(bw::BrowserWindowBuilder& builder) {
 	builder.navigation_policy([self](bw::BrowserWindowHandle, const bw::NavigationRequest& request) {
 		auto session = self.lock();
 		return session ? session->decide(request) : bw::NavigationDecision::Deny;
-	});
+	}, {daemon_origin_});
 	builder.downloads(
 	    [self](bw::BrowserWindowHandle window, const bw::DownloadRequest& request) -> std::optional<std::filesystem::path> {
 		    auto session = self.lock();

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace bw {
 
@@ -34,6 +35,14 @@ enum class NavigationDecision { Allow, Deny };
 // starts itself, and redirects) and for every new-window request; a frame's navigations inside the
 // page are not asked about.
 using NavigationPolicy = std::function<NavigationDecision(BrowserWindowHandle, const NavigationRequest&)>;
+
+// With a navigation policy: the origins ("http://host:port", as origin_of gives them) whose
+// documents the top frame may show. A top-level navigation to an http(s) document of any other
+// origin, also one a redirect leads to, never sends its request from the view: the policy is asked
+// about it (so that the program may send it elsewhere), and its answer cannot let it load here.
+// WebKitGTK would otherwise decide a top-level navigation only at its response, once the request
+// (a form's body, the site's cookies) has reached the other server.
+using HomeOrigins = std::vector<std::string>;
 
 // A download the page started.
 struct DownloadRequest {
@@ -103,6 +112,7 @@ BackgroundColor desktop_background();
 // The builder's opt-in capabilities of one window, all empty or off by default.
 struct PageCapabilities {
 	NavigationPolicy navigation_policy;
+	HomeOrigins home_origins;
 	DownloadDestination download_destination;
 	DownloadFinished download_finished;
 	ProcessFailedHandler process_failed;

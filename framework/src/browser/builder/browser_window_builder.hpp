@@ -39,8 +39,9 @@ public:
 	}
 
 	// The opt-in capabilities; see page_capabilities.hpp.
-	BrowserWindowBuilder& navigation_policy(NavigationPolicy policy) {
+	BrowserWindowBuilder& navigation_policy(NavigationPolicy policy, HomeOrigins home = {}) {
 		capabilities_.navigation_policy = std::move(policy);
+		capabilities_.home_origins = std::move(home);
 		return *this;
 	}
 	BrowserWindowBuilder& downloads(DownloadDestination destination, DownloadFinished finished) {

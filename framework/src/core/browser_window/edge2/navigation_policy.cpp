@@ -6,10 +6,19 @@
 #include "core/browser_window/edge2/engine_slots.hpp"
 #include "core/browser_window/edge2/engine_text.hpp"
 #include "core/browser_window/edge2/view_capabilities.hpp"
+#include "core/browser_window/message_delivery.hpp"
+
+#include <algorithm>
 
 namespace bw::edge2 {
 
 namespace {
+
+bool away_from_home(const PageCapabilities& capabilities, const std::string& url) {
+	if (capabilities.home_origins.empty() || (url.rfind("http:", 0) != 0 && url.rfind("https:", 0) != 0)) return false;
+	const HomeOrigins& home = capabilities.home_origins;
+	return std::find(home.begin(), home.end(), origin_of(url)) == home.end();
+}
 
 template <class Args>
 bool user_initiated(Args* args) {
@@ -31,9 +40,10 @@ public:
 		// A policy cannot let through an address it was not shown.
 		if (!url) return args->put_Cancel(TRUE);
 		NavigationRequest request{std::move(*url), false, user_initiated(args)};
-		if (liveness_->capabilities->navigation_policy(BrowserWindowHandle(record_), request) == NavigationDecision::Deny) {
-			args->put_Cancel(TRUE);
-		}
+		std::shared_ptr<const PageCapabilities> capabilities = liveness_->capabilities;
+		bool denied = capabilities->navigation_policy(BrowserWindowHandle(record_), request) == NavigationDecision::Deny;
+		// Kept home whatever the answer, as on WebKitGTK, where the engine stops such a navigation.
+		if (denied || away_from_home(*capabilities, request.url)) args->put_Cancel(TRUE);
 		return S_OK;
 	}
 

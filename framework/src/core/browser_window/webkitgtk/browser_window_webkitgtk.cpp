@@ -137,6 +137,7 @@ void BrowserWindowImpl::new_(ApplicationImpl app, WindowImpl parent, Source sour
 	webkitgtk::connect_navigation_policy(state);
 	webkitgtk::connect_downloads(state);
 	webkitgtk::connect_browser_keys(state);
+	webkitgtk::keep_top_frame_home(state);
 
 	// The view fills the window's client area and follows its size.
 	gtk_container_add(GTK_CONTAINER(window), GTK_WIDGET(view));
@@ -145,12 +146,11 @@ void BrowserWindowImpl::new_(ApplicationImpl app, WindowImpl parent, Source sour
 	record->impl_.webview = view;
 
 	const std::shared_ptr<FirstNavigationGate>& gate = state->capabilities->first_navigation_gate;
+	state->source = std::move(source);
 	if (!gate) {
-		load_source(view, source);
-		webkitgtk::start_first_navigation_limit(state);
+		webkitgtk::load_first(state, "");
 		return;
 	}
-	state->source = std::move(source);
 	// The window may be closed, and the state freed, before the program opens the gate.
 	std::weak_ptr<int> alive = state->life;
 	// WebKitGTK starts the page's process only when it first needs one: for a navigation that will
@@ -167,6 +167,10 @@ void BrowserWindowImpl::new_(ApplicationImpl app, WindowImpl parent, Source sour
 }
 
 void webkitgtk::load_first(EngineState* state, const std::string& url) {
+	if (state->home_rules_pending) {
+		state->first_url_waiting = url;
+		return;
+	}
 	if (url.empty())
 		load_source(state->view, *state->source);
 	else if (std::optional<std::string> refusal = uri_refusal(url))

@@ -62,6 +62,11 @@ struct EngineState {
 	std::string allowed_new_window;
 	// The idle source that loads it.
 	guint new_window_load = 0;
+	// While the home origins' rules compile, the first navigation waits here.
+	bool home_rules_pending = false;
+	std::optional<std::string> first_url_waiting;
+	// Where the latest redirect of any frame led.
+	std::string last_redirect;
 	// Whether a user's action led to the last few navigations, by address, newest last.
 	std::deque<std::pair<std::string, bool>> recent_gestures;
 	std::vector<std::unique_ptr<Download>> downloads;
@@ -103,6 +108,14 @@ void connect_lifecycle(EngineState* state);
 void start_first_navigation_limit(EngineState* state);
 // The first navigation, to the source or to the address the program opened its gate with.
 void load_first(EngineState* state, const std::string& url);
+// Keeps the top frame to the home origins, if the program named any (home_origins.cpp); the first
+// navigation waits for their rules.
+void keep_top_frame_home(EngineState* state);
+// For a failed load: whether it was a navigation kept from leaving home, which the policy was then
+// asked about (and which may have freed the state).
+bool held_away_from_home(EngineState* state, const char* uri, const GError* error);
+// Whether a user's action led to the latest navigation to the address, as far as the engine told.
+bool user_gesture_for(const EngineState* state, const std::string& url);
 
 // The user changed the zoom: set and reported to the program when it differs.
 void user_zoom(EngineState* state, double factor);

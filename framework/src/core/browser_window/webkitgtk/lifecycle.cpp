@@ -42,13 +42,14 @@ void on_load_changed(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
 	announce(state);
 }
 
-gboolean on_load_failed(WebKitWebView*, WebKitLoadEvent, gchar*, GError*, gpointer data) {
+gboolean on_load_failed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error, gpointer data) {
 	auto* state = static_cast<EngineState*>(data);
 	state->load_failed = true;
 	if (!state->created) state->source_failed = true;
 	// Handled, the engine's own error page does not follow: the view keeps the page it had, or stays
-	// blank on the first load.
-	return state->capabilities->engine_error_pages ? FALSE : TRUE;
+	// blank on the first load. Never for a navigation kept home, which is the policy's.
+	gboolean handled = state->capabilities->engine_error_pages ? FALSE : TRUE;
+	return held_away_from_home(state, uri, error) ? TRUE : handled;
 }
 
 const char* termination_reason(WebKitWebProcessTerminationReason reason) {

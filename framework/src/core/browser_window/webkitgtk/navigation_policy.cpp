@@ -24,12 +24,6 @@ std::string request_uri(WebKitURIRequest* request) {
 	return uri != nullptr ? uri : "";
 }
 
-bool user_gesture_for(const EngineState* state, const std::string& url) {
-	for (auto entry = state->recent_gestures.rbegin(); entry != state->recent_gestures.rend(); ++entry)
-		if (entry->first == url) return entry->second;
-	return false;
-}
-
 NavigationDecision ask(EngineState* state, const NavigationRequest& request, bool& alive) {
 	NavigationDecision decision = NavigationDecision::Allow;
 	alive = call_program(state, [&](BrowserWindowHandle handle, const PageCapabilities& capabilities) {
@@ -42,7 +36,10 @@ NavigationDecision ask(EngineState* state, const NavigationRequest& request, boo
 // kept, for the response.
 gboolean on_navigation_action(EngineState* state, WebKitNavigationPolicyDecision* decision) {
 	WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(decision);
-	state->recent_gestures.emplace_back(request_uri(webkit_navigation_action_get_request(action)), webkit_navigation_action_is_user_gesture(action));
+	std::string url = request_uri(webkit_navigation_action_get_request(action));
+	// A redirect's failure is reported with the address it came from.
+	if (webkit_navigation_action_is_redirect(action)) state->last_redirect = url;
+	state->recent_gestures.emplace_back(std::move(url), webkit_navigation_action_is_user_gesture(action));
 	if (state->recent_gestures.size() > remembered_gestures) state->recent_gestures.pop_front();
 	return FALSE;
 }
@@ -121,6 +118,12 @@ GtkWidget* on_create(WebKitWebView*, WebKitNavigationAction* action, gpointer da
 }
 
 } // namespace
+
+bool user_gesture_for(const EngineState* state, const std::string& url) {
+	for (auto entry = state->recent_gestures.rbegin(); entry != state->recent_gestures.rend(); ++entry)
+		if (entry->first == url) return entry->second;
+	return false;
+}
 
 void connect_navigation_policy(EngineState* state) {
 	const PageCapabilities& capabilities = *state->capabilities;

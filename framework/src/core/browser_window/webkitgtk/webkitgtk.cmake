@@ -3,6 +3,7 @@ add_library(bw_framework_engine STATIC
   ${CMAKE_CURRENT_LIST_DIR}/browser_window_webkitgtk.cpp
   ${CMAKE_CURRENT_LIST_DIR}/browser_keys.cpp
   ${CMAKE_CURRENT_LIST_DIR}/downloads.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/home_origins.cpp
   ${CMAKE_CURRENT_LIST_DIR}/lifecycle.cpp
   ${CMAKE_CURRENT_LIST_DIR}/navigation_policy.cpp
   ${CMAKE_CURRENT_LIST_DIR}/page_messages.cpp
