@@ -13,6 +13,8 @@ add_library(bw_framework_engine STATIC
   ${CMAKE_CURRENT_LIST_DIR}/loader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/messages.cpp
   ${CMAKE_CURRENT_LIST_DIR}/navigation_policy.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/notifications.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/permissions.cpp
   ${CMAKE_CURRENT_LIST_DIR}/process_failure.cpp
   ${CMAKE_CURRENT_LIST_DIR}/runtime_locator.cpp
   ${CMAKE_CURRENT_LIST_DIR}/script_completion.cpp
