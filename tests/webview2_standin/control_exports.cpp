@@ -25,7 +25,7 @@ extern "C" {
 
 STANDIN_API void StandIn_Reset(void) {
 	Engine::get().reset();
-	forget_profile_permissions();
+	standin::forget_profile_permissions();
 }
 
 STANDIN_API const char* StandIn_CallLog(void) {
@@ -143,7 +143,7 @@ STANDIN_API BOOL StandIn_RequestPermission(int kind, const wchar_t* origin, BOOL
 STANDIN_API BOOL StandIn_ShowNotification(const wchar_t* title, const wchar_t* body, const wchar_t* tag, BOOL silent) {
 	auto webview = Engine::get().latest_webview();
 	if (!webview) return FALSE;
-	webview->page_notify(NotificationSpec{title != nullptr ? title : L"", body != nullptr ? body : L"", tag != nullptr ? tag : L"", silent != FALSE});
+	webview->page_notify(standin::NotificationSpec{title != nullptr ? title : L"", body != nullptr ? body : L"", tag != nullptr ? tag : L"", silent != FALSE});
 	return TRUE;
 }
 
