@@ -118,6 +118,7 @@ void set_up_view(ICoreWebView2Controller* controller, CreationContext& context) 
 	edge2::install_load_events(view);
 	edge2::install_notifications(view);
 	edge2::install_permissions(view);
+	edge2::install_desktop_theme(view);
 
 	std::wstring bridge;
 	edge2::to_engine_text(bridge_script, bridge);

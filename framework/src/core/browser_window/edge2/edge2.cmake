@@ -3,6 +3,7 @@ add_library(bw_framework_engine STATIC
   ${CMAKE_CURRENT_LIST_DIR}/background.cpp
   ${CMAKE_CURRENT_LIST_DIR}/creation.cpp
   ${CMAKE_CURRENT_LIST_DIR}/creation_failure.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/desktop_theme.cpp
   ${CMAKE_CURRENT_LIST_DIR}/downloads.cpp
   ${CMAKE_CURRENT_LIST_DIR}/engine_text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/environment_options.cpp
