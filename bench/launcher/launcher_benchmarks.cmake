@@ -9,3 +9,10 @@ add_executable(address_probe_benchmark ${CMAKE_CURRENT_LIST_DIR}/address_probe_b
                                        ${PROJECT_SOURCE_DIR}/desktop/src/main/background.cpp)
 target_include_directories(address_probe_benchmark PRIVATE ${PROJECT_SOURCE_DIR}/desktop/src/main)
 target_link_libraries(address_probe_benchmark PRIVATE benchmark::benchmark bw_framework Threads::Threads)
+
+# The time from a page's new Notification() to Notify on the bus (the tests' notification service).
+add_executable(notification_latency ${CMAKE_CURRENT_LIST_DIR}/notification_latency.cpp)
+target_include_directories(notification_latency PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+pkg_check_modules(BENCH_GIO REQUIRED IMPORTED_TARGET gio-2.0)
+target_link_libraries(notification_latency PRIVATE PkgConfig::BENCH_GIO Threads::Threads)
+add_dependencies(notification_latency tarnwick_desktop tarnwickd)

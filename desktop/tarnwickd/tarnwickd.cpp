@@ -27,7 +27,8 @@
 //
 // For tests: TARNWICKD_PAGE names an HTML file served at / instead of the built-in page; /report
 // answers 204 (a page reports what it sees through the requests log); /download answers a small
-// CSV file as an attachment named report.csv; after /hang it deadlocks as far as its clients can
+// CSV file as an attachment named report.csv; /accept-language answers the request's Accept-Language
+// header; after /hang it deadlocks as far as its clients can
 // tell: each later request is logged and never answered, while its socket stays open.
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/ip/v6_only.hpp>
@@ -220,6 +221,11 @@ http::response<http::string_body> answer(const http::request<http::string_body>&
 		response.set(http::field::content_type, "text/plain; charset=utf-8");
 		response.set(http::field::set_cookie, "tarnwick_test=1; Path=/");
 		response.body() = "cookie set\n";
+	} else if (target == "/accept-language") {
+		// The languages the client asked for, as it sent them.
+		response.set(http::field::content_type, "text/plain; charset=utf-8");
+		auto languages = request[http::field::accept_language];
+		response.body() = std::string(languages.data(), languages.size());
 	} else if (target == "/cookies") {
 		// The cookies the client sent, as it sent them.
 		response.set(http::field::content_type, "text/plain; charset=utf-8");

@@ -4,6 +4,7 @@ bw_add_test(edge2_tests ENGINE bw_framework_engine
   edge2/creation_tests.cpp
   edge2/creation_failure_tests.cpp
   edge2/page_capabilities_tests.cpp
+  edge2/page_desktop_tests.cpp
   edge2/scripts_and_messages_tests.cpp
   edge2/view_tests.cpp
   support/user_actions.cpp

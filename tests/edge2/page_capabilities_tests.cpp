@@ -7,6 +7,8 @@
 #include "standin_control.h"
 #include "support/user_actions.hpp"
 
+#include <bw/window_win32.h>
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -271,6 +273,25 @@ TEST_F(PageCapabilities, AFailedOrSilentFirstNavigationStillAnnouncesTheWindow) 
 		close_by_user(stopped);
 	}),
 	          0);
+}
+
+TEST_F(PageCapabilities, AFollowingBackgroundTurnsDarkWhenTheUserSetsAppsToDark) {
+	const wchar_t key[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
+	RegDeleteKeyValueW(HKEY_CURRENT_USER, key, L"AppsUseLightTheme");
+	EXPECT_EQ(app.run_main([&](ApplicationHandle app) -> Task<> {
+		BrowserWindowFuture pending = open(app, Source::Url{"https://example.test/"}, [](BrowserWindowBuilder& builder) {
+			builder.background(desktop_background());
+			builder.follow_desktop_theme(true);
+		});
+		BrowserWindow browser = co_await std::move(pending);
+		DWORD light = 0;
+		RegSetKeyValueW(HKEY_CURRENT_USER, key, L"AppsUseLightTheme", REG_DWORD, &light, sizeof light);
+		SendMessageW(bw_WindowWin32_getHandle(browser.window().impl().inner()), WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"ImmersiveColorSet"));
+		EXPECT_EQ(count_calls("put_DefaultBackgroundColor(FF1E1E1E)"), 1);
+		close_by_user(browser);
+	}),
+	          0);
+	RegDeleteKeyValueW(HKEY_CURRENT_USER, key, L"AppsUseLightTheme");
 }
 
 TEST(DesktopTheme, DarkOnlyWhenTheUsersAppsAreSetToDark) {

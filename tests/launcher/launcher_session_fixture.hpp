@@ -66,6 +66,11 @@ public:
 		XDestroyImage(image);
 		return value;
 	}
+	// Hidden as a window manager hides a window (unmapped and withdrawn).
+	void withdraw(unsigned long window) {
+		XWithdrawWindow(display_, window, DefaultScreen(display_));
+		XSync(display_, False);
+	}
 	std::pair<int, int> screen() { return {DisplayWidth(display_, DefaultScreen(display_)), DisplayHeight(display_, DefaultScreen(display_))}; }
 	void press_enter(unsigned long window) { press(window, {XK_Return}); }
 	// The keys held down in order, then let go in reverse: {XK_Control_L, XK_r} is Ctrl+R.

@@ -61,6 +61,15 @@ else()
   target_compile_definitions(launcher_page_e2e_tests PRIVATE TARNWICK_LAUNCHER="$<TARGET_FILE:tarnwick_desktop>" TARNWICK_DAEMON="$<TARGET_FILE:tarnwickd>")
   add_dependencies(launcher_page_e2e_tests tarnwick_desktop tarnwickd)
   gtest_discover_tests(launcher_page_e2e_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 180 ${BW_OWN_DISPLAY})
+
+  # The pages on the desktop: permissions, notifications on a session bus of the test's own.
+  add_executable(launcher_desktop_e2e_tests launcher/launcher_desktop_e2e_tests.cpp)
+  pkg_check_modules(GIO REQUIRED IMPORTED_TARGET gio-2.0)
+  target_link_libraries(launcher_desktop_e2e_tests PRIVATE GTest::gtest bw_sandboxed_gtest_main bw_x_display bw_test_processes PkgConfig::XTEST
+                        PkgConfig::GIO)
+  target_compile_definitions(launcher_desktop_e2e_tests PRIVATE TARNWICK_LAUNCHER="$<TARGET_FILE:tarnwick_desktop>" TARNWICK_DAEMON="$<TARGET_FILE:tarnwickd>")
+  add_dependencies(launcher_desktop_e2e_tests tarnwick_desktop tarnwickd)
+  gtest_discover_tests(launcher_desktop_e2e_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 180 ${BW_OWN_DISPLAY})
 endif()
 
 # The launcher as a Wayland client under a headless Weston that the test starts itself.

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shellapi.h>
 #include <shlobj.h>
 #include <tlhelp32.h>
 
@@ -549,6 +550,34 @@ TEST_F(LauncherRunWine, ReloadsTheDaemonsPageWhenThePageProcessEnds) {
 		std::size_t page = trace.find("> document http://127.0.0.1:37338", reload == std::string::npos ? trace.size() : reload);
 		return page != std::string::npos && trace.find(" success=1 ", page) != std::string::npos;
 	}, 5s)) << engine_trace();
+
+	PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+	EXPECT_EQ(launcher_exit_code(), 0);
+}
+
+// The daemon's page may notify, nothing else is granted and no decision is kept in the profile; the
+// notification is a balloon of a notify icon of the launcher's own, whose click brings the
+// minimised window back and reaches the page. The shell's click is the icon's callback message.
+TEST_F(LauncherRunWine, GrantsOnlyTheDaemonsNotificationsAndTheBalloonsClickBringsTheWindowBack) {
+	HWND window = launch_with_page_actions(L"permission=notifications permission=camera permission=notifications|http://127.0.0.1:37339/ "
+	                                       L"notify=Build|3&4|build");
+	ASSERT_NE(window, nullptr) << engine_calls();
+	ASSERT_TRUE(wait_until([&] { return engine_trace().find("> page notification event show Build") != std::string::npos; }, 30s)) << engine_trace();
+	std::string trace = engine_trace();
+	EXPECT_NE(trace.find("> page permission notifications for http://127.0.0.1:37338/ allowed (not saved)"), std::string::npos) << trace;
+	EXPECT_NE(trace.find("> page permission camera for http://127.0.0.1:37338/ denied (not saved)"), std::string::npos) << trace;
+	EXPECT_NE(trace.find("> page permission notifications for http://127.0.0.1:37339/ denied (not saved)"), std::string::npos) << trace;
+	EXPECT_EQ(trace.find("engine notification shown"), std::string::npos) << trace;
+	EXPECT_NE(engine_calls().find("options.get_Language=en-US"), std::string::npos) << engine_calls();
+
+	ShowWindow(window, SW_MINIMIZE);
+	ASSERT_TRUE(wait_until([&] { return IsIconic(window) != FALSE; }, 5s));
+	HWND icon = FindWindowW(L"TarnwickNotificationIcon", nullptr);
+	ASSERT_NE(icon, nullptr);
+	PostMessageW(icon, WM_APP + 1, 0, MAKELPARAM(NIN_BALLOONUSERCLICK, 1));
+	EXPECT_TRUE(wait_until([&] { return engine_trace().find("> page notification event click Build") != std::string::npos; }, 10s)) << engine_trace();
+	EXPECT_TRUE(wait_until([&] { return !IsIconic(window) && IsWindowVisible(window); }, 5s));
+	EXPECT_TRUE(wait_until([&] { return engine_trace().find("> page notification event close Build") != std::string::npos; }, 5s)) << engine_trace();
 
 	PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
 	EXPECT_EQ(launcher_exit_code(), 0);

@@ -3,6 +3,8 @@
 #include "browser/builder/browser_window_builder.hpp"
 #include "core/browser_window/message_delivery.hpp"
 #include "engine_test_support.hpp"
+#include "support/bus_service.hpp"
+#include "support/session_bus.hpp"
 #include "support/test_application.hpp"
 #include "test_site.hpp"
 #include "x_user.hpp"
@@ -18,6 +20,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 namespace bw {
@@ -476,6 +479,111 @@ TEST(WebKitGtkCapabilities, TheBackgroundShowsUnderTheFirstPageAndFollowsTheDesk
 		EXPECT_LT(std::chrono::steady_clock::now() - started, 500ms);
 		close_by_user(browser);
 	}),
+	          0);
+}
+
+// The desktop's settings portal on a bus of the test's own says dark, then light, then dark again.
+TEST(WebKitGtkCapabilities, AFollowingPageAndItsBackgroundFollowTheDesktopsColourSchemeLive) {
+	tarnwick::testing::SessionBus bus;
+	ASSERT_FALSE(bus.address().empty()) << bus.error();
+	tarnwick::testing::SettingsPortal portal(1);
+	TestApplication app;
+	EXPECT_EQ(app.run_main([&](ApplicationHandle app) -> Task<> {
+		BrowserWindowFuture opening = open(app, Source::Html{"<p></p>"}, [](BrowserWindowBuilder& builder) {
+			builder.background({0xff, 0xff, 0xff});
+			builder.follow_desktop_theme(true);
+		});
+		std::optional<BrowserWindow> browser = co_await std::move(opening);
+		(*browser)->window().show();
+		bw_Window* native = (*browser)->window().impl().inner();
+		const char* dark = "matchMedia('(prefers-color-scheme: dark)').matches";
+		EXPECT_TRUE(co_await page_says(app, *browser, dark, "Boolean(true)"));
+		EXPECT_TRUE(co_await eventually(app, [&] { return testing::share_of_colour(native, 0x1e, 0x1e, 0x1e) > 0.8; }, 10s));
+		portal.set(2);
+		EXPECT_TRUE(co_await page_says(app, *browser, dark, "Boolean(false)"));
+		EXPECT_TRUE(co_await eventually(app, [&] { return testing::share_of_colour(native, 0xff, 0xff, 0xff) > 0.8; }, 10s));
+		portal.set(1);
+		EXPECT_TRUE(co_await page_says(app, *browser, dark, "Boolean(true)"));
+		close_by_user(browser);
+	}),
+	          0);
+}
+
+// The widget of the window (internal children too) with this accessible name.
+GtkWidget* named_widget(GtkWidget* widget, const char* name) {
+	AtkObject* accessible = gtk_widget_get_accessible(widget);
+	if (const char* own = atk_object_get_name(accessible); own != nullptr && std::string_view(own) == name) return widget;
+	if (!GTK_IS_CONTAINER(widget)) return nullptr;
+	GtkWidget* found = nullptr;
+	std::pair<const char*, GtkWidget**> search{name, &found};
+	gtk_container_forall(GTK_CONTAINER(widget), [](GtkWidget* child, gpointer data) {
+		auto* wanted = static_cast<std::pair<const char*, GtkWidget**>*>(data);
+		if (*wanted->second == nullptr) *wanted->second = named_widget(child, wanted->first);
+	}, &search);
+	return found;
+}
+
+// The print dialog open now, if any.
+GtkWidget* print_dialog() {
+	GtkWidget* found = nullptr;
+	GList* windows = gtk_window_list_toplevels();
+	for (GList* window = windows; window != nullptr; window = window->next)
+		if (std::string_view(G_OBJECT_TYPE_NAME(window->data)) == "GtkPrintUnixDialog" && gtk_widget_get_visible(GTK_WIDGET(window->data))) found = GTK_WIDGET(window->data);
+	g_list_free(windows);
+	return found;
+}
+
+TEST(WebKitGtkCapabilities, FindsWithKeysInABarAboveThePageAndPrintsOnCtrlPAndWindowPrint) {
+	TestApplication app;
+	EXPECT_EQ(app.run_main(
+	              [&](ApplicationHandle app) -> Task<> {
+		              BrowserWindowFuture opening = open(app, Source::Html{"<p>Apple pear apple plum APPLE</p>"},
+		                                                 [](BrowserWindowBuilder& builder) { builder.find_and_print(true); });
+		              std::optional<BrowserWindow> browser = co_await std::move(opening);
+		              (*browser)->window().show();
+		              GtkWidget* window = GTK_WIDGET(bw_WindowGtk_getHandle((*browser)->window().impl().inner()));
+		              GtkWidget* entry = named_widget(window, "Find in page");
+		              GtkWidget* count = named_widget(window, "Matches");
+		              bool complete = entry != nullptr && GTK_IS_SEARCH_ENTRY(entry) && count != nullptr && named_widget(window, "Next match") != nullptr &&
+		                              named_widget(window, "Previous match") != nullptr && named_widget(window, "Close the find bar") != nullptr;
+		              EXPECT_TRUE(complete);
+		              if (!complete) co_return;
+		              auto counted = [count] { return std::string(gtk_label_get_text(GTK_LABEL(count))); };
+		              XUser user;
+		              unsigned long x = x_window_of((*browser)->window().impl().inner());
+		              EXPECT_TRUE(co_await act_until(app, [&] { user.press(x, {XK_Control_L, XK_f}); }, [&] { return gtk_widget_has_focus(entry); }));
+		              EXPECT_TRUE(co_await act_until(
+		                  app,
+		                  [&] {
+			                  gtk_editable_delete_text(GTK_EDITABLE(entry), 0, -1);
+			                  for (unsigned long key : {XK_a, XK_p, XK_p, XK_l, XK_e}) user.press(x, {key});
+		                  },
+		                  [&] { return counted() == "1 of 3"; }));
+		              const std::vector<std::pair<std::vector<unsigned long>, std::string>> steps = {
+		                  {{XK_Return}, "2 of 3"}, {{XK_Shift_L, XK_Return}, "1 of 3"}, {{XK_F3}, "2 of 3"},
+		                  {{XK_Control_L, XK_g}, "3 of 3"}, {{XK_F3}, "1 of 3"}, {{XK_Shift_L, XK_F3}, "3 of 3"}};
+		              for (const auto& [keys, expected] : steps) {
+			              user.press(x, keys);
+			              EXPECT_TRUE(co_await eventually(app, [&] { return counted() == expected; }, 5s)) << expected << " " << counted();
+		              }
+		              user.press(x, {XK_x});
+		              EXPECT_TRUE(co_await eventually(app, [&] { return gtk_style_context_has_class(gtk_widget_get_style_context(entry), "error"); }, 5s));
+		              user.press(x, {XK_Escape});
+		              GtkWidget* revealer = gtk_widget_get_parent(gtk_widget_get_parent(entry));
+		              EXPECT_TRUE(co_await eventually(app, [&] { return !gtk_revealer_get_reveal_child(GTK_REVEALER(revealer)); }, 5s));
+		              EXPECT_TRUE(WEBKIT_IS_WEB_VIEW(gtk_window_get_focus(GTK_WINDOW(window))));
+
+		              // The dialog runs in a loop of its own, in which this task goes on.
+		              EXPECT_TRUE(co_await act_until(app, [&] { user.press(x, {XK_Control_L, XK_p}); }, [] { return print_dialog() != nullptr; }));
+		              if (GtkWidget* dialog = print_dialog()) gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL);
+		              EXPECT_TRUE(co_await eventually(app, [] { return print_dialog() == nullptr; }, 5s));
+		              (*browser)->exec_js("window.print()");
+		              EXPECT_TRUE(co_await eventually(app, [] { return print_dialog() != nullptr; }, 10s));
+		              if (GtkWidget* dialog = print_dialog()) gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL);
+		              EXPECT_TRUE(co_await eventually(app, [] { return print_dialog() == nullptr; }, 5s));
+		              close_by_user(browser);
+	              },
+	              90s),
 	          0);
 }
 

@@ -23,7 +23,10 @@ NavigationMode mode_of(int mode) {
 
 extern "C" {
 
-STANDIN_API void StandIn_Reset(void) { Engine::get().reset(); }
+STANDIN_API void StandIn_Reset(void) {
+	Engine::get().reset();
+	standin::forget_profile_permissions();
+}
 
 STANDIN_API const char* StandIn_CallLog(void) {
 	thread_local std::string text;
@@ -127,6 +130,28 @@ STANDIN_API BOOL StandIn_FailProcess(int kind, int reason, int exit_code) {
 STANDIN_API BOOL StandIn_UserZoom(double factor) {
 	auto webview = Engine::get().latest_webview();
 	return webview && webview->controller() != nullptr && webview->controller()->user_zoom(factor);
+}
+
+STANDIN_API BOOL StandIn_RequestPermission(int kind, const wchar_t* origin, BOOL user_initiated) {
+	auto webview = Engine::get().latest_webview();
+	if (!webview) return FALSE;
+	webview->page_request_permission(static_cast<COREWEBVIEW2_PERMISSION_KIND>(kind), origin != nullptr ? std::optional<std::wstring>(origin) : std::nullopt,
+	                                 user_initiated != FALSE);
+	return TRUE;
+}
+
+STANDIN_API BOOL StandIn_ShowNotification(const wchar_t* title, const wchar_t* body, const wchar_t* tag, BOOL silent) {
+	auto webview = Engine::get().latest_webview();
+	if (!webview) return FALSE;
+	webview->page_notify(standin::NotificationSpec{title != nullptr ? title : L"", body != nullptr ? body : L"", tag != nullptr ? tag : L"", silent != FALSE});
+	return TRUE;
+}
+
+STANDIN_API BOOL StandIn_CloseNotification(void) {
+	auto webview = Engine::get().latest_webview();
+	if (!webview) return FALSE;
+	webview->page_close_notification();
+	return TRUE;
 }
 
 } // extern "C"

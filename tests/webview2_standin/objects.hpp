@@ -3,6 +3,7 @@
 
 #include "engine.hpp"
 #include "event_args.hpp"
+#include "page_desktop.hpp"
 #include "script.hpp"
 
 #include "core/browser_window/edge2/webview2_abi.hpp"
@@ -78,10 +79,10 @@ struct NavigationCause {
 	STANDIN_PLACEHOLDER(tens##4) STANDIN_PLACEHOLDER(tens##5) STANDIN_PLACEHOLDER(tens##6) STANDIN_PLACEHOLDER(tens##7) \
 	STANDIN_PLACEHOLDER(tens##8) STANDIN_PLACEHOLDER(tens##9)
 
-// A current runtime's webview: it answers for ICoreWebView2, ICoreWebView2_4 and ICoreWebView2_21
-// (an older one is modelled by failing the step "QueryInterface.ICoreWebView2_4" or
-// "QueryInterface.ICoreWebView2_21" with E_NOINTERFACE).
-class WebView final : public ComObject<ICoreWebView2_21, IID_ICoreWebView2_21> {
+// A current runtime's webview: it answers for ICoreWebView2, ICoreWebView2_4, ICoreWebView2_21 and
+// ICoreWebView2_24 (an older one is modelled by failing the step "QueryInterface.ICoreWebView2_4",
+// "QueryInterface.ICoreWebView2_21" or "QueryInterface.ICoreWebView2_24" with E_NOINTERFACE).
+class WebView final : public ComObject<ICoreWebView2_24, IID_ICoreWebView2_24> {
 public:
 	WebView();
 
@@ -102,6 +103,11 @@ public:
 	void page_process_failed(COREWEBVIEW2_PROCESS_FAILED_KIND kind, COREWEBVIEW2_PROCESS_FAILED_REASON reason, int exit_code);
 	void page_run_script(std::wstring_view script);
 	bool page_post_message(std::wstring json);
+	// The page asks for a permission, for its document's origin unless another is given (a frame's).
+	void page_request_permission(COREWEBVIEW2_PERMISSION_KIND kind, std::optional<std::wstring> origin, bool user_initiated);
+	// new Notification(...) in the page; and the page closing the last one it made.
+	void page_notify(NotificationSpec spec);
+	void page_close_notification();
 	// Once per process, after the first web page loaded: the actions STANDIN_PAGE_ACTIONS lists.
 	void run_environment_page_actions();
 	Settings* settings();
@@ -142,10 +148,8 @@ public:
 		return unmodelled("add_ScriptDialogOpening");
 	}
 	HRESULT STDMETHODCALLTYPE remove_ScriptDialogOpening(EventRegistrationToken) override { return unmodelled("remove_ScriptDialogOpening"); }
-	HRESULT STDMETHODCALLTYPE add_PermissionRequested(ICoreWebView2PermissionRequestedEventHandler*, EventRegistrationToken*) override {
-		return unmodelled("add_PermissionRequested");
-	}
-	HRESULT STDMETHODCALLTYPE remove_PermissionRequested(EventRegistrationToken) override { return unmodelled("remove_PermissionRequested"); }
+	HRESULT STDMETHODCALLTYPE add_PermissionRequested(ICoreWebView2PermissionRequestedEventHandler* eventHandler, EventRegistrationToken* token) override;
+	HRESULT STDMETHODCALLTYPE remove_PermissionRequested(EventRegistrationToken token) override;
 	HRESULT STDMETHODCALLTYPE add_ProcessFailed(ICoreWebView2ProcessFailedEventHandler* eventHandler, EventRegistrationToken* token) override;
 	HRESULT STDMETHODCALLTYPE remove_ProcessFailed(EventRegistrationToken token) override;
 	HRESULT STDMETHODCALLTYPE AddScriptToExecuteOnDocumentCreated(
@@ -230,6 +234,11 @@ public:
 	STANDIN_PLACEHOLDER(120)
 	STANDIN_PLACEHOLDER(121)
 	HRESULT STDMETHODCALLTYPE ExecuteScriptWithResult(LPCWSTR javaScript, ICoreWebView2ExecuteScriptWithResultCompletedHandler* handler) override;
+	STANDIN_PLACEHOLDER(123)
+	STANDIN_PLACEHOLDER(124)
+	STANDIN_PLACEHOLDER(125)
+	HRESULT STDMETHODCALLTYPE add_NotificationReceived(ICoreWebView2NotificationReceivedEventHandler* eventHandler, EventRegistrationToken* token) override;
+	HRESULT STDMETHODCALLTYPE remove_NotificationReceived(EventRegistrationToken token) override;
 
 private:
 	// One of the two handlers, by the call that ran the script.
@@ -269,6 +278,7 @@ private:
 	ScriptRun run_in_document(const std::wstring& script);
 	HRESULT queue_script(ScriptCall script_call);
 	void deliver_message(std::wstring json, std::wstring source);
+	void settle_permission(const std::wstring& origin, COREWEBVIEW2_PERMISSION_KIND kind, COREWEBVIEW2_PERMISSION_STATE state, const char* how);
 	bool messages_enabled();
 
 	bool closed_ = false;
@@ -281,6 +291,11 @@ private:
 	std::vector<Registration<ICoreWebView2NewWindowRequestedEventHandler>> new_window_handlers_;
 	std::vector<Registration<ICoreWebView2ProcessFailedEventHandler>> failure_handlers_;
 	std::vector<Registration<ICoreWebView2DownloadStartingEventHandler>> download_handlers_;
+	std::vector<Registration<ICoreWebView2PermissionRequestedEventHandler>> permission_handlers_;
+	std::vector<Registration<ICoreWebView2NotificationReceivedEventHandler>> notification_handlers_;
+	// The origins the page's notifications were granted to, and its latest notification.
+	std::vector<std::wstring> notifications_granted_;
+	Ref<Notification> last_notification_;
 	Ref<Settings> settings_;
 	Controller* controller_ = nullptr;
 };

@@ -36,6 +36,17 @@ void run_action(WebView& webview, const std::wstring& action) {
 		auto fields = split(value, L'|');
 		fields.resize(4);
 		webview.page_download(DownloadSpec{fields[0], fields[1].empty() ? L"" : L"attachment; filename=\"" + fields[1] + L"\"", fields[2], narrow(fields[3])});
+	} else if (name == L"permission" && permission_kind_named(split(value, L'|').empty() ? L"" : split(value, L'|')[0])) {
+		auto fields = split(value, L'|');
+		std::optional<std::wstring> origin;
+		if (fields.size() > 1) origin = fields[1];
+		webview.page_request_permission(*permission_kind_named(fields[0]), origin, false);
+	} else if (name == L"notify" && !value.empty()) {
+		auto fields = split(value, L'|');
+		fields.resize(3);
+		webview.page_notify(NotificationSpec{fields[0], fields[1], fields[2], false});
+	} else if (name == L"close-notification" && value.empty()) {
+		webview.page_close_notification();
 	} else if (name == L"crash" && value.empty()) {
 		webview.page_process_failed(COREWEBVIEW2_PROCESS_FAILED_KIND_RENDER_PROCESS_EXITED, COREWEBVIEW2_PROCESS_FAILED_REASON_CRASHED, 1);
 	} else {

@@ -41,6 +41,10 @@
  *   download=<url>|<name>|<mime>|<bytes>    StandIn_StartDownload with the server naming the file
  *                                           <name> ("attachment; filename=...") and <bytes> as text
  *   crash                                   StandIn_FailProcess: the page's process exited (crashed)
+ *   permission=<kind>[|<origin>]            StandIn_RequestPermission by the kind's name (notifications,
+ *                                           camera, microphone, geolocation, clipboard-read, ...)
+ *   notify=<title>|<body>|<tag>             StandIn_ShowNotification, not silent
+ *   close-notification                      StandIn_CloseNotification
  * An action not understood is a violation.
  */
 #ifndef STANDIN_CONTROL_H
@@ -123,6 +127,13 @@ STANDIN_API BOOL StandIn_StartDownload(const wchar_t* url, const wchar_t* conten
 STANDIN_API BOOL StandIn_FailProcess(int kind, int reason, int exit_code);
 /* The user zooms the page with Ctrl and the wheel; FALSE when zoom control is off. */
 STANDIN_API BOOL StandIn_UserZoom(double factor);
+/* The page asks for a permission (a COREWEBVIEW2_PERMISSION_KIND) for its document's origin, or for
+ * origin ("http://host:port/") as a frame of it would. The trace says how it ended: "page permission
+ * <kind> for <origin> allowed|denied|default (saved in the profile|not saved|from the profile)". */
+STANDIN_API BOOL StandIn_RequestPermission(int kind, const wchar_t* origin, BOOL user_initiated);
+/* new Notification(title, {body, tag, silent}) in the page; and the page's close() of the last one. */
+STANDIN_API BOOL StandIn_ShowNotification(const wchar_t* title, const wchar_t* body, const wchar_t* tag, BOOL silent);
+STANDIN_API BOOL StandIn_CloseNotification(void);
 
 #ifdef __cplusplus
 }

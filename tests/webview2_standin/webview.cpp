@@ -48,6 +48,13 @@ HRESULT WebView::QueryInterface(REFIID iid, void** out) {
 	if (IsEqualIID(iid, IID_ICoreWebView2_21)) {
 		Engine::get().record_call("QueryInterface(ICoreWebView2_21)");
 		if (HRESULT hr = Engine::get().failure("QueryInterface.ICoreWebView2_21"); FAILED(hr)) return hr;
+		*out = static_cast<ICoreWebView2_21*>(this);
+		AddRef();
+		return S_OK;
+	}
+	if (IsEqualIID(iid, IID_ICoreWebView2_24)) {
+		Engine::get().record_call("QueryInterface(ICoreWebView2_24)");
+		if (HRESULT hr = Engine::get().failure("QueryInterface.ICoreWebView2_24"); FAILED(hr)) return hr;
 	}
 	return ComObject::QueryInterface(iid, out);
 }
@@ -77,6 +84,9 @@ void WebView::close() {
 	auto new_window_handlers = std::move(new_window_handlers_);
 	auto failure_handlers = std::move(failure_handlers_);
 	auto download_handlers = std::move(download_handlers_);
+	auto permission_handlers = std::move(permission_handlers_);
+	auto notification_handlers = std::move(notification_handlers_);
+	auto last_notification = std::move(last_notification_);
 	auto pending = std::move(pending_);
 	navigation_handlers_.clear();
 	message_handlers_.clear();
@@ -84,6 +94,8 @@ void WebView::close() {
 	new_window_handlers_.clear();
 	failure_handlers_.clear();
 	download_handlers_.clear();
+	permission_handlers_.clear();
+	notification_handlers_.clear();
 	pending_.reset();
 	document_scripts_.clear();
 }

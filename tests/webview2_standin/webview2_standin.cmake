@@ -9,6 +9,7 @@ add_library(webview2_standin_engine OBJECT
   ${CMAKE_CURRENT_LIST_DIR}/webview.cpp
   ${CMAKE_CURRENT_LIST_DIR}/page_events.cpp
   ${CMAKE_CURRENT_LIST_DIR}/page_actions.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/page_desktop.cpp
   ${CMAKE_CURRENT_LIST_DIR}/event_args.cpp
   ${CMAKE_CURRENT_LIST_DIR}/script_result.cpp
   ${CMAKE_CURRENT_LIST_DIR}/settings_and_args.cpp

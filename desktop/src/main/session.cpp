@@ -92,6 +92,8 @@ void Session::equip(bw::BrowserWindowBuilder& builder) {
 		if (auto session = self.lock()) session->load_event(event);
 	});
 	builder.hold_first_navigation(gate_);
+	page_desktop_ = std::make_unique<PageDesktop>(daemon_origin_);
+	page_desktop_->equip(builder);
 }
 
 void Session::load_event(const bw::LoadEvent& event) {
@@ -307,10 +309,12 @@ void Session::show_port_taken() {
 	bool other_user = holder_.verdict == daemon::Verdict::AnotherUser;
 	show(State::PortTaken, port_taken_page(address_.port, other_user ? "" : holder_.listener.name, launcher_log::path().string(), other_user ? holder : ""),
 	     "the port-taken page");
+	if (auto owner = window_.lock()) page_desktop_->tell_while_out_of_sight((*owner)->window(), "Another program is using port " + std::to_string(address_.port));
 }
 
 void Session::give_up() {
 	show(State::GivenUp, given_up_page(reason_, launcher_log::path().string()), "the given-up page: " + reason_);
+	if (auto owner = window_.lock()) page_desktop_->tell_while_out_of_sight((*owner)->window(), "Tarnwick stopped: " + reason_);
 }
 
 void Session::request_retry() {

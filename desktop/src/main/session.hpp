@@ -18,6 +18,7 @@
 #include "daemon/daemon.hpp"
 #include "downloads.hpp"
 #include "listener_identity.hpp"
+#include "page_desktop/page_desktop.hpp"
 #include "rate_limit.hpp"
 #include "silence_watch.hpp"
 
@@ -175,6 +176,8 @@ private:
 	std::shared_ptr<Wakeup> retry_;
 	// Asks whether the shown daemon still answers, while it is shown.
 	std::unique_ptr<SilenceWatch> silence_;
+	// The pages' permissions and notifications; made by equip.
+	std::unique_ptr<PageDesktop> page_desktop_;
 };
 
 } // namespace tarnwick

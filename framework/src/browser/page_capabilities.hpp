@@ -5,6 +5,8 @@
 #pragma once
 
 #include "browser/first_navigation_gate.hpp"
+#include "browser/notifications.hpp"
+#include "browser/permissions.hpp"
 
 #include <chrono>
 #include <cstdint>
@@ -132,6 +134,19 @@ struct PageCapabilities {
 	std::optional<std::chrono::milliseconds> first_navigation_within;
 	// When set, the first navigation starts only once the program opens it.
 	std::shared_ptr<FirstNavigationGate> first_navigation_gate;
+	// The pages' prefers-color-scheme, and the background when one is given, follow the desktop's
+	// light or dark preference as it changes (desktop_background()).
+	bool follow_desktop_theme = false;
+	// Ctrl+F finds in the page and Ctrl+P prints it: on WebKitGTK through a find bar of the
+	// framework's and the print dialog; WebView2 has both of its own.
+	bool find_and_print = false;
+	// Pages are asked for in the user's languages (user_languages.hpp), and text fields are spell
+	// checked in them where the engine has dictionaries.
+	bool user_languages = false;
+	// Without a policy the engine's own handling stays (permissions.hpp).
+	PermissionPolicy permission_policy;
+	// Without a handler the engine's own handling stays (notifications.hpp).
+	NotificationHandler notifications;
 };
 
 } // namespace bw

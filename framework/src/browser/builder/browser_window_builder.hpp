@@ -85,6 +85,28 @@ public:
 		capabilities_.first_navigation_gate = std::move(gate);
 		return *this;
 	}
+	BrowserWindowBuilder& follow_desktop_theme(bool followed) {
+		capabilities_.follow_desktop_theme = followed;
+		return *this;
+	}
+	BrowserWindowBuilder& find_and_print(bool keys) {
+		capabilities_.find_and_print = keys;
+		return *this;
+	}
+	BrowserWindowBuilder& user_languages(bool asked) {
+		capabilities_.user_languages = asked;
+		return *this;
+	}
+	// Every permission request of the pages is put to the policy (permissions.hpp).
+	BrowserWindowBuilder& permissions(PermissionPolicy policy) {
+		capabilities_.permission_policy = std::move(policy);
+		return *this;
+	}
+	// The pages' notifications go to the handler (notifications.hpp).
+	BrowserWindowBuilder& notifications(NotificationHandler handler) {
+		capabilities_.notifications = std::move(handler);
+		return *this;
+	}
 	const PageCapabilities& capabilities() const { return capabilities_; }
 
 	WindowBuilder& operator*() { return window_; }

@@ -1,6 +1,7 @@
 // Creating a browser window: the record and its native window at once, then the engine's
 // environment, its controller, the settings, the bounds and the first navigation, each stage
 // announced later by a completion on the GUI thread.
+#include "browser/user_languages.hpp"
 #include "core/browser_window/bridge_script.hpp"
 #include "core/browser_window/browser_window_impl.hpp"
 #include "core/browser_window/edge2/com_handler.hpp"
@@ -115,6 +116,9 @@ void set_up_view(ICoreWebView2Controller* controller, CreationContext& context) 
 	edge2::install_downloads(view);
 	edge2::install_process_failure(view);
 	edge2::install_load_events(view);
+	edge2::install_notifications(view);
+	edge2::install_permissions(view);
+	edge2::install_desktop_theme(view);
 
 	std::wstring bridge;
 	edge2::to_engine_text(bridge_script, bridge);
@@ -207,6 +211,11 @@ void BrowserWindowImpl::new_(ApplicationImpl app, WindowImpl parent, Source sour
 	// Read by the engine as it starts, before the view exists.
 	context->background = edge2::preset_background(*liveness->capabilities);
 	auto* options = new edge2::EnvironmentOptions();
+	// The engine takes one language for its pages and its own texts.
+	if (liveness->capabilities->user_languages) {
+		std::wstring language;
+		if (SUCCEEDED(edge2::to_engine_text(user_languages().front(), language))) options->put_Language(language.c_str());
+	}
 	auto* completion = new EnvironmentCompletion(std::move(context));
 	HRESULT hr = edge2::create_environment(loader, user_data.folder ? user_data.folder->c_str() : nullptr, options, completion);
 	completion->Release();

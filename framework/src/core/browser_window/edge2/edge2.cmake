@@ -3,6 +3,7 @@ add_library(bw_framework_engine STATIC
   ${CMAKE_CURRENT_LIST_DIR}/background.cpp
   ${CMAKE_CURRENT_LIST_DIR}/creation.cpp
   ${CMAKE_CURRENT_LIST_DIR}/creation_failure.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/desktop_theme.cpp
   ${CMAKE_CURRENT_LIST_DIR}/downloads.cpp
   ${CMAKE_CURRENT_LIST_DIR}/engine_text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/environment_options.cpp
@@ -13,6 +14,8 @@ add_library(bw_framework_engine STATIC
   ${CMAKE_CURRENT_LIST_DIR}/loader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/messages.cpp
   ${CMAKE_CURRENT_LIST_DIR}/navigation_policy.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/notifications.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/permissions.cpp
   ${CMAKE_CURRENT_LIST_DIR}/process_failure.cpp
   ${CMAKE_CURRENT_LIST_DIR}/runtime_locator.cpp
   ${CMAKE_CURRENT_LIST_DIR}/script_completion.cpp

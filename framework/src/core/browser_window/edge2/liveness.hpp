@@ -27,6 +27,9 @@ struct Liveness {
 	// The zoom factor the binding itself set last, until the engine next reports a change: that
 	// report is not the user's. GUI thread.
 	std::optional<double> zoom_set;
+	// The runtime cannot hand page notifications to the program: they are denied. Set as the view
+	// is set up.
+	bool notifications_unsupported = false;
 };
 
 // A new token for a new record. GUI thread.

@@ -35,6 +35,12 @@ void install_load_events(const ViewParts& view);
 void install_process_failure(const ViewParts& view);
 // zoom.cpp: the first zoom factor and ZoomFactorChanged.
 void install_zoom(const ViewParts& view);
+// notifications.cpp: ICoreWebView2_24's NotificationReceived; before the permissions.
+void install_notifications(const ViewParts& view);
+// desktop_theme.cpp: the background follows the desktop's preference (WM_SETTINGCHANGE).
+void install_desktop_theme(const ViewParts& view);
+// permissions.cpp: PermissionRequested.
+void install_permissions(const ViewParts& view);
 // error_pages.cpp: the engine's error page.
 void install_error_pages(const ViewParts& view);
 

@@ -138,10 +138,15 @@ void BrowserWindowImpl::new_(ApplicationImpl app, WindowImpl parent, Source sour
 	webkitgtk::connect_downloads(state);
 	webkitgtk::connect_browser_keys(state);
 	webkitgtk::keep_top_frame_home(state);
+	webkitgtk::connect_permissions(state, source);
+	webkitgtk::connect_notifications(state);
+	webkitgtk::apply_user_languages(state);
+	webkitgtk::follow_desktop_theme(state);
 
 	// The view fills the window's client area and follows its size.
 	gtk_container_add(GTK_CONTAINER(window), GTK_WIDGET(view));
 	gtk_widget_show(GTK_WIDGET(view));
+	webkitgtk::connect_find_and_print(state);
 	record->impl_.controller = state;
 	record->impl_.webview = view;
 
@@ -227,6 +232,9 @@ void BrowserWindowImpl::free() const {
 	g_signal_handlers_disconnect_by_data(state->window, state);
 	g_signal_handlers_disconnect_by_data(webkit_web_view_get_context(state->view), state);
 	webkitgtk::release_downloads(state);
+	webkitgtk::release_notifications(state);
+	webkitgtk::stop_following_desktop_theme(state);
+	webkitgtk::disconnect_find_and_print(state);
 	webkitgtk::disconnect_page_messages(state);
 	g_object_unref(state->content);
 	g_object_unref(state->view);

@@ -70,6 +70,10 @@ struct EngineState {
 	// Whether a user's action led to the last few navigations, by address, newest last.
 	std::deque<std::pair<std::string, bool>> recent_gestures;
 	std::vector<std::unique_ptr<Download>> downloads;
+	// The find bar (find_bar.cpp), when the program asked for it.
+	void* find_bar = nullptr;
+	// The page notifications handed to the program, let go of when the window goes.
+	std::vector<std::weak_ptr<PageNotification>> notifications;
 	// What the smooth scrolling of a Ctrl+wheel left short of a whole step.
 	double wheel_delta = 0;
 	// Expires when the state is freed, which a program's callback may do by closing the window.
@@ -104,6 +108,18 @@ void connect_navigation_policy(EngineState* state);
 void connect_downloads(EngineState* state);
 void release_downloads(EngineState* state);
 void connect_browser_keys(EngineState* state);
+// permissions.cpp: before the first load; the source's origin is asked about notifications.
+void connect_permissions(EngineState* state, const Source& source);
+// find_bar.cpp: after the view is in the window.
+void connect_find_and_print(EngineState* state);
+void disconnect_find_and_print(EngineState* state);
+// desktop_theme.cpp.
+void follow_desktop_theme(EngineState* state);
+void stop_following_desktop_theme(EngineState* state);
+// languages.cpp: before the first load.
+void apply_user_languages(EngineState* state);
+void connect_notifications(EngineState* state);
+void release_notifications(EngineState* state);
 void connect_lifecycle(EngineState* state);
 void start_first_navigation_limit(EngineState* state);
 // The first navigation, to the source or to the address the program opened its gate with.

@@ -1,0 +1,251 @@
+// The desktop's notifications through the notification service on the session bus
+// (org.freedesktop.Notifications, over GDBus). The connection is made when a page first asks.
+#include "page_desktop/desktop_notifier.hpp"
+
+#include "launcher_log.hpp"
+
+#include <bw/window_gtk.h>
+#include <gio/gio.h>
+#include <gtk/gtk.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+namespace tarnwick {
+
+namespace {
+
+constexpr const char* service = "org.freedesktop.Notifications";
+constexpr const char* object_path = "/org/freedesktop/Notifications";
+constexpr int call_limit_ms = 2000;
+
+std::string error_text(GError* error) {
+	std::string text = error != nullptr ? error->message : "unknown error";
+	g_clear_error(&error);
+	return text;
+}
+
+class FreedesktopNotifier final : public DesktopNotifier {
+public:
+	explicit FreedesktopNotifier(BringBack bring_back) : bring_back_(std::move(bring_back)) {}
+
+	~FreedesktopNotifier() override {
+		if (bus_ == nullptr) return;
+		for (guint subscription : subscriptions_) g_dbus_connection_signal_unsubscribe(bus_, subscription);
+		g_object_unref(bus_);
+	}
+
+	bool available(std::string& why) override {
+		if (capable_) return true;
+		if (bus_ == nullptr && !connect(why)) return false;
+		GError* error = nullptr;
+		GVariant* reply = g_dbus_connection_call_sync(bus_, service, object_path, service, "GetCapabilities", nullptr, G_VARIANT_TYPE("(as)"),
+		                                              G_DBUS_CALL_FLAGS_NONE, call_limit_ms, nullptr, &error);
+		if (reply == nullptr) {
+			why = "no notification service on the session bus (" + error_text(error) + ")";
+			return false;
+		}
+		GVariantIter* capabilities = nullptr;
+		g_variant_get(reply, "(as)", &capabilities);
+		const char* capability = nullptr;
+		while (g_variant_iter_loop(capabilities, "&s", &capability)) markup_ = markup_ || std::string_view(capability) == "body-markup";
+		g_variant_iter_free(capabilities);
+		g_variant_unref(reply);
+		capable_ = true;
+		return true;
+	}
+
+	void show(const bw::WindowHandle& window, std::shared_ptr<bw::PageNotification> notification) override {
+		if (!capable_) return;
+		const bw::NotificationContent& content = notification->content();
+		guint32 replaces = 0;
+		if (!content.tag.empty()) {
+			auto earlier = by_tag_.find(content.tag);
+			if (earlier != by_tag_.end()) {
+				replaces = earlier->second;
+				shown_.erase(earlier->second);
+			}
+		}
+		std::string body = content.body;
+		if (markup_) {
+			gchar* escaped = g_markup_escape_text(body.c_str(), -1);
+			body = escaped;
+			g_free(escaped);
+		}
+		GVariantBuilder actions;
+		g_variant_builder_init(&actions, G_VARIANT_TYPE("as"));
+		g_variant_builder_add(&actions, "s", "default");
+		g_variant_builder_add(&actions, "s", "Open");
+		GVariantBuilder hints;
+		g_variant_builder_init(&hints, G_VARIANT_TYPE("a{sv}"));
+		g_variant_builder_add(&hints, "{sv}", "desktop-entry", g_variant_new_string("tarnwick"));
+		if (content.silent) g_variant_builder_add(&hints, "{sv}", "suppress-sound", g_variant_new_boolean(TRUE));
+		GVariant* arguments = g_variant_new("(susssasa{sv}i)", "Tarnwick", replaces, "tarnwick", content.title.c_str(), body.c_str(), &actions, &hints, -1);
+		auto* pending = new Pending{this, window, std::move(notification), content.tag};
+		g_dbus_connection_call(bus_, service, object_path, service, "Notify", arguments, G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, call_limit_ms,
+		                       nullptr, on_notified, pending);
+	}
+
+private:
+	struct Pending {
+		FreedesktopNotifier* notifier;
+		bw::WindowHandle window;
+		std::shared_ptr<bw::PageNotification> page;
+		std::string tag;
+	};
+	struct Shown {
+		bw::WindowHandle window;
+		std::shared_ptr<bw::PageNotification> page;
+		std::string tag;
+		std::string activation_token;
+	};
+
+	bool connect(std::string& why) {
+		// Without an address GLib would try to start a bus through X11.
+		if (std::getenv("DBUS_SESSION_BUS_ADDRESS") == nullptr) {
+			why = "no session bus";
+			return false;
+		}
+		GError* error = nullptr;
+		bus_ = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+		if (bus_ == nullptr) {
+			why = "no session bus (" + error_text(error) + ")";
+			return false;
+		}
+		subscriptions_.push_back(subscribe("ActionInvoked", on_action));
+		subscriptions_.push_back(subscribe("ActivationToken", on_token));
+		subscriptions_.push_back(subscribe("NotificationClosed", on_closed));
+		return true;
+	}
+
+	guint subscribe(const char* member, GDBusSignalCallback callback) {
+		return g_dbus_connection_signal_subscribe(bus_, service, service, member, object_path, nullptr, G_DBUS_SIGNAL_FLAGS_NONE, callback, this, nullptr);
+	}
+
+	void close(guint32 id) {
+		g_dbus_connection_call(bus_, service, object_path, service, "CloseNotification", g_variant_new("(u)", id), nullptr, G_DBUS_CALL_FLAGS_NONE,
+		                       call_limit_ms, nullptr, nullptr, nullptr);
+	}
+
+	static void on_notified(GObject* bus, GAsyncResult* result, gpointer data) {
+		std::unique_ptr<Pending> pending(static_cast<Pending*>(data));
+		FreedesktopNotifier& self = *pending->notifier;
+		GError* error = nullptr;
+		GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, &error);
+		if (reply == nullptr) {
+			launcher_log::write("the notification service did not show a notification: " + error_text(error));
+			return;
+		}
+		guint32 id = 0;
+		g_variant_get(reply, "(u)", &id);
+		g_variant_unref(reply);
+		if (pending->page->page_closed()) {
+			self.close(id);
+			return;
+		}
+		if (!pending->tag.empty()) self.by_tag_[pending->tag] = id;
+		self.shown_.insert_or_assign(id, Shown{pending->window, pending->page, pending->tag, {}});
+		// A page that closes a notification of a tag may show the next of the tag at once: that one
+		// replaces it rather than the service closing it first.
+		pending->page->on_page_closed([&self, id, tagged = !pending->tag.empty()] {
+			if (!tagged) {
+				self.shown_.erase(id);
+				self.close(id);
+				return;
+			}
+			g_idle_add_full(G_PRIORITY_DEFAULT_IDLE, close_if_not_replaced, new std::pair<FreedesktopNotifier*, guint32>(&self, id), nullptr);
+		});
+		pending->page->shown();
+	}
+
+	static gboolean close_if_not_replaced(gpointer data) {
+		std::unique_ptr<std::pair<FreedesktopNotifier*, guint32>> closing(static_cast<std::pair<FreedesktopNotifier*, guint32>*>(data));
+		FreedesktopNotifier& self = *closing->first;
+		auto shown = self.shown_.find(closing->second);
+		if (shown != self.shown_.end() && shown->second.page->page_closed()) {
+			self.forget(shown);
+			self.close(closing->second);
+		}
+		return G_SOURCE_REMOVE;
+	}
+
+	void forget(std::map<guint32, Shown>::iterator shown) {
+		auto tag = by_tag_.find(shown->second.tag);
+		if (tag != by_tag_.end() && tag->second == shown->first) by_tag_.erase(tag);
+		shown_.erase(shown);
+	}
+
+	static void on_token(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant* parameters, gpointer data) {
+		auto& self = *static_cast<FreedesktopNotifier*>(data);
+		if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(us)"))) return;
+		guint32 id = 0;
+		const char* token = nullptr;
+		g_variant_get(parameters, "(u&s)", &id, &token);
+		if (auto shown = self.shown_.find(id); shown != self.shown_.end()) shown->second.activation_token = token;
+	}
+
+	static void on_action(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant* parameters, gpointer data) {
+		auto& self = *static_cast<FreedesktopNotifier*>(data);
+		if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(us)"))) return;
+		guint32 id = 0;
+		const char* action = nullptr;
+		g_variant_get(parameters, "(u&s)", &id, &action);
+		auto shown = self.shown_.find(id);
+		if (shown == self.shown_.end() || std::string_view(action) != "default") return;
+		// The page's handler may close the window and so end the notification: kept for the call.
+		std::shared_ptr<bw::PageNotification> page = shown->second.page;
+		if (page->page_closed()) return;
+		self.bring_back_(shown->second.window, shown->second.activation_token);
+		page->clicked();
+	}
+
+	static void on_closed(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant* parameters, gpointer data) {
+		auto& self = *static_cast<FreedesktopNotifier*>(data);
+		if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(uu)"))) return;
+		guint32 id = 0, reason = 0;
+		g_variant_get(parameters, "(uu)", &id, &reason);
+		auto shown = self.shown_.find(id);
+		if (shown == self.shown_.end()) return;
+		std::shared_ptr<bw::PageNotification> page = shown->second.page;
+		self.forget(shown);
+		page->closed();
+	}
+
+	BringBack bring_back_;
+	GDBusConnection* bus_ = nullptr;
+	std::vector<guint> subscriptions_;
+	bool capable_ = false;
+	bool markup_ = false;
+	std::map<guint32, Shown> shown_;
+	std::map<std::string, guint32> by_tag_;
+};
+
+} // namespace
+
+std::unique_ptr<DesktopNotifier> DesktopNotifier::create(BringBack bring_back) { return std::make_unique<FreedesktopNotifier>(std::move(bring_back)); }
+
+bool out_of_sight(const bw::WindowHandle& window) {
+	GtkWidget* native = GTK_WIDGET(bw_WindowGtk_getHandle(window.impl().inner()));
+	GdkWindow* shown = gtk_widget_get_window(native);
+	return !gtk_widget_get_mapped(native) || shown == nullptr ||
+	       (gdk_window_get_state(shown) & (GDK_WINDOW_STATE_ICONIFIED | GDK_WINDOW_STATE_WITHDRAWN)) != 0;
+}
+
+// The token lets the window through the compositor's focus-stealing prevention (xdg-activation on
+// Wayland, the startup id on X11).
+void bring_back_window(const bw::WindowHandle& window, const std::string& activation_token) {
+	GtkWindow* native = GTK_WINDOW(bw_WindowGtk_getHandle(window.impl().inner()));
+	if (!activation_token.empty()) gtk_window_set_startup_id(native, activation_token.c_str());
+	// A window the window manager withdrew is still shown as far as GTK knows: mapped anew.
+	GdkWindow* shown = gtk_widget_get_window(GTK_WIDGET(native));
+	if (shown != nullptr && (gdk_window_get_state(shown) & GDK_WINDOW_STATE_WITHDRAWN) != 0) gtk_widget_hide(GTK_WIDGET(native));
+	window.show();
+	gtk_window_deiconify(native);
+	gtk_window_present(native);
+}
+
+} // namespace tarnwick

@@ -1,0 +1,34 @@
+// What the daemon's pages may do on the desktop: the permission rules and the desktop's
+// notifications, put on the window's builder.
+#pragma once
+
+#include "page_desktop/desktop_notifier.hpp"
+#include "page_desktop/permission_rules.hpp"
+
+#include "browser/builder/browser_window_builder.hpp"
+
+#include <memory>
+#include <string>
+
+namespace tarnwick {
+
+class PageDesktop {
+public:
+	explicit PageDesktop(std::string daemon_origin) : daemon_origin_(std::move(daemon_origin)) {}
+
+	// Before the window is built; this object outlives the window.
+	void equip(bw::BrowserWindowBuilder& builder);
+	// The launcher's own news, as a notification whose click brings the window back, while the
+	// window is hidden or iconified (otherwise its page says it). GUI thread.
+	void tell_while_out_of_sight(const bw::WindowHandle& window, const std::string& news);
+
+private:
+	DesktopNotifier& notifier();
+
+	std::string daemon_origin_;
+	PermissionRules rules_;
+	// Made when a page first asks for notifications.
+	std::unique_ptr<DesktopNotifier> notifier_;
+};
+
+} // namespace tarnwick
