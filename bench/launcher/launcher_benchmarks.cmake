@@ -9,3 +9,8 @@ add_executable(address_probe_benchmark ${CMAKE_CURRENT_LIST_DIR}/address_probe_b
                                        ${PROJECT_SOURCE_DIR}/desktop/src/main/background.cpp)
 target_include_directories(address_probe_benchmark PRIVATE ${PROJECT_SOURCE_DIR}/desktop/src/main)
 target_link_libraries(address_probe_benchmark PRIVATE benchmark::benchmark bw_framework Threads::Threads)
+
+# The tray that launcher_startup.py --scenario tray / tray-idle runs on a session bus of its own.
+add_executable(status_notifier_watcher ${CMAKE_CURRENT_LIST_DIR}/status_notifier_watcher.cpp)
+target_link_libraries(status_notifier_watcher PRIVATE PkgConfig::GTK3)
+add_dependencies(bare_webkit_window status_notifier_watcher)

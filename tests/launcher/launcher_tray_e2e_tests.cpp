@@ -75,8 +75,9 @@ TEST_F(LauncherTray, TheIconShowsTheStateAndItsMenuKeepsTheLauncherRunningWhenCl
 	EXPECT_FALSE(launcher.wait(500ms).has_value()) << log();
 
 	host.activate(*item);
-	EXPECT_TRUE(window().has_value()) << log();
-	x.request_close(window()->id);
+	auto shown = window();
+	ASSERT_TRUE(shown) << log();
+	x.request_close(shown->id);
 	EXPECT_TRUE(window_unmapped());
 	host.click(*item, "Open Tarnwick");
 	EXPECT_TRUE(window().has_value()) << log();
@@ -107,6 +108,16 @@ TEST_F(LauncherTray, ATrayThatAppearsLaterGetsTheItemAndSeesTheDaemonGo) {
 	ASSERT_TRUE(item) << log();
 	EXPECT_TRUE(logged("the status icon is shown", 5s)) << log();
 
+	// "Restart Daemon" ends the daemon shown, and the launcher starts another.
+	std::vector<std::uint64_t> first = processes_named("tarnwickd");
+	ASSERT_EQ(first.size(), 1u);
+	host->click(*item, "Restart Daemon");
+	EXPECT_TRUE(wait_until([&] { return host->property(*item, "ToolTip").find("restarting the daemon") != std::string::npos; }, 10s)) << log();
+	EXPECT_TRUE(wait_until([&] {
+		auto now = processes_named("tarnwickd");
+		return now.size() == 1 && now != first && host->property(*item, "ToolTip").find("Tarnwick: running") != std::string::npos;
+	}, 15s)) << log();
+
 	// The daemon goes and another program takes its port: the launcher stops and says why.
 	for (std::uint64_t id : processes_named("tarnwickd")) test::kill_process(id);
 	int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -119,8 +130,18 @@ TEST_F(LauncherTray, ATrayThatAppearsLaterGetsTheItemAndSeesTheDaemonGo) {
 	EXPECT_TRUE(wait_until([&] { return host->property(*item, "Status") == "'NeedsAttention'"; }, 20s)) << log();
 	EXPECT_NE(host->property(*item, "ToolTip").find("Tarnwick: stopped: port 37338 is used by"), std::string::npos) << host->property(*item, "ToolTip");
 	close(listener);
+
+	// Hidden into the icon, the window comes back when the tray goes.
+	host->click(*item, "Keep Running When Closed");
+	EXPECT_TRUE(wait_until([&] { return host->toggle_state(*item, "Keep Running When Closed") == 1; }, 5s));
+	auto top = window();
+	ASSERT_TRUE(top);
+	x.request_close(top->id);
+	EXPECT_TRUE(window_unmapped());
 	host.reset();
-	(void)launcher;
+	auto back = window();
+	ASSERT_TRUE(back) << log();
+	close_and_expect_zero(*back, launcher);
 }
 
 TEST_F(LauncherTray, MinimizedStaysHiddenOnlyWhereAnIconIsShownAndLaterLaunchesShowOrToggleIt) {

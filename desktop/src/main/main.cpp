@@ -160,6 +160,13 @@ void add_tray(bw::ApplicationHandle app, Launcher& launcher) {
 		if (!launcher.session->restart_daemon()) launcher_log::write("restart asked for, but no daemon of this launcher's is shown");
 	};
 	actions.quit = [app, &launcher] { quit(app, launcher); };
+	// A window hidden into an icon that is no longer shown could not be reached again.
+	actions.shown_changed = [&launcher](bool shown) {
+		auto owner = launcher.window.lock();
+		if (shown || !owner || launcher.closing || !window_presence::hidden((*owner)->window())) return;
+		launcher_log::write("the status icon is gone: showing the hidden window");
+		window_presence::show((*owner)->window());
+	};
 	std::filesystem::path program = bw::process::executable_path().value_or(std::filesystem::path{});
 	launcher.tray = std::make_unique<Tray>(app, launcher.settings, program, std::move(actions));
 	launcher.tray->show_look(look_of(*launcher.session));

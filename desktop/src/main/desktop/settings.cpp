@@ -3,6 +3,8 @@
 #include "launcher_log.hpp"
 #include "private_files.hpp"
 
+#include "core/process.hpp"
+
 #include <fstream>
 #include <iterator>
 
@@ -58,7 +60,7 @@ Settings Settings::load(std::filesystem::path file) {
 	std::string text(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>{});
 	std::vector<std::string> bad;
 	Settings settings = parse(text, &bad);
-	for (const std::string& line : bad) launcher_log::write("ignored " + line + " of " + file.string() + ": not key=value");
+	for (const std::string& line : bad) launcher_log::write("ignored " + line + " of " + bw::process::path_to_utf8_lossy(file) + ": not key=value");
 	settings.file_ = std::move(file);
 	return settings;
 }
@@ -85,7 +87,7 @@ bool Settings::set(std::string_view key, std::string value) {
 		}
 	if (!found) entries_.emplace_back(std::string(key), std::move(value));
 	if (save()) return true;
-	launcher_log::write("cannot write the settings to " + file_.string());
+	launcher_log::write("cannot write the settings to " + bw::process::path_to_utf8_lossy(file_));
 	return false;
 }
 

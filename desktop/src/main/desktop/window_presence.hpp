@@ -8,6 +8,8 @@ namespace tarnwick::window_presence {
 
 // On screen: shown and not minimised.
 bool on_screen(const bw::WindowHandle& window);
+// Hidden (not merely minimised).
+bool hidden(const bw::WindowHandle& window);
 void hide(const bw::WindowHandle& window);
 // Shows it, de-iconifies and raises it.
 void show(const bw::WindowHandle& window);

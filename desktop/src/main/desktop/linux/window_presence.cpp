@@ -16,6 +16,8 @@ bool on_screen(const bw::WindowHandle& window) {
 	return gtk_widget_get_visible(widget) && (gdk == nullptr || (gdk_window_get_state(gdk) & GDK_WINDOW_STATE_ICONIFIED) == 0);
 }
 
+bool hidden(const bw::WindowHandle& window) { return !gtk_widget_get_visible(GTK_WIDGET(native(window))); }
+
 void hide(const bw::WindowHandle& window) { window.hide(); }
 
 void show(const bw::WindowHandle& window) {

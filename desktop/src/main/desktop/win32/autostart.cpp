@@ -4,6 +4,8 @@
 
 #include "launcher_log.hpp"
 
+#include "core/process.hpp"
+
 #include <windows.h>
 
 #include <optional>
@@ -64,7 +66,8 @@ void repair(const std::filesystem::path& program) {
 	std::filesystem::path started = program_of(*line);
 	std::error_code error;
 	if (std::filesystem::exists(started, error)) return;
-	launcher_log::write("start at login: the Run value starts " + started.string() + ", which no longer exists; rewritten to " + program.string());
+	launcher_log::write("start at login: the Run value starts " + bw::process::path_to_utf8_lossy(started) + ", which no longer exists; rewritten to " +
+	                    bw::process::path_to_utf8_lossy(program));
 	if (!write(program)) launcher_log::write("start at login: cannot rewrite the Run value Tarnwick");
 }
 

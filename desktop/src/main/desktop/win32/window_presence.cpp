@@ -12,6 +12,8 @@ HWND native(const bw::WindowHandle& window) { return bw_WindowWin32_getHandle(wi
 
 bool on_screen(const bw::WindowHandle& window) { return IsWindowVisible(native(window)) && !IsIconic(native(window)); }
 
+bool hidden(const bw::WindowHandle& window) { return !IsWindowVisible(native(window)); }
+
 void hide(const bw::WindowHandle& window) { window.hide(); }
 
 void show(const bw::WindowHandle& window) {
