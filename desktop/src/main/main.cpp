@@ -297,7 +297,8 @@ int main() {
 	SingleInstance::Outcome outcome;
 	std::unique_ptr<SingleInstance> instance = SingleInstance::claim(outcome, command_line::request_of(command));
 	if (outcome == SingleInstance::Outcome::Raised) {
-		launcher_log::write("another launcher runs: it did what this launch asked");
+		launcher_log::write(command.verb == command_line::Verb::Start ? "another launcher runs: raised its window"
+		                                                               : "another launcher runs: it did what this launch asked");
 		return 0;
 	}
 	if (command.verb == command_line::Verb::Quit) {
