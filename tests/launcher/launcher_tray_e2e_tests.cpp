@@ -52,7 +52,7 @@ TEST_F(LauncherTray, TheIconShowsTheStateAndItsMenuKeepsTheLauncherRunningWhenCl
 	Child& launcher = launch();
 	auto top = window();
 	ASSERT_TRUE(top);
-	auto item = host.wait_for_item(10s);
+	auto item = host.wait_for_item(30s);
 	ASSERT_TRUE(item) << log();
 	EXPECT_EQ(host.property(*item, "Id"), "'tarnwick'");
 	EXPECT_EQ(host.property(*item, "Category"), "'ApplicationStatus'");
@@ -104,7 +104,7 @@ TEST_F(LauncherTray, ATrayThatAppearsLaterGetsTheItemAndSeesTheDaemonGo) {
 	Child& launcher = launch();
 	ASSERT_TRUE(window());
 	auto host = std::make_unique<Host>();
-	auto item = host->wait_for_item(10s);
+	auto item = host->wait_for_item(30s);
 	ASSERT_TRUE(item) << log();
 	EXPECT_TRUE(logged("the status icon is shown", 5s)) << log();
 
@@ -121,6 +121,9 @@ TEST_F(LauncherTray, ATrayThatAppearsLaterGetsTheItemAndSeesTheDaemonGo) {
 	// The daemon goes and another program takes its port: the launcher stops and says why.
 	for (std::uint64_t id : processes_named("tarnwickd")) test::kill_process(id);
 	int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+	// The daemons' closed connections may still wait on the port (TIME_WAIT).
+	int reuse = 1;
+	setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
 	sockaddr_in address{};
 	address.sin_family = AF_INET;
 	address.sin_port = htons(37338);
@@ -154,7 +157,7 @@ TEST_F(LauncherTray, MinimizedStaysHiddenOnlyWhereAnIconIsShownAndLaterLaunchesS
 	}
 	Host host;
 	Child& launcher = launch({"--minimized"});
-	ASSERT_TRUE(host.wait_for_item(10s));
+	ASSERT_TRUE(host.wait_for_item(30s));
 	EXPECT_TRUE(logged("the window starts hidden", 10s)) << log();
 	EXPECT_TRUE(wait_until([&] { return gets() > 0; }, 10s));
 	EXPECT_EQ(windows(), 0);
@@ -208,7 +211,7 @@ TEST_F(LauncherTray, StartAtLoginWritesAValidEntryThatStartsTheLauncherHidden) {
 	Host host;
 	Child& launcher = launch();
 	ASSERT_TRUE(window());
-	auto item = host.wait_for_item(10s);
+	auto item = host.wait_for_item(30s);
 	ASSERT_TRUE(item);
 	EXPECT_NE(log().find("which no longer exists; rewritten to"), std::string::npos) << log();
 	std::string program = (root_ / "launcher" / "tarnwick_desktop").string();

@@ -102,17 +102,26 @@ SingleInstance::Answer answer_request(bw::ApplicationHandle app, Launcher& launc
 	// Autostart and session restore never pop the window up.
 	case Verb::Minimized: return SingleInstance::Answer::Raised;
 	case Verb::Open:
-		launcher_log::write("a later launch asks for the daemon's page " + command.path);
+		launcher_log::write("a later launch asks for a page of the daemon's");
 		launcher.session->open_daemon_page(command.path);
 		break;
 	case Verb::Toggle:
 		if (owner && window_presence::on_screen((*owner)->window())) {
-			if (launcher.tray && launcher.tray->shown())
-				window_presence::hide((*owner)->window());
-			else
-				window_presence::minimize((*owner)->window());
+			bool icon = launcher.tray && launcher.tray->shown();
+			launcher_log::write(icon ? "toggled: hiding the window" : "toggled: minimising the window (no status icon is shown)");
+			// After the answer: hiding may take longer than the later launch waits for one, and
+			// that launch would ask again.
+			app.dispatch([&launcher, icon] {
+				auto window = launcher.window.lock();
+				if (!window) return;
+				if (icon)
+					window_presence::hide((*window)->window());
+				else
+					window_presence::minimize((*window)->window());
+			});
 			return SingleInstance::Answer::Raised;
 		}
+		launcher_log::write("toggled: showing the window");
 		break;
 	default: break;
 	}
