@@ -51,12 +51,12 @@ TEST(Settings, KeepsUnknownKeysDropsBadLinesAndReplacesTheFileWhole) {
 
 	std::filesystem::path file = std::filesystem::path(std::getenv("XDG_CONFIG_HOME")) / "tarnwick-test" / "settings";
 	std::filesystem::create_directories(file.parent_path());
-	std::ofstream(file) << "future=1\r\nkeep_running_when_closed=0\n";
+	std::ofstream(file, std::ios::binary) << "future=1\r\nkeep_running_when_closed=0\n";
 	Settings settings = Settings::load(file);
 	EXPECT_FALSE(settings.flag(Settings::keep_running_when_closed));
 	EXPECT_TRUE(settings.set_flag(Settings::keep_running_when_closed, true));
 	EXPECT_FALSE(settings.set("bad key", "x"));
-	std::ifstream written(file);
+	std::ifstream written(file, std::ios::binary);
 	EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), "future=1\nkeep_running_when_closed=1\n");
 	EXPECT_FALSE(std::filesystem::exists(file.string() + ".new"));
 	EXPECT_TRUE(Settings::load(file).flag(Settings::keep_running_when_closed));
