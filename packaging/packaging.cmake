@@ -4,7 +4,7 @@ if(BW_TSAN_ONLY)
   return()
 endif()
 
-set(TARNWICK_VERSION 0.1.0) # the same as the launcher's version resource
+set(TARNWICK_VERSION ${PROJECT_VERSION}) # the CMake project's; the launcher's version resource says the same
 
 include(${CMAKE_CURRENT_LIST_DIR}/programs.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/framework/framework.cmake)

@@ -18,6 +18,16 @@ install(FILES ${CMAKE_CURRENT_LIST_DIR}/linux/tarnwick.desktop DESTINATION ${CMA
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/linux/org.tarnwick.desktop.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo
         COMPONENT launcher)
 
+# The manual page, compressed as Debian packages carry them.
+set(tarnwick_man ${CMAKE_BINARY_DIR}/packaging/man/tarnwick_desktop.1.gz)
+add_custom_command(OUTPUT ${tarnwick_man}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging/man
+  COMMAND sh -c "gzip -9n -c '${CMAKE_CURRENT_LIST_DIR}/linux/tarnwick_desktop.1' > '${tarnwick_man}'"
+  DEPENDS ${CMAKE_CURRENT_LIST_DIR}/linux/tarnwick_desktop.1
+  VERBATIM)
+add_custom_target(tarnwick_man ALL DEPENDS ${tarnwick_man})
+install(FILES ${tarnwick_man} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT launcher)
+
 set(tarnwick_icon_svg ${PROJECT_SOURCE_DIR}/desktop/resources/tarnwick.svg)
 set(tarnwick_hicolor ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
 install(FILES ${tarnwick_icon_svg} DESTINATION ${tarnwick_hicolor}/scalable/apps COMPONENT launcher)

@@ -16,3 +16,8 @@ target_include_directories(notification_latency PRIVATE ${PROJECT_SOURCE_DIR}/te
 pkg_check_modules(BENCH_GIO REQUIRED IMPORTED_TARGET gio-2.0)
 target_link_libraries(notification_latency PRIVATE PkgConfig::BENCH_GIO Threads::Threads)
 add_dependencies(notification_latency tarnwick_desktop tarnwickd)
+
+# The tray that launcher_startup.py --scenario tray / tray-idle runs on a session bus of its own.
+add_executable(status_notifier_watcher ${CMAKE_CURRENT_LIST_DIR}/status_notifier_watcher.cpp)
+target_link_libraries(status_notifier_watcher PRIVATE PkgConfig::GTK3)
+add_dependencies(bare_webkit_window status_notifier_watcher)

@@ -26,6 +26,13 @@ count, in nanoseconds) over that many seconds of an idle window, the daemon's pa
 
 --scenario processes: the daemon runs, as in the default scenario; the launcher's start-up with 500
 extra (sleeping) processes against the same with none, alternating.
+
+--scenario tray: the daemon runs; the launcher on a session bus with a tray (status_notifier_watcher,
+so its status icon is shown) against the launcher on a session bus without one (no icon), alternating:
+start-up, and the peak memory the icon adds.
+
+--scenario tray-idle: the launcher started with --minimized on the bus with a tray (the icon shown,
+the window hidden) against the bare WebKitGTK window; use with --idle 60.
 """
 import argparse
 import os
@@ -181,6 +188,21 @@ def time_to_listen(tarnwickd, environment, timeout=30.0):
     return (listened - start) * 1000
 
 
+def session_bus(directory, name, watcher=None):
+    """A dbus-daemon of its own, and the tray on it when asked: (address, processes to end)."""
+    bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1", f"--address=unix:path={os.path.join(directory, name)}"],
+                           stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    address = bus.stdout.readline().strip()
+    started = [bus]
+    if watcher:
+        tray = subprocess.Popen([watcher], env=dict(os.environ, DBUS_SESSION_BUS_ADDRESS=address), stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                stderr=subprocess.DEVNULL, text=True)
+        if tray.stdout.readline().strip() != "ready":
+            sys.exit("the tray did not start")
+        started.append(tray)
+    return address, started
+
+
 def one_run(command, environment, log, settle, timeout, idle=0.0):
     log.skip_to_end()
     with tempfile.TemporaryFile() as errors:
@@ -221,7 +243,7 @@ def main():
     parser.add_argument("--warm-up", type=int, default=1, help="unmeasured runs of each program first")
     parser.add_argument("--settle", type=float, default=2.0, help="seconds after the load before memory is read")
     parser.add_argument("--timeout", type=float, default=60.0)
-    parser.add_argument("--scenario", choices=("running", "first-launch", "processes"), default="running")
+    parser.add_argument("--scenario", choices=("running", "first-launch", "processes", "tray", "tray-idle"), default="running")
     parser.add_argument("--extra-processes", type=int, default=500)
     parser.add_argument("--idle", type=float, default=0.0, help="seconds of an idle window, after --settle, whose CPU time is measured")
     options = parser.parse_args()
@@ -229,7 +251,8 @@ def main():
     launcher = os.path.join(options.build, "desktop", "tarnwick_desktop")
     tarnwickd = os.path.join(options.build, "desktop", "tarnwickd")
     baseline = os.path.join(options.build, "bench", "bare_webkit_window")
-    for program in (launcher, tarnwickd, baseline):
+    watcher = os.path.join(options.build, "bench", "status_notifier_watcher")
+    for program in (launcher, tarnwickd, baseline, watcher):
         if not os.access(program, os.X_OK):
             sys.exit(f"missing {program}: build the targets tarnwick_desktop tarnwickd bare_webkit_window")
     if "DISPLAY" not in os.environ:
@@ -252,6 +275,7 @@ def main():
         log_path = os.path.join(directory, "requests.log")
         open(log_path, "w").close()
         daemon_errors = open(os.path.join(directory, "tarnwickd.txt"), "w+")
+        buses = []
         daemon = subprocess.Popen([tarnwickd, "--port", str(PORT), "--log", log_path, "--log-times"], stdin=subprocess.DEVNULL,
                                   stdout=subprocess.DEVNULL, stderr=daemon_errors)
         try:
@@ -264,8 +288,18 @@ def main():
                 time.sleep(0.02)
             log = RequestLog(log_path)
             programs = {"launcher": [launcher], "baseline": [baseline, f"http://127.0.0.1:{PORT}"]}
+            environments = {"launcher": environment, "baseline": environment}
             if options.scenario == "processes":
                 programs = {"launcher": [launcher], "baseline": [launcher]}
+            if options.scenario in ("tray", "tray-idle"):
+                with_tray, buses = session_bus(directory, "bus-with-tray", watcher)
+                without_tray, more = session_bus(directory, "bus-without-tray")
+                buses += more
+                environments = {"launcher": dict(environment, DBUS_SESSION_BUS_ADDRESS=with_tray),
+                                "baseline": dict(environment, DBUS_SESSION_BUS_ADDRESS=without_tray)}
+                programs["launcher"] = [launcher, "--minimized"] if options.scenario == "tray-idle" else [launcher]
+                if options.scenario == "tray":
+                    programs["baseline"] = [launcher]
             results = {name: [] for name in programs}
             extra = []
             print(f"load average before: {os.getloadavg()}", flush=True)
@@ -278,7 +312,7 @@ def main():
                         extra = end_sleepers(extra)
                         if name == "launcher":
                             extra = start_sleepers(options.extra_processes)
-                    result = one_run(programs[name], environment, log, options.settle, options.timeout, options.idle)
+                    result = one_run(programs[name], environments[name], log, options.settle, options.timeout, options.idle)
                     measured = run >= options.warm_up
                     if measured:
                         results[name].append(result)
@@ -289,6 +323,9 @@ def main():
                     time.sleep(0.5)
             print(f"load average after: {os.getloadavg()}")
         finally:
+            for process in reversed(buses):
+                end_process(process.pid)
+                process.wait()
             end_sleepers(extra)
             end_process(daemon.pid)
             daemon.wait()
@@ -299,6 +336,10 @@ def main():
 
     if options.scenario == "processes":
         print(f"\n(launcher with {options.extra_processes} extra processes / launcher without)")
+    if options.scenario == "tray":
+        print("\n(launcher with its status icon shown / launcher without a tray)")
+    if options.scenario == "tray-idle":
+        print("\n(launcher started --minimized, icon shown and window hidden / bare WebKitGTK window)")
     print(f"\nmedians over {options.runs} runs each (launcher / baseline = ratio):")
     for key, label, scale, unit in (("startup_ms", "start-up to first load", 1, "ms"), ("main_cpu_ms", "CPU until then, program", 1, "ms"),
                                     ("cpu_ms", "CPU until then, process tree", 1, "ms"),

@@ -120,9 +120,10 @@ protected:
 		fs::remove_all(root_, ignored);
 	}
 
-	Child& launch() {
+	Child& launch(std::vector<std::string> arguments = {}) {
 		auto output = root_ / ("launcher" + std::to_string(launchers_.size()) + ".err");
-		return launchers_.emplace_back(root_ / "launcher" / "tarnwick_desktop", test::ChildOptions{.working_directory = root_, .output_file = output});
+		return launchers_.emplace_back(root_ / "launcher" / "tarnwick_desktop",
+		                               test::ChildOptions{.arguments = std::move(arguments), .working_directory = root_, .output_file = output});
 	}
 
 	std::optional<XDisplay::TopLevel> window() {

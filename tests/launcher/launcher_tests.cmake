@@ -9,9 +9,12 @@ endif()
 bw_add_test(launcher_rules_tests launcher/launcher_rules_tests.cpp ${PROJECT_SOURCE_DIR}/desktop/src/main/${BW_LAUNCHER_PLATFORM}/user_folders.cpp)
 target_link_libraries(launcher_rules_tests PRIVATE tarnwick_launcher_rules)
 
+# The command line, the channel's words and the settings file.
+bw_add_test(desktop_rules_tests launcher/desktop_rules_tests.cpp)
+target_link_libraries(desktop_rules_tests PRIVATE tarnwick_launcher_rules)
+
 # The channel between two launches of one user.
-bw_add_test(single_instance_tests launcher/single_instance_tests.cpp ${PROJECT_SOURCE_DIR}/desktop/src/main/${BW_LAUNCHER_PLATFORM}/single_instance.cpp
-            ${PROJECT_SOURCE_DIR}/desktop/src/main/launcher_log.cpp)
+bw_add_test(single_instance_tests launcher/single_instance_tests.cpp ${PROJECT_SOURCE_DIR}/desktop/src/main/${BW_LAUNCHER_PLATFORM}/single_instance.cpp)
 if(WIN32)
   # The instance's names are the Wine session's, which the launcher's cases share.
   set_tests_properties(single_instance_tests PROPERTIES RESOURCE_LOCK tarnwick_instance)
@@ -23,7 +26,7 @@ target_link_libraries(single_instance_tests PRIVATE tarnwick_launcher_rules)
 # under Wine the cases share the wineserver's process list with the daemon tests.
 if(WIN32)
   add_executable(launcher_win32_e2e_tests launcher/launcher_win32_e2e_tests.cpp)
-  target_link_libraries(launcher_win32_e2e_tests PRIVATE GTest::gtest bw_sandboxed_gtest_main)
+  target_link_libraries(launcher_win32_e2e_tests PRIVATE GTest::gtest bw_sandboxed_gtest_main shell32)
   target_compile_definitions(launcher_win32_e2e_tests PRIVATE TARNWICK_LAUNCHER="$<TARGET_FILE:tarnwick_desktop>"
                              TARNWICK_DAEMON="$<TARGET_FILE:tarnwickd>" STANDIN_LOADER="$<TARGET_FILE:webview2_standin>"
                              STANDIN_RUNTIME="$<TARGET_FILE:webview2_standin_runtime>")
@@ -85,4 +88,14 @@ if(NOT WIN32)
   target_compile_definitions(launcher_wayland_e2e_tests PRIVATE TARNWICK_LAUNCHER="$<TARGET_FILE:tarnwick_desktop>" TARNWICK_DAEMON="$<TARGET_FILE:tarnwickd>")
   add_dependencies(launcher_wayland_e2e_tests tarnwick_desktop tarnwickd)
   gtest_discover_tests(launcher_wayland_e2e_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
+endif()
+
+# The launcher in the background: its status icon on a session bus of the test's own, closing and
+# keeping running, the command line and start at login.
+if(NOT WIN32)
+  add_executable(launcher_tray_e2e_tests launcher/launcher_tray_e2e_tests.cpp launcher/status_notifier_host.cpp)
+  target_link_libraries(launcher_tray_e2e_tests PRIVATE GTest::gtest bw_sandboxed_gtest_main bw_x_display bw_test_processes PkgConfig::XTEST PkgConfig::GIO)
+  target_compile_definitions(launcher_tray_e2e_tests PRIVATE TARNWICK_LAUNCHER="$<TARGET_FILE:tarnwick_desktop>" TARNWICK_DAEMON="$<TARGET_FILE:tarnwickd>")
+  add_dependencies(launcher_tray_e2e_tests tarnwick_desktop tarnwickd)
+  gtest_discover_tests(launcher_tray_e2e_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 180 ${BW_OWN_DISPLAY})
 endif()

@@ -580,6 +580,158 @@ TEST_F(LauncherRunWine, GrantsOnlyTheDaemonsNotificationsAndTheBalloonsClickBrin
 	EXPECT_TRUE(wait_until([&] { return engine_trace().find("> page notification event close Build") != std::string::npos; }, 5s)) << engine_trace();
 
 	PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+
+// The status icon, as the shell drives it with NOTIFYICON_VERSION_4: the icon's messages carry the
+// event in the low word of lParam and the anchor in wParam.
+class LauncherTrayWine : public LauncherRunWine {
+protected:
+	static constexpr UINT icon_message = WM_APP + 1;
+
+	void TearDown() override {
+		std::error_code ignored;
+		fs::remove(settings_file(), ignored);
+		RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", L"Tarnwick");
+		LauncherRunWine::TearDown();
+	}
+
+	static fs::path settings_file() { return known_folder(FOLDERID_RoamingAppData) / "Tarnwick" / "settings"; }
+	static std::string log() { return read_file(known_folder(FOLDERID_LocalAppData) / "Tarnwick" / "launcher.log"); }
+	static HWND icon_window() { return FindWindowW(L"bw-status-icon", L"Tarnwick"); }
+
+	// Whether the shell has the icon: only an icon it has can be changed.
+	static bool icon_known(HWND window) {
+		NOTIFYICONDATAW icon{};
+		icon.cbSize = sizeof icon;
+		icon.hWnd = window;
+		icon.uID = 1;
+		return Shell_NotifyIconW(NIM_MODIFY, &icon) != FALSE;
+	}
+
+	static void post_icon_event(HWND window, UINT event) { PostMessageW(window, icon_message, MAKEWPARAM(100, 100), MAKELPARAM(event, 1)); }
+
+	// The Run value as `reg query` prints it; nothing when there is none.
+	std::optional<std::string> run_value() {
+		auto [code, output] = captured(L"C:\\windows\\system32\\reg.exe", L"query HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run /v Tarnwick");
+		std::size_t at = output.find("REG_SZ");
+		if (code != 0 || at == std::string::npos) return std::nullopt;
+		std::string value = output.substr(output.find_first_not_of(' ', at + 6));
+		return value.substr(0, value.find_last_not_of("\r\n ") + 1);
+	}
+
+	std::string expected_run_value() const { return "\"" + (launcher_dir_ / "tarnwick_desktop.exe").string() + "\" --minimized"; }
+
+	// A later launch with its output in a pipe: its exit code and what it wrote.
+	std::pair<int, std::string> second(const std::wstring& arguments) { return captured(launcher_dir_ / "tarnwick_desktop.exe", arguments); }
+
+	std::pair<int, std::string> captured(const fs::path& program, const std::wstring& arguments) {
+		SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+		HANDLE read_end = nullptr, write_end = nullptr;
+		CreatePipe(&read_end, &write_end, &inherit, 0);
+		SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+		std::wstring command = L"\"" + program.wstring() + L"\" " + arguments;
+		STARTUPINFOW startup{};
+		startup.cb = sizeof startup;
+		startup.dwFlags = STARTF_USESTDHANDLES;
+		startup.hStdOutput = startup.hStdError = write_end;
+		PROCESS_INFORMATION info{};
+		BOOL created = CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, root_.c_str(), &startup, &info);
+		CloseHandle(write_end);
+		std::string output;
+		DWORD code = 99;
+		if (created) {
+			char buffer[512];
+			DWORD got = 0;
+			while (ReadFile(read_end, buffer, sizeof buffer, &got, nullptr) && got > 0) output.append(buffer, got);
+			if (WaitForSingleObject(info.hProcess, 30000) == WAIT_OBJECT_0) GetExitCodeProcess(info.hProcess, &code);
+			CloseHandle(info.hThread);
+			CloseHandle(info.hProcess);
+		}
+		CloseHandle(read_end);
+		return {static_cast<int>(code), output};
+	}
+};
+
+TEST_F(LauncherTrayWine, TheIconShowsTheWindowKeepsTheLauncherRunningAndComesBackAfterTheShellRestarts) {
+	fs::create_directories(settings_file().parent_path());
+	std::ofstream(settings_file()) << "keep_running_when_closed=1\n";
+	HWND window = launch_with_page_actions(L"");
+	ASSERT_NE(window, nullptr) << engine_calls();
+	HWND icon = nullptr;
+	ASSERT_TRUE(wait_until([&] { return (icon = icon_window()) != nullptr && log().find("the status icon is shown") != std::string::npos; }, 10s)) << log();
+	EXPECT_TRUE(icon_known(icon));
+
+	// Closed, the window hides; a click or Space on the icon brings it back.
+	for (UINT event : {NIN_SELECT, NIN_KEYSELECT}) {
+		PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+		EXPECT_TRUE(wait_until([&] { return !IsWindowVisible(window); }, 5s));
+		EXPECT_EQ(WaitForSingleObject(launcher_, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+		post_icon_event(icon, event);
+		EXPECT_TRUE(wait_until([&] { return IsWindowVisible(window); }, 5s)) << event;
+	}
+
+	// The context menu opens; Down four times and Enter check "Start at Login".
+	post_icon_event(icon, WM_CONTEXTMENU);
+	HWND menu = nullptr;
+	ASSERT_TRUE(wait_until([&] { return (menu = FindWindowW(L"#32768", nullptr)) != nullptr && IsWindowVisible(menu); }, 5s));
+	for (int i = 0; i < 4; i++) PostMessageW(icon, WM_KEYDOWN, VK_DOWN, 0);
+	PostMessageW(icon, WM_KEYDOWN, VK_RETURN, 0);
+	EXPECT_TRUE(wait_until([&] { return run_value().has_value(); }, 5s)) << log();
+	EXPECT_EQ(run_value().value_or(""), expected_run_value());
+	// And unchecked again.
+	post_icon_event(icon, WM_CONTEXTMENU);
+	ASSERT_TRUE(wait_until([&] { return (menu = FindWindowW(L"#32768", nullptr)) != nullptr && IsWindowVisible(menu); }, 5s));
+	for (int i = 0; i < 4; i++) PostMessageW(icon, WM_KEYDOWN, VK_DOWN, 0);
+	PostMessageW(icon, WM_KEYDOWN, VK_RETURN, 0);
+	EXPECT_TRUE(wait_until([&] { return !run_value().has_value(); }, 5s)) << log();
+
+	// The shell restarted and lost the icon: it is added again.
+	NOTIFYICONDATAW lost{};
+	lost.cbSize = sizeof lost;
+	lost.hWnd = icon;
+	lost.uID = 1;
+	Shell_NotifyIconW(NIM_DELETE, &lost);
+	EXPECT_FALSE(icon_known(icon));
+	PostMessageW(icon, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+	EXPECT_TRUE(wait_until([&] { return icon_known(icon); }, 5s));
+
+	auto [code, said] = second(L"--quit");
+	EXPECT_EQ(code, 0) << said;
+	EXPECT_EQ(launcher_exit_code(), 0);
+	EXPECT_FALSE(icon_known(icon));
+}
+
+TEST_F(LauncherTrayWine, TheCommandLineWritesToItsConsoleAndDrivesTheRunningLauncher) {
+	auto [help_code, help] = second(L"--help");
+	EXPECT_EQ(help_code, 0);
+	EXPECT_EQ(help.rfind("Usage: tarnwick_desktop [--help", 0), 0u) << help;
+	auto [version_code, version] = second(L"--version");
+	EXPECT_EQ(version_code, 0);
+	EXPECT_NE(version.find("tarnwick_desktop "), std::string::npos) << version;
+	EXPECT_NE(version.find("WebView2 Runtime"), std::string::npos) << version;
+	auto [bad_code, bad] = second(L"--open //host/x");
+	EXPECT_EQ(bad_code, 2);
+	EXPECT_NE(bad.find("--open takes a path"), std::string::npos) << bad;
+	auto [none_code, none] = second(L"--quit");
+	EXPECT_EQ(none_code, 0);
+	EXPECT_NE(none.find("no launcher of this user runs"), std::string::npos) << none;
+
+	// A stale Run value is rewritten at start.
+	HKEY run = nullptr;
+	RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &run, nullptr);
+	std::wstring stale = L"\"C:\\gone\\tarnwick_desktop.exe\" --minimized";
+	RegSetValueExW(run, L"Tarnwick", 0, REG_SZ, reinterpret_cast<const BYTE*>(stale.c_str()), static_cast<DWORD>((stale.size() + 1) * sizeof(wchar_t)));
+	RegCloseKey(run);
+	HWND window = launch_with_page_actions(L"");
+	ASSERT_NE(window, nullptr) << engine_calls();
+	EXPECT_EQ(run_value().value_or(""), expected_run_value());
+
+	EXPECT_EQ(second(L"--toggle").first, 0);
+	EXPECT_TRUE(wait_until([&] { return !IsWindowVisible(window) || IsIconic(window); }, 5s));
+	EXPECT_EQ(second(L"--show").first, 0);
+	EXPECT_TRUE(wait_until([&] { return IsWindowVisible(window) && !IsIconic(window); }, 5s));
+	EXPECT_EQ(second(L"--open /a/b?x=1").first, 0);
+	EXPECT_TRUE(wait_until([&] { return engine_calls().find("Navigate(http://127.0.0.1:37338/a/b?x=1)") != std::string::npos; }, 10s)) << engine_calls();
+	EXPECT_EQ(second(L"--quit").first, 0);
 	EXPECT_EQ(launcher_exit_code(), 0);
 }
 

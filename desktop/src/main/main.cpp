@@ -2,6 +2,13 @@
 // keeps it there: one launcher per user session, the daemon watched and restarted, the window's
 // size and place remembered.
 #include "daemon/daemon.hpp"
+#include "desktop/autostart.hpp"
+#include "desktop/command_line.hpp"
+#include "desktop/console.hpp"
+#include "desktop/settings.hpp"
+#include "desktop/tray.hpp"
+#include "desktop/window_presence.hpp"
+#include "external_browser.hpp"
 #include "launcher_log.hpp"
 #include "native_window.hpp"
 #include "session.hpp"
@@ -12,7 +19,9 @@
 
 #include "application/application.hpp"
 #include "browser/builder/browser_window_builder.hpp"
+#include "browser/engine_version.hpp"
 #include "core/fatal.hpp"
+#include "core/process.hpp"
 #include "message.hpp"
 
 #include <chrono>
@@ -26,6 +35,9 @@ namespace tarnwick {
 namespace {
 
 const DaemonAddress daemon_address{"127.0.0.1", 37338};
+
+// How long a launch with --minimized waits for its status icon to be shown.
+constexpr std::chrono::seconds minimized_icon_within{2};
 
 // How long the first navigation may take before the window is shown without it.
 constexpr std::chrono::seconds first_navigation_within{4};
@@ -44,6 +56,12 @@ struct Launcher {
 	// Set when the launcher began to end: later launches wait for it rather than being raised.
 	bool closing = false;
 	std::filesystem::path state_file;
+	// What this launch was asked to do.
+	command_line::Command command;
+	Settings settings;
+	std::unique_ptr<Tray> tray;
+	// Said once: closing ends the launcher although it should keep running, as no icon is shown.
+	bool no_icon_logged = false;
 };
 
 // Later launches are no longer raised but wait for this one to end. GUI thread.
@@ -53,20 +71,122 @@ void begin_closing(Launcher& launcher) {
 	if (launcher.instance != nullptr) launcher.instance->stop_listening();
 }
 
-// What a later launch is told. GUI thread.
-SingleInstance::Answer raise_window(Launcher& launcher) {
+// Ends the launcher as the close button does by default; the daemon keeps running. GUI thread.
+void end_launcher(bw::ApplicationHandle app, Launcher& launcher) {
+	begin_closing(launcher);
+	auto owner = launcher.window.lock();
+	// A hidden window gets no close request: the loop ends here.
+	if (!owner || !window_presence::on_screen((*owner)->window()) || !launcher.session->close()) app.exit(0);
+}
+
+void quit(bw::ApplicationHandle app, Launcher& launcher) {
+	launcher_log::write("asked to quit: closing the window");
+	end_launcher(app, launcher);
+}
+
+void show_window(Launcher& launcher) {
+	if (auto owner = launcher.window.lock()) window_presence::show((*owner)->window());
+}
+
+// What a later launch is told, after doing what it asked. GUI thread.
+SingleInstance::Answer answer_request(bw::ApplicationHandle app, Launcher& launcher, const command_line::Command& command) {
+	using command_line::Verb;
 	auto owner = launcher.window.lock();
 	if (!owner && launcher.built) begin_closing(launcher);
 	if (launcher.closing) return SingleInstance::Answer::Closing;
+	if (!launcher.session) return SingleInstance::Answer::NotYet;
+	switch (command.verb) {
+	case Verb::Quit:
+		quit(app, launcher);
+		return SingleInstance::Answer::Closing;
+	// Autostart and session restore never pop the window up.
+	case Verb::Minimized: return SingleInstance::Answer::Raised;
+	case Verb::Open:
+		launcher_log::write("a later launch asks for a page of the daemon's");
+		launcher.session->open_daemon_page(command.path);
+		break;
+	case Verb::Toggle:
+		if (owner && window_presence::on_screen((*owner)->window())) {
+			bool icon = launcher.tray && launcher.tray->shown();
+			launcher_log::write(icon ? "toggled: hiding the window" : "toggled: minimising the window (no status icon is shown)");
+			// After the answer: hiding may take longer than the later launch waits for one, and
+			// that launch would ask again.
+			app.dispatch([&launcher, icon] {
+				auto window = launcher.window.lock();
+				if (!window) return;
+				if (icon)
+					window_presence::hide((*window)->window());
+				else
+					window_presence::minimize((*window)->window());
+			});
+			return SingleInstance::Answer::Raised;
+		}
+		launcher_log::write("toggled: showing the window");
+		break;
+	default: break;
+	}
 	if (!owner) return SingleInstance::Answer::NotYet;
+	window_presence::show((*owner)->window());
 	return native_window::raise((*owner)->window()) ? SingleInstance::Answer::Raised : SingleInstance::Answer::NotYet;
 }
 
+// The close button: with "Keep Running When Closed" and an icon really shown, the window is only
+// hidden. Never when no icon is shown, where the window could not be reached again.
+bw_Bool32 keep_on_close(bw_Window* window, void* data) {
+	auto& launcher = *static_cast<Launcher*>(data);
+	if (launcher.closing || !launcher.settings.flag(Settings::keep_running_when_closed)) return 0;
+	if (!launcher.tray || !launcher.tray->shown()) {
+		if (!launcher.no_icon_logged) launcher_log::write("closing ends the launcher although it should keep running: no status icon is shown");
+		launcher.no_icon_logged = true;
+		return 0;
+	}
+	launcher_log::write("the window is hidden: the launcher keeps running in the status icon");
+	bw_Window_hide(window);
+	return 1;
+}
+
+Tray::Look look_of(const Session& session) {
+	switch (session.state()) {
+	case Session::State::Showing: return {"Tarnwick: running", false};
+	case Session::State::Restarting: return {"Tarnwick: restarting the daemon", false};
+	case Session::State::GivenUp:
+	case Session::State::PortTaken: return {"Tarnwick: stopped: " + session.stopped_reason(), true};
+	case Session::State::Starting:
+	case Session::State::Waiting: break;
+	}
+	return {"Tarnwick: starting the daemon", false};
+}
+
+void add_tray(bw::ApplicationHandle app, Launcher& launcher) {
+	Tray::Actions actions;
+	actions.open_window = [&launcher] { show_window(launcher); };
+	actions.open_in_browser = [&launcher] {
+		std::string page = launcher.session->daemon_page();
+		launcher_log::write("opening the daemon's page in the default browser");
+		if (auto refused = open_in_default_browser(page)) launcher_log::write("cannot open the default browser: " + *refused);
+	};
+	actions.restart_daemon = [&launcher] {
+		if (!launcher.session->restart_daemon()) launcher_log::write("restart asked for, but no daemon of this launcher's is shown");
+	};
+	actions.quit = [app, &launcher] { quit(app, launcher); };
+	// A window hidden into an icon that is no longer shown could not be reached again.
+	actions.shown_changed = [&launcher](bool shown) {
+		auto owner = launcher.window.lock();
+		if (shown || !owner || launcher.closing || !window_presence::hidden((*owner)->window())) return;
+		launcher_log::write("the status icon is gone: showing the hidden window");
+		window_presence::show((*owner)->window());
+	};
+	std::filesystem::path program = bw::process::executable_path().value_or(std::filesystem::path{});
+	launcher.tray = std::make_unique<Tray>(app, launcher.settings, program, std::move(actions));
+	launcher.tray->show_look(look_of(*launcher.session));
+	launcher.session->on_state_changed([&launcher] { launcher.tray->show_look(look_of(*launcher.session)); });
+}
+
 // Asks the GUI thread, within the limit a later launch waits for its answer.
-SingleInstance::Answer raise_from_another_thread(bw::ApplicationHandle app, Launcher& launcher) {
+SingleInstance::Answer raise_from_another_thread(bw::ApplicationHandle app, Launcher& launcher, const command_line::Command& command) {
 	auto answer = std::make_shared<std::promise<SingleInstance::Answer>>();
 	std::future<SingleInstance::Answer> answered = answer->get_future();
-	if (!app.dispatch([answer, &launcher] { answer->set_value(raise_window(launcher)); })) return SingleInstance::Answer::Closing;
+	if (!app.dispatch([answer, app, &launcher, command] { answer->set_value(answer_request(app, launcher, command)); })) return SingleInstance::Answer::Closing;
 	if (answered.wait_for(SingleInstance::answer_limit - std::chrono::milliseconds(200)) != std::future_status::ready) return SingleInstance::Answer::NotYet;
 	return answered.get();
 }
@@ -118,6 +238,7 @@ bw::Task<> note_a_hanging_first_navigation(bw::ApplicationHandle app, std::share
 // are done, and never when the daemon cannot be started.
 bw::Task<> startup(bw::ApplicationHandle app, Launcher& launcher) {
 	launcher.session = std::make_shared<Session>(app, daemon_address, SessionTimes{});
+	if (launcher.command.verb == command_line::Verb::Open) launcher.session->open_daemon_page(launcher.command.path);
 	bw::BrowserWindowFuture building = build_window(app, launcher);
 	// Set once the window arrived or will never be shown.
 	auto arrived = std::make_shared<bool>(false);
@@ -139,8 +260,19 @@ bw::Task<> startup(bw::ApplicationHandle app, Launcher& launcher) {
 	native_window::place(window.window(), launcher.placed);
 	launcher.tracker.follow(window.window(), launcher.placed);
 	native_window::on_session_end(window.window(), [&launcher] { save_state(launcher); });
-	app.spawn(launcher.session->run(window));
+	bw_Window_setCloseFilter(window.window().impl().inner(), keep_on_close, &launcher);
+	// The icon comes after the window is shown; started minimised, the window waits for it a moment.
+	bool hidden = false;
+	if (launcher.command.verb == command_line::Verb::Minimized) {
+		add_tray(app, launcher);
+		auto until = std::chrono::steady_clock::now() + minimized_icon_within;
+		while (!launcher.tray->shown() && std::chrono::steady_clock::now() < until) co_await app.sleep(std::chrono::milliseconds(20));
+		hidden = launcher.tray->shown();
+		if (!hidden) launcher_log::write("started minimised, but no status icon is shown: showing the window");
+	}
+	app.spawn(launcher.session->run(window, !hidden));
 	native_window::restore_maximized(window.window(), launcher.placed);
+	if (!launcher.tray) add_tray(app, launcher);
 }
 
 // A GUI program has no console: a fatal stop is also shown in a box.
@@ -154,11 +286,36 @@ void show_fatal_stop(std::string_view text) {
 
 int main() {
 	using namespace tarnwick;
+	std::vector<std::string> arguments = bw::process::arguments();
+	if (!arguments.empty()) arguments.erase(arguments.begin());
+	command_line::Parsed parsed = command_line::parse(arguments);
+	if (!parsed.command) {
+		console::error("tarnwick_desktop: " + parsed.error + "\n" + command_line::usage());
+		return 2;
+	}
+	const command_line::Command command = *parsed.command;
+	if (command.verb == command_line::Verb::Help) {
+		console::out(command_line::usage());
+		return 0;
+	}
+	if (command.verb == command_line::Verb::Version) {
+		console::out("tarnwick_desktop " TARNWICK_VERSION "\n" + bw::engine_version() + "\n");
+		return 0;
+	}
 	launcher_log::open(user_folders::state());
 	SingleInstance::Outcome outcome;
-	std::unique_ptr<SingleInstance> instance = SingleInstance::claim(outcome);
+	std::unique_ptr<SingleInstance> instance = SingleInstance::claim(outcome, command_line::request_of(command));
 	if (outcome == SingleInstance::Outcome::Raised) {
-		launcher_log::write("another launcher runs: raised its window");
+		launcher_log::write(command.verb == command_line::Verb::Start ? "another launcher runs: raised its window"
+		                                                               : "another launcher runs: it did what this launch asked");
+		return 0;
+	}
+	if (command.verb == command_line::Verb::Quit) {
+		if (outcome == SingleInstance::Outcome::AfterAnother) {
+			launcher_log::write("the running launcher ended as asked");
+		} else {
+			console::error("tarnwick_desktop: no launcher of this user runs\n");
+		}
 		return 0;
 	}
 
@@ -168,22 +325,26 @@ int main() {
 	bw::set_fatal_stop_observer(show_fatal_stop);
 
 	static Launcher launcher;
+	launcher.command = command;
 	launcher.instance = instance.get();
+	launcher.settings = Settings::load(user_folders::config() / "settings");
+	if (auto program = bw::process::executable_path()) autostart::repair(*program);
 	launcher.state_file = user_folders::config() / "window";
 	launcher.placed = load_window_state(launcher.state_file);
 	launcher.zoom = launcher.placed.zoom;
 	bw::Runtime runtime = initialized.value().start();
 	bw::ApplicationHandle app = runtime.app_handle();
-	instance->on_raise_request([app] { return raise_from_another_thread(app, launcher); });
+	instance->on_raise_request([app](const command_line::Command& asked) { return raise_from_another_thread(app, launcher, asked); });
 	termination::on_request([app] {
 		launcher_log::write("asked to end: closing the window");
-		begin_closing(launcher);
-		if (!launcher.session || !launcher.session->close()) app.exit(0);
+		end_launcher(app, launcher);
 	});
 	int exit_code = runtime.run_async([](bw::ApplicationHandle handle) { return startup(handle, launcher); });
 	// The loop has ended: nothing answers on the GUI thread any more.
 	instance->stop_listening();
 	save_state(launcher);
+	// The tray forgets the icon only when asked to.
+	launcher.tray.reset();
 	std::fflush(stdout);
 	std::fflush(stderr);
 	std::_Exit(exit_code);

@@ -278,6 +278,7 @@ void Session::show(State state, const std::string& html, const std::string& what
 	state_ = state;
 	show_own(html, what);
 	state_page_ = own_page_;
+	if (state_changed_) state_changed_();
 }
 
 void Session::show_own(const std::string& html, const std::string& what) {
@@ -301,6 +302,33 @@ void Session::show_daemon_page() {
 	}
 	launcher_log::write("showing the daemon's page " + loggable(last_daemon_page_));
 	if (auto owner = window_.lock()) (void)(*owner)->navigate(last_daemon_page_);
+	if (state_changed_) state_changed_();
+}
+
+std::string Session::stopped_reason() const {
+	if (state_ == State::PortTaken) return "port " + std::to_string(address_.port) + " is used by " + describe_holder(holder_);
+	return reason_;
+}
+
+void Session::open_daemon_page(const std::string& path) {
+	last_daemon_page_ = address_.url() + path;
+	if (state_ == State::Showing && gate_->is_open()) show_daemon_page();
+}
+
+std::string Session::daemon_page() const {
+	auto owner = window_.lock();
+	std::string url = owner && state_ == State::Showing ? (*owner)->url() : "";
+	return url.rfind(address_.url(), 0) == 0 ? url : last_daemon_page_;
+}
+
+bool Session::restart_daemon() {
+	if (state_ != State::Showing || service_ || shown_pid_ == 0) return false;
+	launcher_log::write("restarting the daemon as the user asked (pid " + std::to_string(shown_pid_) + ")");
+	app_.spawn([](std::shared_ptr<Session> self, uint64_t pid) -> bw::Task<> {
+		Background<bool> ending = end_daemon(pid, self->times_.end_grace);
+		co_await ending;
+	}(shared_from_this(), shown_pid_));
+	return true;
 }
 
 void Session::show_port_taken() {
@@ -355,7 +383,7 @@ bw::Task<> Session::choose_first_page(StartCheck start) {
 	}
 }
 
-bw::Task<> Session::run(bw::BrowserWindow window) {
+bw::Task<> Session::run(bw::BrowserWindow window, bool show_window) {
 	auto keep = shared_from_this();
 	window_ = window.owner();
 	arrived_ = true;
@@ -374,8 +402,12 @@ bw::Task<> Session::run(bw::BrowserWindow window) {
 			show(State::Waiting, starting_page(), "the starting page");
 		}
 	}
-	window.window().show();
-	launcher_log::write(std::string("the window is shown on a ") + native_window::display_kind() + " display");
+	if (show_window) {
+		window.window().show();
+		launcher_log::write(std::string("the window is shown on a ") + native_window::display_kind() + " display");
+	} else {
+		launcher_log::write("the window starts hidden: the status icon is shown");
+	}
 	// No strong reference beyond this point: closing the window must free it.
 	{
 		bw::BrowserWindow dropped = std::move(window);

@@ -28,6 +28,7 @@
 
 #include <array>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -81,11 +82,24 @@ public:
 	// daemon, or to a page of the launcher's own: at once for a daemon found listening, the moment
 	// a daemon just started listens, or after fresh_daemon_within.
 	bw::Task<> choose_first_page(StartCheck start);
-	// Shows the freshly built window and then watches the daemon for as long as the window exists.
-	bw::Task<> run(bw::BrowserWindow window);
+	// Shows the freshly built window (unless asked not to) and then watches the daemon for as long
+	// as the window exists.
+	bw::Task<> run(bw::BrowserWindow window, bool show_window = true);
 	// Asks the window to close as its close button does; false when there is no window yet.
 	bool close() const;
 	State state() const { return state_; }
+	// Why the daemon is not shown, in GivenUp and PortTaken.
+	std::string stopped_reason() const;
+	// Called on the GUI thread after each change of state.
+	void on_state_changed(std::function<void()> changed) { state_changed_ = std::move(changed); }
+	// Shows a page of the daemon's at its origin (a path beginning with one '/'): at once while the
+	// daemon is shown, otherwise once it is; the window's first page when it has not loaded one yet.
+	void open_daemon_page(const std::string& path);
+	// The daemon's page the window shows, or the daemon's address.
+	std::string daemon_page() const;
+	// Ends the daemon shown (this user's, never a system service), gracefully first; the watch then
+	// starts it again. False when there is none to end.
+	bool restart_daemon();
 
 private:
 	enum class Answer { Daemon, Other, None, Ended, TimedOut };
@@ -178,6 +192,7 @@ private:
 	std::unique_ptr<SilenceWatch> silence_;
 	// The pages' permissions and notifications; made by equip.
 	std::unique_ptr<PageDesktop> page_desktop_;
+	std::function<void()> state_changed_;
 };
 
 } // namespace tarnwick

@@ -67,6 +67,15 @@ void bw_Window_setWindowDimensions(bw_Window* window, bw_Dims2D dimensions);
 void bw_Window_setPosition(bw_Window* window, bw_Pos2D position);
 void bw_Window_setOpacity(bw_Window* window, uint8_t opacity);
 
+/* Asked when the user closes the window (its close button, the window manager's close, WM_CLOSE):
+   returning true keeps the window and its user data as they are, and the program decides what
+   closing means (hiding it, say). NULL restores the default: the user data released and the window
+   hidden. The data is borrowed for as long as the filter is set. */
+typedef bw_Bool32 (*bw_WindowCloseFilterFn)(bw_Window* window, void* data);
+void bw_Window_setCloseFilter(bw_Window* window, bw_WindowCloseFilterFn filter, void* data);
+/* Whether the close filter keeps the window open; false without a filter. Used by the platform parts. */
+bw_Bool32 bw_Window_closeFiltered(bw_Window* window);
+
 /* Supplied by the upper layer: drops the reference the user data holds, if any, and empties the
    field first. May free the window record: callers must not touch it afterwards. */
 void bw_Window_freeUserData(bw_Window* window);

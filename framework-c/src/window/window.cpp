@@ -16,6 +16,8 @@ bw_Window* bw_Window_new(bw_Application* app, bw_Window* parent, bw_CStrSlice ti
 	window->dropped = false;
 	window->user_data = nullptr;
 	window->browser = nullptr;
+	window->close_filter = nullptr;
+	window->close_filter_data = nullptr;
 	window->impl_ = bw_WindowImpl_new(window, title, width, height, options);
 	bw_Application_windowCreated(app);
 	return window;
@@ -44,6 +46,15 @@ void bw_Window_free(bw_Window* window) {
 	bw_WindowImpl_free(&window->impl_);
 	std::free(window);
 	bw_Application_windowFreed(app);
+}
+
+void bw_Window_setCloseFilter(bw_Window* window, bw_WindowCloseFilterFn filter, void* data) {
+	window->close_filter = filter;
+	window->close_filter_data = data;
+}
+
+bw_Bool32 bw_Window_closeFiltered(bw_Window* window) {
+	return window->close_filter != nullptr && window->close_filter(window, window->close_filter_data) ? 1 : 0;
 }
 
 bw_Application* bw_Window_getApp(const bw_Window* window) { return window->app; }

@@ -13,6 +13,8 @@ struct bw_Window {
 	bool dropped;
 	void* user_data;
 	bw_BrowserWindow* browser;
+	bw_WindowCloseFilterFn close_filter;
+	void* close_filter_data;
 	bw_WindowImpl impl_;
 };
 

@@ -92,17 +92,19 @@ bool ready(int connection, short events, Clock::time_point deadline) {
 	}
 }
 
-// One line of a few bytes, all of it within the time given.
+// One line of at most command_line::longest_request bytes, all of it within the time given.
 std::optional<std::string> read_line(int connection, std::chrono::milliseconds within) {
 	auto deadline = Clock::now() + within;
 	std::string line;
-	while (line.size() < 16 && ready(connection, POLLIN, deadline)) {
-		char buffer[16];
-		ssize_t got = recv(connection, buffer, sizeof buffer - line.size(), 0);
+	while (line.size() <= command_line::longest_request && ready(connection, POLLIN, deadline)) {
+		char buffer[256];
+		ssize_t got = recv(connection, buffer, sizeof buffer, 0);
 		if (got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR)) break;
 		if (got > 0) line.append(buffer, static_cast<std::size_t>(got));
 		if (line.ends_with('\n')) return line;
 	}
+	// Too long to be a request: handed on, to be refused and logged.
+	if (line.size() > command_line::longest_request) return line;
 	return std::nullopt;
 }
 
@@ -117,7 +119,7 @@ bool write_all(int connection, std::string_view text, std::chrono::milliseconds 
 }
 
 // The holder's answer; nothing when nobody of ours answered in time.
-std::optional<Answer> ask_to_raise(const std::filesystem::path& path) {
+std::optional<Answer> ask(const std::filesystem::path& path, std::string_view request) {
 	std::optional<sockaddr_un> address = socket_address(path);
 	int connection = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
 	if (!address || connection < 0) {
@@ -126,7 +128,7 @@ std::optional<Answer> ask_to_raise(const std::filesystem::path& path) {
 	}
 	std::optional<Answer> answer;
 	if (connect(connection, reinterpret_cast<sockaddr*>(&*address), sizeof *address) == 0 && same_user(connection) &&
-	    write_all(connection, instance_words::request, SingleInstance::io_limit)) {
+	    write_all(connection, request, SingleInstance::io_limit)) {
 		// The holder may take io_limit to read the request and answer_limit to answer it.
 		if (auto reply = read_line(connection, SingleInstance::io_limit + SingleInstance::answer_limit)) answer = instance_words::answer(*reply);
 	}
@@ -136,14 +138,15 @@ std::optional<Answer> ask_to_raise(const std::filesystem::path& path) {
 
 // What the listening thread and the requests it serves share; they may outlive the instance.
 struct Listening {
-	std::function<Answer()> raise;
+	std::function<Answer(const command_line::Command&)> raise;
 	std::atomic<int> served{0};
 };
 
 void serve(Listening& listening, int connection) {
 	std::optional<std::string> request = read_line(connection, SingleInstance::io_limit);
-	if (!request || *request != instance_words::request) return;
-	write_all(connection, instance_words::reply(listening.raise()), SingleInstance::io_limit);
+	std::optional<command_line::Command> command = instance_words::heard(request);
+	if (!command) return;
+	write_all(connection, instance_words::reply(listening.raise(*command)), SingleInstance::io_limit);
 }
 
 class LinuxInstance final : public SingleInstance {
@@ -163,7 +166,7 @@ public:
 		if (lock_ >= 0) close(lock_);
 	}
 
-	void on_raise_request(std::function<Answer()> raise) override {
+	void on_raise_request(std::function<Answer(const command_line::Command&)> raise) override {
 		if (listener_ < 0 || stop_[0] < 0 || thread_.joinable()) return;
 		auto listening = std::make_shared<Listening>();
 		listening->raise = std::move(raise);
@@ -221,7 +224,7 @@ int listen_at(const std::filesystem::path& path) {
 
 } // namespace
 
-std::unique_ptr<SingleInstance> SingleInstance::claim(Outcome& outcome) {
+std::unique_ptr<SingleInstance> SingleInstance::claim(Outcome& outcome, std::string_view request) {
 	outcome = Outcome::First;
 	std::filesystem::path folder = instance_folder();
 	int lock = folder.empty() ? -1 : open((folder / "launcher.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
@@ -232,10 +235,11 @@ std::unique_ptr<SingleInstance> SingleInstance::claim(Outcome& outcome) {
 	}
 	std::filesystem::path socket_path = folder / "launcher.socket";
 	auto deadline = Clock::now() + window_within;
-	bool closing = false, silent = false;
+	bool closing = false, silent = false, another = false;
 	while (flock(lock, LOCK_EX | LOCK_NB) != 0) {
+		another = true;
 		// Another launcher holds it: it may be starting (no window yet) or ending.
-		std::optional<Answer> answer = ask_to_raise(socket_path);
+		std::optional<Answer> answer = ask(socket_path, request);
 		if (answer == Answer::Raised) {
 			outcome = Outcome::Raised;
 			close(lock);
@@ -258,6 +262,7 @@ std::unique_ptr<SingleInstance> SingleInstance::claim(Outcome& outcome) {
 		}
 		std::this_thread::sleep_for(100ms);
 	}
+	if (another) outcome = Outcome::AfterAnother;
 	int listener = listen_at(socket_path);
 	if (listener < 0) launcher_log::write("cannot listen at " + socket_path.string() + ": later launches cannot raise this window");
 	return std::make_unique<LinuxInstance>(lock, listener);

@@ -88,16 +88,18 @@ std::optional<std::string> read_line(HANDLE pipe, std::chrono::milliseconds with
 	auto deadline = Clock::now() + within;
 	Handle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
 	std::string line;
-	while (event.value != nullptr && line.size() < 16) {
-		char buffer[16];
+	while (event.value != nullptr && line.size() <= command_line::longest_request) {
+		char buffer[256];
 		OVERLAPPED pending{};
 		pending.hEvent = event.value;
 		DWORD got = 0;
-		BOOL done = ReadFile(pipe, buffer, static_cast<DWORD>(sizeof buffer - line.size()), nullptr, &pending);
+		BOOL done = ReadFile(pipe, buffer, static_cast<DWORD>(sizeof buffer), nullptr, &pending);
 		if (!finished(pipe, pending, done, got, deadline) || got == 0) break;
 		line.append(buffer, got);
 		if (line.ends_with('\n')) return line;
 	}
+	// Too long to be a request: handed on, to be refused and logged.
+	if (line.size() > command_line::longest_request) return line;
 	return std::nullopt;
 }
 
@@ -116,7 +118,7 @@ bool write_all(HANDLE pipe, std::string_view text, std::chrono::milliseconds wit
 }
 
 // The holder's answer; nothing when nobody of ours answered in time.
-std::optional<Answer> ask_to_raise() {
+std::optional<Answer> ask(std::string_view request) {
 	// The holder may act for this program as no more than who it is.
 	Handle pipe(CreateFileW(pipe_name().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
 	                        FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
@@ -124,20 +126,21 @@ std::optional<Answer> ask_to_raise() {
 	if (pipe.value == nullptr || !GetNamedPipeServerProcessId(pipe.value, &holder) || !same_user(holder)) return std::nullopt;
 	// Only the program the user started may bring a window to the front: it lends that to the holder.
 	AllowSetForegroundWindow(holder);
-	if (!write_all(pipe.value, instance_words::request, SingleInstance::io_limit)) return std::nullopt;
+	if (!write_all(pipe.value, request, SingleInstance::io_limit)) return std::nullopt;
 	auto reply = read_line(pipe.value, SingleInstance::io_limit + SingleInstance::answer_limit);
 	return reply ? instance_words::answer(*reply) : std::nullopt;
 }
 
 struct Listening {
-	std::function<Answer()> raise;
+	std::function<Answer(const command_line::Command&)> raise;
 	std::atomic<int> served{0};
 };
 
 void serve(Listening& listening, HANDLE pipe) {
 	std::optional<std::string> request = read_line(pipe, SingleInstance::io_limit);
-	if (!request || *request != instance_words::request) return;
-	if (!write_all(pipe, instance_words::reply(listening.raise()), SingleInstance::io_limit)) return;
+	std::optional<command_line::Command> command = instance_words::heard(request);
+	if (!command) return;
+	if (!write_all(pipe, instance_words::reply(listening.raise(*command)), SingleInstance::io_limit)) return;
 	// Closing the pipe before the client read the answer would discard it: wait for the client to go.
 	read_line(pipe, SingleInstance::io_limit);
 }
@@ -153,7 +156,7 @@ public:
 		if (mutex_ != nullptr) CloseHandle(mutex_);
 	}
 
-	void on_raise_request(std::function<Answer()> raise) override {
+	void on_raise_request(std::function<Answer(const command_line::Command&)> raise) override {
 		if (mutex_ == nullptr || stop_ == nullptr || thread_.joinable()) return;
 		auto listening = std::make_shared<Listening>();
 		listening->raise = std::move(raise);
@@ -229,20 +232,24 @@ private:
 
 } // namespace
 
-std::unique_ptr<SingleInstance> SingleInstance::claim(Outcome& outcome) {
+std::unique_ptr<SingleInstance> SingleInstance::claim(Outcome& outcome, std::string_view request) {
 	outcome = Outcome::First;
 	auto deadline = Clock::now() + window_within;
-	bool closing = false, silent = false;
+	bool closing = false, silent = false, another = false;
 	for (;;) {
 		HANDLE mutex = CreateMutexW(nullptr, FALSE, L"Local\\Tarnwick.Launcher");
 		if (mutex == nullptr) {
 			launcher_log::write("cannot make the instance mutex: not checking for another launcher");
 			return std::make_unique<Win32Instance>(nullptr);
 		}
-		if (GetLastError() != ERROR_ALREADY_EXISTS) return std::make_unique<Win32Instance>(mutex);
+		if (GetLastError() != ERROR_ALREADY_EXISTS) {
+			if (another) outcome = Outcome::AfterAnother;
+			return std::make_unique<Win32Instance>(mutex);
+		}
+		another = true;
 		// Another launcher holds it; holding it here too would keep it alive after that one ended.
 		CloseHandle(mutex);
-		std::optional<Answer> answer = ask_to_raise();
+		std::optional<Answer> answer = ask(request);
 		if (answer == Answer::Raised) {
 			outcome = Outcome::Raised;
 			return nullptr;

@@ -16,6 +16,7 @@ bw_Window* record_of(gpointer data) { return static_cast<bw_Window*>(data); }
 // of letting GTK destroy it. The window is kept referenced so that it outlives a free of the record.
 gboolean on_delete(GtkWidget* widget, GdkEvent*, gpointer data) {
 	bw_Window* window = record_of(data);
+	if (bw_Window_closeFiltered(window)) return TRUE;
 	g_object_ref(widget);
 	if (window->user_data != nullptr) bw_Window_freeUserData(window);
 	gtk_widget_hide(widget);

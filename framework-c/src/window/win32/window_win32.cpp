@@ -196,6 +196,7 @@ LRESULT CALLBACK bw_Window_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 	case WM_CLOSE: {
 		// Releasing the user data may free the record: only the window handle is used afterwards.
 		bw_Window* window = record_of(hwnd);
+		if (window != nullptr && bw_Window_closeFiltered(window)) return 0;
 		if (window != nullptr && window->user_data != nullptr) bw_Window_freeUserData(window);
 		ShowWindow(hwnd, SW_HIDE);
 		return 0;

@@ -6,6 +6,7 @@ add_library(bw_framework_engine STATIC
   ${CMAKE_CURRENT_LIST_DIR}/desktop_theme.cpp
   ${CMAKE_CURRENT_LIST_DIR}/downloads.cpp
   ${CMAKE_CURRENT_LIST_DIR}/engine_text.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/engine_version.cpp
   ${CMAKE_CURRENT_LIST_DIR}/environment_options.cpp
   ${CMAKE_CURRENT_LIST_DIR}/error_pages.cpp
   ${CMAKE_CURRENT_LIST_DIR}/first_navigation.cpp

@@ -2,6 +2,7 @@
 add_library(bw_framework_engine STATIC
   ${CMAKE_CURRENT_LIST_DIR}/browser_window_webkitgtk.cpp
   ${CMAKE_CURRENT_LIST_DIR}/browser_keys.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/engine_version.cpp
   ${CMAKE_CURRENT_LIST_DIR}/downloads.cpp
   ${CMAKE_CURRENT_LIST_DIR}/home_origins.cpp
   ${CMAKE_CURRENT_LIST_DIR}/lifecycle.cpp
