@@ -120,7 +120,7 @@ TEST(LauncherWayland, TheWindowsOwnCloseButtonEndsItWithZero) {
 	test::set_environment("DISPLAY", x_server.display);
 	constexpr int width = 1024;
 	constexpr unsigned long background = 0x204060;
-	run_under_weston({"--backend=x11-backend.so", "--width=" + std::to_string(width), "--height=768"}, [&](Child&) {
+	run_under_weston({"--backend=x11-backend.so", "--width=" + std::to_string(width), "--height=768"}, [&](Child& launcher) {
 		XDisplay x;
 		XUser user(x_server.display.c_str());
 		std::optional<XDisplay::TopLevel> output;
@@ -132,8 +132,12 @@ TEST(LauncherWayland, TheWindowsOwnCloseButtonEndsItWithZero) {
 				if (unsigned long pixel = user.pixel(output->id, corner_x, 3) & 0xFFFFFF; pixel == 0 || pixel == background) return false;
 			return true;
 		}, 15s));
-		// GTK draws the title bar itself on Weston; the close button is its last, in the corner.
-		user.click(output->id, width - 19, 18);
+		// GTK draws the title bar itself on Weston; the close button is its last, in the corner. A
+		// click that comes before the title bar takes clicks on a loaded machine is clicked again.
+		for (int click = 0; click < 5 && test::is_running(launcher.id()); click++) {
+			user.click(output->id, width - 19, 18);
+			wait_until([&] { return !test::is_running(launcher.id()); }, 3s);
+		}
 	});
 }
 
