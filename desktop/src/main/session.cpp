@@ -419,12 +419,19 @@ bw::Task<> Session::run(bw::BrowserWindow window, bool show_window) {
 
 bw::Task<> Session::keep_daemon_output_small() {
 	auto keep = shared_from_this();
+	std::chrono::seconds every = times_.output_every;
+	std::uintmax_t last_size = 0;
 	while (!window_gone()) {
-		co_await app_.sleep(times_.output_every);
+		co_await app_.sleep(every);
 		if (window_gone()) co_return;
 		// A look at the size costs less than a call to the background thread, which copies.
 		std::error_code unknown;
-		if (std::filesystem::file_size(daemon_output(), unknown) <= daemon_output_limit || unknown) continue;
+		std::uintmax_t size = std::filesystem::file_size(daemon_output(), unknown);
+		// A daemon that writes is looked at every period; a quiet one, whose window may stay open for
+		// days, ever more seldom.
+		every = size == last_size ? std::min(every * 2, times_.output_quiet_every) : times_.output_every;
+		last_size = size;
+		if (unknown || size <= daemon_output_limit) continue;
 		Background<bool> keeping([file = daemon_output()] { return keep_daemon_output_within(file); });
 		if (co_await keeping) {
 			// What the daemon says from now on begins the file.

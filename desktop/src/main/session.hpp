@@ -51,8 +51,10 @@ struct SessionTimes {
 	std::chrono::seconds restart_answer_within{10};
 	// How long a navigation to the daemon may take before the daemon is asked whether it answers.
 	std::chrono::seconds slow_navigation{10};
-	// How often the daemon's output file is measured against its limit.
+	// How often the daemon's output file is measured against its limit while it grows, and at most
+	// how seldom while it does not.
 	std::chrono::seconds output_every{1};
+	std::chrono::seconds output_quiet_every{8};
 	// How long a daemon that stopped answering has to end when asked, before it is forced.
 	std::chrono::seconds end_grace{10};
 	// The delays before each restart attempt; after the last one fails the launcher gives up.
