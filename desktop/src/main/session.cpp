@@ -11,6 +11,8 @@
 #include "core/browser_window/message_delivery.hpp"
 #include "message.hpp"
 
+#include <algorithm>
+
 namespace tarnwick {
 
 // Completes once fired. GUI thread only.
