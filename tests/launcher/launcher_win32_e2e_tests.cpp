@@ -580,6 +580,8 @@ TEST_F(LauncherRunWine, GrantsOnlyTheDaemonsNotificationsAndTheBalloonsClickBrin
 	EXPECT_TRUE(wait_until([&] { return engine_trace().find("> page notification event close Build") != std::string::npos; }, 5s)) << engine_trace();
 
 	PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+	EXPECT_EQ(launcher_exit_code(), 0);
+}
 
 // The status icon, as the shell drives it with NOTIFYICON_VERSION_4: the icon's messages carry the
 // event in the low word of lParam and the anchor in wParam.
