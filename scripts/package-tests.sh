@@ -219,7 +219,7 @@ check "the desktop entry validates" desktop-file-validate "$desktop_file"
 check "the desktop entry is in the Network category" grep -qx 'Categories=Network;' "$desktop_file"
 check "the desktop entry starts the launcher" grep -qx 'Exec=tarnwick_desktop' "$desktop_file"
 check "the desktop entry's Quit action ends the launcher" grep -qx 'Exec=tarnwick_desktop --quit' "$desktop_file"
-check "the manual page is installed" sh -c 'gzip -dc /usr/share/man/man1/tarnwick_desktop.1.gz | grep -q -- --minimized'
+check "the manual page is installed" sh -c 'gzip -dc /usr/share/man/man1/tarnwick_desktop.1.gz | grep -q minimized'
 metainfo="$(dpkg -L "$launcher_package" | grep '^/usr/share/metainfo/.*\.metainfo\.xml$')"
 if [ -n "$metainfo" ]; then
   check "the AppStream metainfo validates" appstreamcli validate --no-net --strict "$metainfo"
