@@ -189,16 +189,8 @@ TEST_F(LauncherDesktop, WhileTheWindowIsHiddenTheLaunchersOwnNewsIsANotification
 	user.withdraw(top->id);
 	ASSERT_TRUE(wait_until([&] { return windows() == 0; }, 10s));
 	for (std::uint64_t id : processes_named("tarnwickd")) test::kill_process(id);
-	int holder = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-	// The daemon's connections linger in TIME_WAIT.
-	int on = 1;
-	setsockopt(holder, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-	sockaddr_in address{};
-	address.sin_family = AF_INET;
-	address.sin_port = htons(37338);
-	address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-	ASSERT_TRUE(wait_until([&] { return bind(holder, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0; }, 5s));
-	listen(holder, 16);
+	int holder = take_daemon_port();
+	ASSERT_GE(holder, 0);
 	std::optional<NotificationServer::Notification> news;
 	ASSERT_TRUE(wait_until([&] {
 		for (const auto& notification : server.notified())

@@ -120,16 +120,8 @@ TEST_F(LauncherTray, ATrayThatAppearsLaterGetsTheItemAndSeesTheDaemonGo) {
 
 	// The daemon goes and another program takes its port: the launcher stops and says why.
 	for (std::uint64_t id : processes_named("tarnwickd")) test::kill_process(id);
-	int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-	// The daemons' closed connections may still wait on the port (TIME_WAIT).
-	int reuse = 1;
-	setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
-	sockaddr_in address{};
-	address.sin_family = AF_INET;
-	address.sin_port = htons(37338);
-	address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-	ASSERT_TRUE(wait_until([&] { return bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0; }, 5s));
-	ASSERT_EQ(listen(listener, 8), 0);
+	int listener = take_daemon_port();
+	ASSERT_GE(listener, 0);
 	EXPECT_TRUE(wait_until([&] { return host->property(*item, "Status") == "'NeedsAttention'"; }, 20s)) << log();
 	EXPECT_NE(host->property(*item, "ToolTip").find("Tarnwick: stopped: port 37338 is used by"), std::string::npos) << host->property(*item, "ToolTip");
 	close(listener);
