@@ -36,6 +36,7 @@ done
 passed=0
 failed=0
 failures=()
+failed_cases=()
 suite() {
   local name="$1"
   shift
@@ -54,7 +55,10 @@ export GTEST_DEATH_TEST_STYLE=threadsafe
 linux_ctest() {
   local preset="$1"
   shift
-  xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ctest --test-dir "build/$preset" -j2 --output-on-failure --timeout 300 "$@"
+  xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ctest --test-dir "build/$preset" -j2 --output-on-failure --timeout 300 "$@" && return
+  # The summary at the end names the failed cases: CI keeps only the last part of what is printed.
+  failed_cases+=("$preset:" $(cat "build/$preset/Testing/Temporary/LastTestsFailed.log" 2>/dev/null))
+  return 1
 }
 
 # The sanitizer build compiles with -fvisibility-inlines-hidden (CMakePresets.json): otherwise the
@@ -83,5 +87,6 @@ suite examples "$top/scripts/example-tests.sh"
 
 echo
 [ ${#failures[@]} -eq 0 ] || echo "failed suites: ${failures[*]}"
+[ ${#failed_cases[@]} -eq 0 ] || printf 'failed: %s\n' "${failed_cases[@]}"
 echo "suites: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
