@@ -27,6 +27,14 @@ protected:
 	}
 	std::string opened() const { return read_file(root_ / "opened.log"); }
 
+	// A second server of the stand-in's pages on port 37339, another origin for frames and links.
+	void serve_another_origin() {
+		fs::copy_file(TARNWICK_DAEMON, root_ / "frame_server");
+		frame_server_.emplace(root_ / "frame_server", test::ChildOptions{.arguments = {"--port", "37339", "--log", (root_ / "frame.log").string()}});
+		ASSERT_TRUE(wait_until([] { return listens(37339); }, 10s));
+	}
+	std::optional<Child> frame_server_;
+
 	// Kills the window's web processes (this sandbox's only ones).
 	void kill_web_processes() {
 		for (std::uint64_t id : processes_named("WebKitWebProcess")) kill(static_cast<pid_t>(id), SIGKILL);
@@ -57,10 +65,7 @@ if (location.port === "37339") {
 TEST_F(LauncherPages, OutsideLinksOpenInTheDefaultBrowserAndAnotherOriginCannotCommand) {
 	register_default_browser();
 	serve_page(links_page);
-	// The frame's server, by another name than the daemon's.
-	fs::copy_file(TARNWICK_DAEMON, root_ / "frame_server");
-	Child frame_server(root_ / "frame_server", test::ChildOptions{.arguments = {"--port", "37339", "--log", (root_ / "frame.log").string()}});
-	ASSERT_TRUE(wait_until([] { return listens(37339); }, 10s));
+	serve_another_origin();
 	Child& launcher = launch();
 	auto top = window();
 	ASSERT_TRUE(top) << errors();
@@ -117,6 +122,61 @@ addEventListener("load", () => fetch("/report?loaded").then(() => { location.hre
 	EXPECT_NE(log().find("Saved report (1).csv in " + folder.string()), std::string::npos) << log();
 	// The page stayed.
 	EXPECT_EQ(count_of(requests(), "GET /\n"), 1u) << requests();
+	close_and_expect_zero(*top, launcher);
+}
+
+// Unasked, the daemon's page saves a data: address, and a frame of another origin a blob and an
+// attachment: all refused, with one notice. The user's click on the page's data: link saves it.
+TEST_F(LauncherPages, DownloadsNobodyAskedForAreRefusedWithOneNoticeAndTheUsersClickSaves) {
+	std::ofstream(fs::path(std::getenv("XDG_CONFIG_HOME")) / "user-dirs.dirs") << "XDG_DOWNLOAD_DIR=\"$HOME/Fetched\"\n";
+	const fs::path folder = fs::path(std::getenv("HOME")) / "Fetched";
+	serve_page(R"html(<!DOCTYPE html><title>Tarnwick</title>
+<style>body { margin: 0 } .whole { position: fixed; inset: 0; background: #4a8 } iframe { position: fixed; width: 10px; height: 10px; bottom: 0 }</style>
+<a class="whole" href="data:text/plain,clicked" download="clicked.txt">save</a><script>
+function save(href, name) {
+	const link = document.body.appendChild(document.createElement("a"));
+	link.href = href;
+	link.download = name;
+	link.click();
+}
+if (location.port === "37339") {
+	save(URL.createObjectURL(new Blob(["frame"])), "frame.txt");
+	setTimeout(() => { location.href = "/download"; }, 300);
+} else {
+	new MutationObserver(() => {
+		for (const notice of document.querySelectorAll("#tarnwick-notices > *")) {
+			if (notice.dataset.seen) continue;
+			notice.dataset.seen = "1";
+			fetch("/report?" + encodeURIComponent(notice.textContent));
+		}
+	}).observe(document.documentElement, { childList: true, subtree: true });
+	addEventListener("load", () => {
+		save("data:text/plain,unasked", "unasked.txt");
+		document.body.appendChild(document.createElement("iframe")).src = "http://127.0.0.1:37339/";
+		fetch("/report?loaded");
+	});
+}
+</script>)html");
+	serve_another_origin();
+	Child& launcher = launch();
+	auto top = window();
+	ASSERT_TRUE(top) << errors();
+	ASSERT_TRUE(reported("loaded", 15s)) << requests();
+	EXPECT_TRUE(wait_until([&] { return count_of(log(), "refused the download of ") == 3; }, 15s)) << log();
+	EXPECT_TRUE(logged("refused the download of data:text/plain,unasked: the page started it without a user's action", 1s)) << log();
+	EXPECT_TRUE(logged("refused the download of http://127.0.0.1:37339/download: a frame inside the page started it", 1s)) << log();
+	EXPECT_TRUE(reported("Tarnwick refused a download that the page started by itself", 5s)) << requests();
+
+	EXPECT_TRUE(wait_until([&] {
+		user.click(top->id, top->width / 2, top->height / 2);
+		return logged("downloading data:text/plain,clicked", 2s);
+	}, 20s)) << log();
+	EXPECT_TRUE(reported("Saved clicked.txt in " + folder.string(), 10s)) << log();
+	EXPECT_EQ(read_file(folder / "clicked.txt"), "clicked");
+	EXPECT_EQ(std::ranges::count(reports(root_ / "requests.log"), "Tarnwick refused a download that the page started by itself"), 1) << requests();
+	std::size_t files = 0;
+	for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder)) files++;
+	EXPECT_EQ(files, 1u);
 	close_and_expect_zero(*top, launcher);
 }
 

@@ -130,6 +130,22 @@ TEST(PagePolicy, CommandsComeOnlyFromTheOwnPageShownNow) {
 	EXPECT_EQ(sender_of("", "null", daemon, ""), Sender::Stranger);
 }
 
+TEST(PagePolicy, DownloadsComeFromTheUserOrTheDaemonsOwnPage) {
+	auto allowed = [](const char* url, bool user = false, bool frame = false) {
+		return download_allowed(bw::DownloadRequest{url, "", "", user, frame}, daemon);
+	};
+	for (const char* own_origin : {"http://127.0.0.1:37338/export.csv", "blob:http://127.0.0.1:37338/6f1c", "HTTP://127.0.0.1:37338/x?y=1"})
+		EXPECT_TRUE(allowed(own_origin)) << own_origin;
+	// Unasked: another origin, a blob of one, a data: address, or the daemon's own from a frame.
+	for (const char* foreign : {"http://127.0.0.1:37339/export.csv", "blob:http://127.0.0.1:37339/6f1c", "data:text/csv,a", "blob:null/1",
+	                            "http://127.0.0.1:37338.example.org/x", ""})
+		EXPECT_FALSE(allowed(foreign)) << foreign;
+	EXPECT_FALSE(allowed("http://127.0.0.1:37338/export.csv", false, true));
+	// What the user started is taken wherever it comes from.
+	EXPECT_TRUE(allowed("data:text/csv,a", true));
+	EXPECT_TRUE(allowed("http://127.0.0.1:37339/export.csv", true, true));
+}
+
 TEST(WindowStateZoom, OldFilesLoadAndAZoomGoneWrongKeepsTheGeometry) {
 	auto old = parse_window_state("width=800\nheight=600\nmaximized=0\n");
 	ASSERT_TRUE(old);

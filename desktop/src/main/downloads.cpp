@@ -3,6 +3,7 @@
 #include "download_names.hpp"
 #include "launcher_log.hpp"
 #include "page_notice.hpp"
+#include "page_policy.hpp"
 #include "user_folders.hpp"
 
 #include "core/process.hpp"
@@ -30,9 +31,28 @@ void tell(const bw::BrowserWindowHandle& window, const std::string& text) {
 	window.exec_js(notice_script(text));
 }
 
+constexpr std::chrono::seconds burst_gap{10};
+// Past so many refusals in a burst, the log takes no more of them.
+constexpr std::size_t refusals_logged = 20;
+
 } // namespace
 
+void Downloads::refuse(const bw::BrowserWindowHandle& window, const bw::DownloadRequest& request) {
+	auto now = std::chrono::steady_clock::now();
+	bool new_burst = refused_in_burst_ == 0 || now - last_refused_ >= burst_gap;
+	last_refused_ = now;
+	refused_in_burst_ = new_burst ? 1 : refused_in_burst_ + 1;
+	if (refused_in_burst_ <= refusals_logged)
+		launcher_log::write("refused the download of " + launcher_log::loggable(request.url) +
+		                    (request.from_frame ? ": a frame inside the page started it" : ": the page started it without a user's action"));
+	if (new_burst) window.exec_js(notice_script("Tarnwick refused a download that the page started by itself"));
+}
+
 std::optional<std::filesystem::path> Downloads::destination(const bw::BrowserWindowHandle& window, const bw::DownloadRequest& request) {
+	if (!download_allowed(request, daemon_origin_)) {
+		refuse(window, request);
+		return std::nullopt;
+	}
 	std::string name = safe_file_name(request.suggested_name.empty() ? name_in_url(request.url) : request.suggested_name);
 	std::filesystem::path folder = user_folders::downloads();
 	std::error_code error;
@@ -48,7 +68,7 @@ std::optional<std::filesystem::path> Downloads::destination(const bw::BrowserWin
 	});
 	std::filesystem::path path = folder / from_utf8(name);
 	running_.insert(user_folders::same_file_key(path));
-	launcher_log::write("downloading " + request.url.substr(0, 200) + " to " + utf8(path));
+	launcher_log::write("downloading " + launcher_log::loggable(request.url) + " to " + utf8(path));
 	return path;
 }
 

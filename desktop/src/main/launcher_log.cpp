@@ -85,4 +85,12 @@ void write(std::string_view line) {
 	rotate_if_full(state);
 }
 
+std::string loggable(std::string_view url) {
+	if (!url.starts_with("data:")) url = url.substr(0, url.find_first_of("?#"));
+	std::string line(url.substr(0, 160));
+	for (char& c : line)
+		if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+	return url.size() > line.size() ? line + "..." : line;
+}
+
 } // namespace tarnwick::launcher_log

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 namespace tarnwick::launcher_log {
@@ -13,5 +14,9 @@ void open(const std::filesystem::path& folder);
 // The log file's path, or empty when none is open.
 std::filesystem::path path();
 void write(std::string_view line);
+
+// An address as one line of the log: without its query and fragment (which may carry a token),
+// long data: URLs cut, control characters shown as '?'.
+std::string loggable(std::string_view url);
 
 } // namespace tarnwick::launcher_log

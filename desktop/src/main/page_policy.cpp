@@ -60,4 +60,11 @@ Sender sender_of(std::string_view source, std::string_view origin, std::string_v
 	return Sender::Stranger;
 }
 
+bool download_allowed(const bw::DownloadRequest& request, std::string_view daemon_origin) {
+	if (request.user_initiated) return true;
+	std::string_view url = request.url;
+	if (url.starts_with("blob:")) url.remove_prefix(5);
+	return !request.from_frame && bw::origin_of(url) == daemon_origin;
+}
+
 } // namespace tarnwick

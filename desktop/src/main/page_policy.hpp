@@ -26,6 +26,11 @@ PageRoute route(const bw::NavigationRequest& request, std::string_view daemon_or
 // engine may write the same document with other escapes.
 bool same_page(std::string_view a, std::string_view b);
 
+// Whether the window takes the download: one the user started, or one of the daemon's origin (a
+// blob: made by its documents included) that no frame inside the page led to. A data: address has
+// no origin: the user must start it. Where the engine tells neither (WebView2), the origin decides.
+bool download_allowed(const bw::DownloadRequest& request, std::string_view daemon_origin);
+
 enum class Sender {
 	// The launcher's page shown now: may ask for anything.
 	OwnPage,

@@ -54,15 +54,7 @@ Background<bool> end_daemon(uint64_t pid, std::chrono::milliseconds grace) {
 // Only this many started daemons are remembered as ancestors of the daemon's listener.
 constexpr std::size_t started_remembered = 8;
 
-// An address as one line of the log: without its query and fragment (which may carry a token),
-// long data: URLs cut, control characters shown as '?'.
-std::string loggable(std::string_view url) {
-	if (!url.starts_with("data:")) url = url.substr(0, url.find_first_of("?#"));
-	std::string line(url.substr(0, 160));
-	for (char& c : line)
-		if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-	return url.size() > line.size() ? line + "..." : line;
-}
+using launcher_log::loggable;
 
 // More distinct ignored messages than this are not logged one by one.
 constexpr std::size_t ignored_kinds_logged = 32;
@@ -70,7 +62,8 @@ constexpr std::size_t ignored_kinds_logged = 32;
 } // namespace
 
 Session::Session(bw::ApplicationHandle app, DaemonAddress address, SessionTimes times)
-    : app_(app), address_(std::move(address)), times_(times), last_daemon_page_(address_.url()), daemon_origin_(bw::origin_of(address_.url())) {}
+    : app_(app), address_(std::move(address)), times_(times), last_daemon_page_(address_.url()), daemon_origin_(bw::origin_of(address_.url())),
+      downloads_(daemon_origin_) {}
 
 void Session::equip(bw::BrowserWindowBuilder& builder) {
 	std::weak_ptr<Session> self = weak_from_this();

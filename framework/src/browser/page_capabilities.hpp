@@ -52,6 +52,12 @@ struct DownloadRequest {
 	// The file name the server or the link suggests; may be empty.
 	std::string suggested_name;
 	std::string mime_type;
+	// Whether a user's action (a click, a key) started it, as far as the engine tells: WebKitGTK
+	// tells it for a link or a navigation; WebView2 tells nothing, so there it is always false.
+	bool user_initiated = false;
+	// It answers a navigation of a frame inside the page rather than of the page itself (WebKitGTK;
+	// WebView2 tells nothing of the frame, so there it is always false).
+	bool from_frame = false;
 };
 
 // Where the download goes: an absolute path of a file that does not exist, or nothing to cancel it.

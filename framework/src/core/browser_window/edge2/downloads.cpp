@@ -174,7 +174,9 @@ private:
 		// One text per getter: a getter that fails may leave its out-parameter as it was.
 		LPWSTR uri = nullptr;
 		HRESULT hr = operation->get_Uri(&uri);
-		DownloadRequest request{text_of(hr, uri), {}, {}};
+		// The engine tells neither the user's part in it nor its frame: both stay false.
+		DownloadRequest request;
+		request.url = text_of(hr, uri);
 		LPWSTR mime_type = nullptr;
 		hr = operation->get_MimeType(&mime_type);
 		request.mime_type = text_of(hr, mime_type);

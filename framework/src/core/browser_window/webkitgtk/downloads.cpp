@@ -32,7 +32,8 @@ gboolean on_decide_destination(WebKitDownload* download, gchar* suggested_name, 
 	auto* record = static_cast<Download*>(data);
 	WebKitURIResponse* response = webkit_download_get_response(download);
 	const char* mime_type = response != nullptr ? webkit_uri_response_get_mime_type(response) : nullptr;
-	DownloadRequest request{record->url, suggested_name != nullptr ? suggested_name : "", mime_type != nullptr ? mime_type : ""};
+	DownloadRequest request{record->url, suggested_name != nullptr ? suggested_name : "", mime_type != nullptr ? mime_type : "",
+	                        record->user_initiated, record->from_frame};
 	std::optional<std::filesystem::path> path;
 	record->asked = true;
 	g_object_ref(download);
@@ -88,6 +89,9 @@ void on_download_started(WebKitWebContext*, WebKitDownload* download, gpointer d
 	record->state = state;
 	record->download = WEBKIT_DOWNLOAD(g_object_ref(download));
 	record->url = uri != nullptr ? uri : "";
+	// Told now: by the time the program is asked, later navigations may have taken their places.
+	record->user_initiated = user_gesture_for(state, record->url);
+	record->from_frame = came_to_a_frame(state, record->url);
 	g_signal_connect(download, "decide-destination", G_CALLBACK(on_decide_destination), record.get());
 	g_signal_connect(download, "failed", G_CALLBACK(on_failed), record.get());
 	g_signal_connect(download, "finished", G_CALLBACK(on_finished), record.get());

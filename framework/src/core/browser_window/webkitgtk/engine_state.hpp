@@ -30,6 +30,8 @@ struct Download {
 	EngineState* state = nullptr;
 	WebKitDownload* download = nullptr; // referenced
 	std::string url;
+	bool user_initiated = false;
+	bool from_frame = false;
 	std::filesystem::path path;
 	// Once the program was asked; one released before that is cancelled rather than left to the
 	// engine's default folder.
@@ -69,6 +71,8 @@ struct EngineState {
 	std::string last_redirect;
 	// Whether a user's action led to the last few navigations, by address, newest last.
 	std::deque<std::pair<std::string, bool>> recent_gestures;
+	// The last few documents that came to frames inside the page, by address, newest last.
+	std::deque<std::string> recent_frame_documents;
 	std::vector<std::unique_ptr<Download>> downloads;
 	// The find bar (find_bar.cpp), when the program asked for it.
 	void* find_bar = nullptr;
@@ -132,6 +136,8 @@ void keep_top_frame_home(EngineState* state);
 bool held_away_from_home(EngineState* state, const char* uri, const GError* error);
 // Whether a user's action led to the latest navigation to the address, as far as the engine told.
 bool user_gesture_for(const EngineState* state, const std::string& url);
+// Whether a document of the address came lately to a frame inside the page.
+bool came_to_a_frame(const EngineState* state, const std::string& url);
 
 // The user changed the zoom: set and reported to the program when it differs.
 void user_zoom(EngineState* state, double factor);

@@ -11,6 +11,7 @@
 // decision, window.open as the view's create signal, which comes without a decision.
 #include "core/browser_window/webkitgtk/engine_state.hpp"
 
+#include <algorithm>
 #include <string>
 
 namespace bw::webkitgtk {
@@ -33,7 +34,7 @@ NavigationDecision ask(EngineState* state, const NavigationRequest& request, boo
 }
 
 // The navigation's frame is not known yet (see above): only whether a user's action led to it is
-// kept, for the response.
+// kept, for the response or for the download it may turn into.
 gboolean on_navigation_action(EngineState* state, WebKitNavigationPolicyDecision* decision) {
 	WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(decision);
 	std::string url = request_uri(webkit_navigation_action_get_request(action));
@@ -70,6 +71,11 @@ gboolean on_new_window_action(EngineState* state, WebKitPolicyDecision* decision
 
 gboolean on_response(EngineState* state, WebKitPolicyDecision* decision) {
 	auto* response = WEBKIT_RESPONSE_POLICY_DECISION(decision);
+	// A download tells nothing of its frame; this is how one that a frame's navigation turned into is known.
+	if (!webkit_response_policy_decision_is_main_frame_main_resource(response)) {
+		state->recent_frame_documents.push_back(request_uri(webkit_response_policy_decision_get_request(response)));
+		if (state->recent_frame_documents.size() > remembered_gestures) state->recent_frame_documents.pop_front();
+	}
 	if (state->capabilities->navigation_policy && webkit_response_policy_decision_is_main_frame_main_resource(response)) {
 		std::string url = request_uri(webkit_response_policy_decision_get_request(response));
 		if (std::exchange(state->allowed_new_window, std::string()) != url) {
@@ -98,9 +104,7 @@ gboolean on_decide_policy(WebKitWebView*, WebKitPolicyDecision* decision, WebKit
 	g_object_ref(decision);
 	gboolean handled = FALSE;
 	switch (type) {
-	case WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION:
-		if (state->capabilities->navigation_policy) handled = on_navigation_action(state, WEBKIT_NAVIGATION_POLICY_DECISION(decision));
-		break;
+	case WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION: handled = on_navigation_action(state, WEBKIT_NAVIGATION_POLICY_DECISION(decision)); break;
 	case WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION:
 		if (state->capabilities->navigation_policy) handled = on_new_window_action(state, decision);
 		break;
@@ -123,6 +127,10 @@ bool user_gesture_for(const EngineState* state, const std::string& url) {
 	for (auto entry = state->recent_gestures.rbegin(); entry != state->recent_gestures.rend(); ++entry)
 		if (entry->first == url) return entry->second;
 	return false;
+}
+
+bool came_to_a_frame(const EngineState* state, const std::string& url) {
+	return std::find(state->recent_frame_documents.rbegin(), state->recent_frame_documents.rend(), url) != state->recent_frame_documents.rend();
 }
 
 void connect_navigation_policy(EngineState* state) {
