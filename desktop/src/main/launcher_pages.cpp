@@ -4,12 +4,22 @@ namespace tarnwick {
 
 namespace {
 
+// Follows the desktop's colour scheme (the engine's prefers-color-scheme does); text has a contrast
+// of at least 4.5:1 on its background in both, and the focused button a ring the eye finds.
 constexpr std::string_view style = R"(<style>
+:root { color-scheme: light dark; }
 body { font-family: sans-serif; margin: 0; height: 100vh; display: flex; align-items: center; justify-content: center;
-       background: #f4f5f7; color: #223; }
+       background: #f4f5f7; color: #1d1f29; }
 main { text-align: center; max-width: 36em; }
-button { font-size: 1em; padding: 0.5em 1.4em; margin: 1em 0.4em 0; }
+button { font: inherit; padding: 0.5em 1.4em; margin: 1em 0.4em 0; border: 1px solid #5b6170; border-radius: 4px;
+         background: #ffffff; color: #1d1f29; }
+button:focus-visible { outline: 3px solid #1a5fd6; outline-offset: 2px; }
 code { word-break: break-all; }
+@media (prefers-color-scheme: dark) {
+  body { background: #1e2026; color: #e6e8ee; }
+  button { background: #2d3039; color: #e6e8ee; border-color: #9aa1b2; }
+  button:focus-visible { outline-color: #8ab4ff; }
+}
 </style>)";
 
 std::string escaped(std::string_view text) {

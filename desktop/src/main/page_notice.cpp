@@ -6,7 +6,8 @@ namespace tarnwick {
 
 std::string notice_script(std::string_view text) {
 	// The box lives outside the page's own elements' flow, styled inline so the page's style
-	// sheets do not reach it, and only ever touches the nodes it made.
+	// sheets do not reach it, and only ever touches the nodes it made. It stands out from the page
+	// in the desktop's colour scheme: dark on a light desktop, light on a dark one.
 	std::string script = "(function (text) {\n"
 	                     "  var box = document.getElementById('tarnwick-notices');\n"
 	                     "  if (!box) {\n"
@@ -18,7 +19,9 @@ std::string notice_script(std::string_view text) {
 	                     "  }\n"
 	                     "  var notice = document.createElement('div');\n"
 	                     "  notice.setAttribute('role', 'status');\n"
-	                     "  notice.setAttribute('style', 'background:#223;color:#fff;font:14px/1.4 sans-serif;padding:10px 14px;"
+	                     "  var dark = window.matchMedia && matchMedia('(prefers-color-scheme: dark)').matches;\n"
+	                     "  notice.setAttribute('style', (dark ? 'background:#e6e8ee;color:#1d1f29;' : 'background:#223;color:#fff;') +\n"
+	                     "    'font:14px/1.4 sans-serif;padding:10px 14px;"
 	                     "border-radius:6px;box-shadow:0 2px 8px rgba(0,0,0,.3);word-break:break-word');\n"
 	                     "  notice.textContent = text;\n"
 	                     "  box.appendChild(notice);\n"

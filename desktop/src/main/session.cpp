@@ -222,6 +222,7 @@ void Session::note_start(const daemon::Status& status) {
 		if (started_pids_.size() > started_remembered) started_pids_.erase(started_pids_.begin());
 	}
 	launcher_log::write(std::string(started_ ? "started the daemon" : "the daemon runs already") + " (pid " + std::to_string(status.pid()) + ")");
+	keep_output_of_started_daemon();
 }
 
 Background<StartCheck> Session::check_daemon() {
@@ -407,9 +408,15 @@ bw::Task<> Session::run(bw::BrowserWindow window, bool show_window) {
 	{
 		bw::BrowserWindow dropped = std::move(window);
 	}
-	app_.spawn(keep_daemon_output_small());
+	window_made_ = true;
+	keep_output_of_started_daemon();
 	bw::Task<> watching = watch();
 	co_await watching;
+}
+
+void Session::keep_output_of_started_daemon() {
+	if (!window_made_ || !started_ || std::exchange(keeping_output_, true)) return;
+	app_.spawn(keep_daemon_output_small());
 }
 
 bw::Task<> Session::keep_daemon_output_small() {
@@ -419,6 +426,10 @@ bw::Task<> Session::keep_daemon_output_small() {
 	while (!window_gone()) {
 		co_await app_.sleep(every);
 		if (window_gone()) co_return;
+		if (!started_) {
+			keeping_output_ = false;
+			co_return;
+		}
 		// A look at the size costs less than a call to the background thread, which copies.
 		std::error_code unknown;
 		std::uintmax_t size = std::filesystem::file_size(daemon_output(), unknown);

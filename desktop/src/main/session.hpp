@@ -116,8 +116,13 @@ private:
 	// Shows the daemon's page or the port-taken page when the wait found either: whether it did.
 	bool show_found(Answer answer);
 	bw::Task<> watch();
-	// Keeps the daemon's output file within its limit while the window is open.
+	// Keeps the daemon's output file within its limit while the window is open and the daemon is
+	// one this launcher started: a daemon found running writes elsewhere, and the window's idle
+	// hours then cost no wake-up for it.
 	bw::Task<> keep_daemon_output_small();
+	void keep_output_of_started_daemon();
+	bool keeping_output_ = false;
+	bool window_made_ = false;
 	bw::Task<> lose_daemon(SilenceWatch::Outcome outcome);
 	bw::Task<> restart();
 	bw::Task<> wait_for_service();
