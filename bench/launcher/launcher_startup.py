@@ -21,8 +21,10 @@ listening 300 ms after its start (TARNWICKD_DELAY_LISTEN). Measured against max(
 time from its start to listening, the bare window's start-up with the page already served), both
 measured in the same run, alternating with the launcher.
 
---idle SECONDS: after the settle time, the run time of the program's threads (the scheduler's own
-count, in nanoseconds) over that many seconds of an idle window, the daemon's page loaded.
+--idle SECONDS: --idle-after seconds (10) after the load, the run time of the program's threads (the
+scheduler's own count, in nanoseconds; threads that end meanwhile included) over that many seconds of
+an idle window, the daemon's page loaded. Also the median of each run's ratio, the two programs of a
+run having run next to each other.
 
 --scenario processes: the daemon runs, as in the default scenario; the launcher's start-up with 500
 extra (sleeping) processes against the same with none, alternating.
@@ -86,17 +88,32 @@ def process_tree(root):
     return tree
 
 
-def run_ms(pid):
-    """Time the process's threads have run so far, to the nanosecond (the scheduler's own count;
-    user and system time come in whole clock ticks, too coarse for an idle window)."""
-    total = 0
+def thread_run_ns(pid):
+    """Each thread's run time so far, by thread id."""
+    times = {}
     try:
         for task in os.listdir(f"/proc/{pid}/task"):
-            with open(f"/proc/{pid}/task/{task}/schedstat") as schedstat:
-                total += int(schedstat.read().split()[0])
+            try:
+                with open(f"/proc/{pid}/task/{task}/schedstat") as schedstat:
+                    times[task] = int(schedstat.read().split()[0])
+            except OSError:
+                pass
     except OSError:
         pass
-    return total / 1e6
+    return times
+
+
+def idle_run_ms(pid, seconds):
+    """The run time of the program's threads over the next seconds, looked at every second so that a
+    thread that ends meanwhile still counts with what it ran (a plain sum over the threads alive at
+    both ends would lose it, or count one born meanwhile from zero)."""
+    first = thread_run_ns(pid)
+    last = dict(first)
+    end = now() + seconds
+    while now() < end:
+        time.sleep(min(1.0, max(0.0, end - now())))
+        last.update(thread_run_ns(pid))
+    return sum(last[task] - first.get(task, 0) for task in last) / 1e6
 
 
 def cpu_ms(pid):
@@ -203,7 +220,7 @@ def session_bus(directory, name, watcher=None):
     return address, started
 
 
-def one_run(command, environment, log, settle, timeout, idle=0.0):
+def one_run(command, environment, log, settle, timeout, idle=0.0, idle_after=10.0):
     log.skip_to_end()
     with tempfile.TemporaryFile() as errors:
         start = now()
@@ -221,10 +238,12 @@ def one_run(command, environment, log, settle, timeout, idle=0.0):
         main_cpu = cpu_ms(program.pid)
         cpu = sum(cpu_ms(pid) for pid in process_tree(program.pid))
         time.sleep(settle)
-        # The program's own CPU time while nothing happens: the window open, the page loaded.
-        idle_before = run_ms(program.pid)
-        time.sleep(idle)
-        idle_cpu = run_ms(program.pid) - idle_before
+        idle_cpu = 0.0
+        if idle > 0:
+            # The program's own CPU time while nothing happens: the window open, the page loaded, and
+            # what the engine does after a load (its caches, its first collections) done.
+            time.sleep(max(0.0, idle_after - settle))
+            idle_cpu = idle_run_ms(program.pid, idle)
         tree = process_tree(program.pid)
         main_peak = status_kib(program.pid, "VmHWM")
         tree_peak = sum(status_kib(pid, "VmHWM") for pid in tree)
@@ -245,7 +264,8 @@ def main():
     parser.add_argument("--timeout", type=float, default=60.0)
     parser.add_argument("--scenario", choices=("running", "first-launch", "processes", "tray", "tray-idle"), default="running")
     parser.add_argument("--extra-processes", type=int, default=500)
-    parser.add_argument("--idle", type=float, default=0.0, help="seconds of an idle window, after --settle, whose CPU time is measured")
+    parser.add_argument("--idle", type=float, default=0.0, help="seconds of an idle window, after --idle-after, whose CPU time is measured")
+    parser.add_argument("--idle-after", type=float, default=10.0, help="seconds after the load before the idle window is measured")
     options = parser.parse_args()
 
     launcher = os.path.join(options.build, "desktop", "tarnwick_desktop")
@@ -312,7 +332,7 @@ def main():
                         extra = end_sleepers(extra)
                         if name == "launcher":
                             extra = start_sleepers(options.extra_processes)
-                    result = one_run(programs[name], environments[name], log, options.settle, options.timeout, options.idle)
+                    result = one_run(programs[name], environments[name], log, options.settle, options.timeout, options.idle, options.idle_after)
                     measured = run >= options.warm_up
                     if measured:
                         results[name].append(result)
@@ -349,8 +369,12 @@ def main():
         print(f"  {label:28} {a:8.1f} {unit} / {b:8.1f} {unit} = {a / b:.3f}")
     if options.idle > 0:
         a, b = median("launcher", "idle_cpu_ms"), median("baseline", "idle_cpu_ms")
-        print(f"  {'CPU while idle, program':28} {a:8.2f} ms / {b:8.2f} ms over {options.idle:.0f} s: "
+        print(f"  {'CPU while idle, program':28} {a:8.2f} ms / {b:8.2f} ms = {a / b:.3f} over {options.idle:.0f} s: "
               f"{(a - b) / (options.idle * 10):.3f} % of a core more")
+        # The two programs of a run ran next to each other, under the same load: their ratio drifts less.
+        ratios = [x["idle_cpu_ms"] / y["idle_cpu_ms"] for x, y in zip(results["launcher"], results["baseline"]) if y["idle_cpu_ms"] > 0]
+        if ratios:
+            print(f"  {'idle ratio, median of runs':28} {statistics.median(ratios):.3f} (each run: {', '.join(f'{r:.2f}' for r in ratios)})")
 
 
 def launcher_folders(environment, directory):
