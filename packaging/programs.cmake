@@ -1,8 +1,19 @@
 # Install rules of the two programs. Component "launcher" is tarnwick_desktop with what a desktop
 # needs to show it; component "standin" is the stand-in daemon, packaged apart so that installing
 # the launcher never brings a fake daemon along.
+# The translations, where the launcher looks for them: locale/ beside it, or ../share/locale/.
+function(tarnwick_install_catalogs root)
+  foreach(mo IN LISTS TARNWICK_CATALOGS)
+    get_filename_component(messages ${mo} DIRECTORY)
+    get_filename_component(language_folder ${messages} DIRECTORY)
+    get_filename_component(language ${language_folder} NAME)
+    install(FILES ${mo} DESTINATION ${root}/${language}/LC_MESSAGES COMPONENT launcher)
+  endforeach()
+endfunction()
+
 if(WIN32)
   install(TARGETS tarnwick_desktop RUNTIME DESTINATION . COMPONENT launcher)
+  tarnwick_install_catalogs(locale)
   install(FILES ${CMAKE_CURRENT_LIST_DIR}/windows/README.txt DESTINATION . COMPONENT launcher)
   # A folder of its own: the launcher looks for tarnwickd beside itself, so this one runs only when
   # the user starts it.
@@ -12,6 +23,7 @@ endif()
 
 include(GNUInstallDirs)
 install(TARGETS tarnwick_desktop RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT launcher)
+tarnwick_install_catalogs(${CMAKE_INSTALL_LOCALEDIR})
 install(TARGETS tarnwickd RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT standin)
 
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/linux/tarnwick.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT launcher)

@@ -53,7 +53,7 @@ protected:
 		log_ = root_ / "requests.log";
 		ASSERT_EQ(processes_named("tarnwickd").size(), 0u) << "a daemon is already running";
 		// Nothing on PATH holds a daemon; a started one reports its requests.
-		for (const char* name : {"PATH", "TARNWICKD_LOG"})
+		for (const char* name : {"PATH", "TARNWICKD_LOG", "LANG"})
 			if (const char* value = std::getenv(name)) saved_environment_.emplace_back(name, value);
 		setenv("PATH", "/usr/bin:/bin", 1);
 		setenv("TARNWICKD_LOG", log_.c_str(), 1);
@@ -156,6 +156,18 @@ TEST_F(LauncherRun, WithoutADaemonAnywhereShowsOneErrorBoxAndEndsWithOne) {
 	EXPECT_FALSE(tarnwick_window_seen);
 	EXPECT_NE(launcher_errors().find("Unable to spawn the Tarnwick daemon: program not found\n"), std::string::npos) << launcher_errors();
 	EXPECT_EQ(processes_named("tarnwickd").size(), 0u);
+}
+
+// The box speaks the user's language, from the translations beside the program; the log stays English.
+TEST_F(LauncherRun, TheErrorBoxSpeaksTheUsersLanguage) {
+	fs::copy(fs::path(TARNWICK_LAUNCHER).parent_path() / "locale", launcher_dir_ / "locale", fs::copy_options::recursive);
+	test::set_environment("LANG", "de_DE.UTF-8");
+	start_launcher();
+	std::optional<XDisplay::TopLevel> box;
+	ASSERT_TRUE(wait_until([&] { return (box = x.find("Tarnwick-Fehler")).has_value(); }, 20s)) << launcher_errors();
+	x.request_close(box->id);
+	EXPECT_EQ(launcher_exit_code(), 1);
+	EXPECT_NE(launcher_errors().find("Unable to spawn the Tarnwick daemon: program not found\n"), std::string::npos) << launcher_errors();
 }
 
 TEST_F(LauncherRun, ShowsTheWindowAtOnceAndTheDaemonsPageOnceItListens) {

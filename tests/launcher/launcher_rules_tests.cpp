@@ -3,7 +3,9 @@
 #include "daemon_output.hpp"
 #include "download_names.hpp"
 #include "page_policy.hpp"
+#include "launcher_pages.hpp"
 #include "rate_limit.hpp"
+#include "translations.hpp"
 #include "user_folders.hpp"
 #include "window_state.hpp"
 
@@ -12,6 +14,7 @@
 #include <filesystem>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <set>
 #include <tuple>
 
@@ -219,6 +222,39 @@ TEST(DaemonOutput, StaysWithinItsLimitWhileTheDaemonAppendsAndShowsOnlyThisStart
 	EXPECT_EQ(prepare_daemon_output(file, 1000), 0u);
 	EXPECT_FALSE(fs::exists(file));
 	EXPECT_EQ(fs::file_size(aside), 2025u);
+}
+
+
+// The pages speak the user's language from the catalog beside the program, and English exactly as
+// ever without one; a damaged catalog is none.
+TEST(Translations, PagesSpeakTheUsersLanguageAndEnglishStaysAsItWas) {
+	const std::string english = port_taken_page(37338, "", "", "");
+	EXPECT_NE(english.find("<html lang=\"en\">"), std::string::npos);
+	EXPECT_NE(english.find("<h1>Port 37338 is used by another program</h1><p>Another program answers on port 37338, where the Tarnwick daemon "
+	                       "serves its interface. End it, then try again.</p>"),
+	          std::string::npos)
+	    << english;
+
+	translations::load({TARNWICK_LOCALE_DIR}, {"de-AT", "en-US"});
+	const std::string german = port_taken_page(37338, "/opt/x & y", "", "");
+	EXPECT_EQ(translations::language(), "de");
+	EXPECT_NE(german.find("<html lang=\"de\">"), std::string::npos);
+	EXPECT_NE(german.find("Port 37338 wird von einem anderen Programm verwendet"), std::string::npos) << german;
+	EXPECT_NE(german.find("Das Programm <code>/opt/x &amp; y</code> antwortet auf Port 37338"), std::string::npos) << german;
+	EXPECT_NE(german.find(">Erneut versuchen</button>"), std::string::npos) << german;
+	EXPECT_EQ(fill(tr("Saved %1 in %2"), {"a.csv", "/home/u"}), "a.csv wurde in /home/u gespeichert");
+
+	fs::path damaged = fs::temp_directory_path() / "damaged" / "de" / "LC_MESSAGES";
+	fs::create_directories(damaged);
+	std::ifstream whole(fs::path(TARNWICK_LOCALE_DIR) / "de" / "LC_MESSAGES" / "tarnwick.mo", std::ios::binary);
+	std::string bytes((std::istreambuf_iterator<char>(whole)), std::istreambuf_iterator<char>());
+	std::ofstream(damaged / "tarnwick.mo", std::ios::binary) << bytes.substr(0, bytes.size() / 2);
+	translations::load({damaged.parent_path().parent_path()}, {"de-DE"});
+	EXPECT_EQ(translations::language(), "en");
+	EXPECT_EQ(port_taken_page(37338, "", "", ""), english);
+	// English comes before a later language that has a catalog.
+	translations::load({TARNWICK_LOCALE_DIR}, {"en-US", "de-DE"});
+	EXPECT_EQ(port_taken_page(37338, "", "", ""), english);
 }
 
 } // namespace

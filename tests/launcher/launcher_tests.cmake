@@ -8,6 +8,8 @@ endif()
 # The launcher's platform-neutral rules, and how the file system compares names.
 bw_add_test(launcher_rules_tests launcher/launcher_rules_tests.cpp ${PROJECT_SOURCE_DIR}/desktop/src/main/${BW_LAUNCHER_PLATFORM}/user_folders.cpp)
 target_link_libraries(launcher_rules_tests PRIVATE tarnwick_launcher_rules)
+add_dependencies(launcher_rules_tests tarnwick_translations)
+target_compile_definitions(launcher_rules_tests PRIVATE TARNWICK_LOCALE_DIR="$<TARGET_FILE_DIR:tarnwick_desktop>/locale")
 
 # The command line, the channel's words and the settings file.
 bw_add_test(desktop_rules_tests launcher/desktop_rules_tests.cpp)

@@ -59,8 +59,11 @@ fs::path make_private_folders() {
 		if (mkdir(folder.c_str(), 0700) != 0) fail_setup(system_error("cannot make a temporary folder"));
 		setenv(variable, folder.c_str(), 1);
 	}
-	// The user's session bus is not the test's.
+	// The user's session bus is not the test's, nor the user's language: the programs speak English
+	// unless a test asks for another.
 	unsetenv("DBUS_SESSION_BUS_ADDRESS");
+	for (const char* variable : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"}) unsetenv(variable);
+	setenv("LANG", "C.UTF-8", 1);
 	setenv(root_variable, root.c_str(), 1);
 	return root;
 }

@@ -4,6 +4,7 @@
 #include "launcher_log.hpp"
 #include "page_notice.hpp"
 #include "page_policy.hpp"
+#include "translations.hpp"
 #include "user_folders.hpp"
 
 #include "core/process.hpp"
@@ -26,9 +27,11 @@ std::filesystem::path from_utf8(const std::string& text) { return std::filesyste
 
 std::string utf8(const std::filesystem::path& path) { return bw::process::path_to_utf8_lossy(path); }
 
-void tell(const bw::BrowserWindowHandle& window, const std::string& text) {
-	launcher_log::write(text);
-	window.exec_js(notice_script(text));
+// The notice in the user's language (the English text with the values put in, when there is no
+// translation); the log in English.
+void tell(const bw::BrowserWindowHandle& window, std::string_view english, std::initializer_list<std::string_view> values) {
+	launcher_log::write(fill(english, values));
+	window.exec_js(notice_script(fill(tr(english), values)));
 }
 
 constexpr std::chrono::seconds burst_gap{10};
@@ -45,7 +48,7 @@ void Downloads::refuse(const bw::BrowserWindowHandle& window, const bw::Download
 	if (refused_in_burst_ <= refusals_logged)
 		launcher_log::write("refused the download of " + launcher_log::loggable(request.url) +
 		                    (request.from_frame ? ": a frame inside the page started it" : ": the page started it without a user's action"));
-	if (new_burst) window.exec_js(notice_script("Tarnwick refused a download that the page started by itself"));
+	if (new_burst) window.exec_js(notice_script(tr("Tarnwick refused a download that the page started by itself")));
 }
 
 std::optional<std::filesystem::path> Downloads::destination(const bw::BrowserWindowHandle& window, const bw::DownloadRequest& request) {
@@ -58,7 +61,7 @@ std::optional<std::filesystem::path> Downloads::destination(const bw::BrowserWin
 	std::error_code error;
 	std::filesystem::create_directories(folder, error);
 	if (error || !std::filesystem::is_directory(folder, error)) {
-		tell(window, "The download of " + name + " failed: the folder " + utf8(folder) + " cannot be made");
+		tell(window, "The download of %1 failed: the folder %2 cannot be made", {name, utf8(folder)});
 		return std::nullopt;
 	}
 	name = unused_file_name(name, [&](const std::string& candidate) {
@@ -76,9 +79,11 @@ void Downloads::finished(const bw::BrowserWindowHandle& window, const bw::Downlo
 	running_.erase(user_folders::same_file_key(outcome.path));
 	std::string name = utf8(outcome.path.filename());
 	if (outcome.succeeded)
-		tell(window, "Saved " + name + " in " + utf8(outcome.path.parent_path()));
+		tell(window, "Saved %1 in %2", {name, utf8(outcome.path.parent_path())});
+	else if (outcome.error.empty())
+		tell(window, "The download of %1 failed: no reason given", {name});
 	else
-		tell(window, "The download of " + name + " failed: " + (outcome.error.empty() ? std::string("no reason given") : outcome.error));
+		tell(window, "The download of %1 failed: %2", {name, outcome.error});
 }
 
 } // namespace tarnwick

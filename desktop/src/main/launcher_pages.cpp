@@ -1,5 +1,7 @@
 #include "launcher_pages.hpp"
 
+#include "translations.hpp"
+
 namespace tarnwick {
 
 namespace {
@@ -37,7 +39,7 @@ std::string escaped(std::string_view text) {
 }
 
 std::string document(std::string_view body) {
-	std::string html = "<!DOCTYPE html><html lang=\"en\"><head><meta charset=\"utf-8\"><title>Tarnwick</title>";
+	std::string html = "<!DOCTYPE html><html lang=\"" + translations::language() + "\"><head><meta charset=\"utf-8\"><title>Tarnwick</title>";
 	html += style;
 	html += "</head><body><main>";
 	html += body;
@@ -45,15 +47,24 @@ std::string document(std::string_view body) {
 	return html;
 }
 
+// The text in the user's language, made safe for HTML, with the values (HTML already) put in.
+std::string html_text(std::string_view english, std::initializer_list<std::string_view> values = {}) {
+	return fill(escaped(tr(english)), values);
+}
+
 // "Try again" has the focus, so Enter presses it.
 std::string buttons() {
-	return "<p><button autofocus onclick=\"invoke_extern('retry')\">Try again</button>"
-	       "<button onclick=\"invoke_extern('quit')\">Quit</button></p>";
+	return "<p><button autofocus onclick=\"invoke_extern('retry')\">" + html_text("Try again") + "</button>"
+	       "<button onclick=\"invoke_extern('quit')\">" + html_text("Quit") + "</button></p>";
 }
 
 std::string log_note(std::string_view log_path) {
 	if (log_path.empty()) return {};
-	return "<p>What the launcher did is written to <code>" + escaped(log_path) + "</code>.</p>";
+	return "<p>" + html_text("What the launcher did is written to %1.", {"<code>" + escaped(log_path) + "</code>"}) + "</p>";
+}
+
+std::string what_happened(std::string_view reason) {
+	return reason.empty() ? std::string() : "<p>" + html_text("What happened: %1.", {escaped(reason)}) + "</p>";
 }
 
 } // namespace
@@ -76,48 +87,47 @@ std::string html_data_url(std::string_view html) {
 }
 
 std::string starting_page() {
-	return document("<h1>Tarnwick is starting</h1><p>The Tarnwick daemon does not answer yet. Its interface appears here as soon as it does.</p>");
+	return document("<h1>" + html_text("Tarnwick is starting") + "</h1><p>" +
+	                html_text("The Tarnwick daemon does not answer yet. Its interface appears here as soon as it does.") + "</p>");
 }
 
 std::string restarting_page(std::string_view reason) {
-	std::string body = "<h1>Tarnwick stopped \u2014 restarting\u2026</h1><p>The Tarnwick daemon ended or stopped answering. It is being started "
-	                   "again; its interface comes back here when it answers.</p>";
-	if (!reason.empty()) body += "<p>What happened: " + escaped(reason) + ".</p>";
-	return document(body);
+	return document("<h1>" + html_text("Tarnwick stopped \u2014 restarting\u2026") + "</h1><p>" +
+	                html_text("The Tarnwick daemon ended or stopped answering. It is being started again; its interface comes back here when it answers.") +
+	                "</p>" + what_happened(reason));
 }
 
 std::string service_lost_page(std::string_view reason) {
-	std::string body = "<h1>Tarnwick stopped \u2014 waiting\u2026</h1><p>The Tarnwick daemon runs as a system service, which this program cannot "
-	                   "start. Its interface comes back here when the service answers again.</p>";
-	if (!reason.empty()) body += "<p>What happened: " + escaped(reason) + ".</p>";
-	return document(body);
+	return document("<h1>" + html_text("Tarnwick stopped \u2014 waiting\u2026") + "</h1><p>" +
+	                html_text("The Tarnwick daemon runs as a system service, which this program cannot start. Its interface comes back here when "
+	                          "the service answers again.") +
+	                "</p>" + what_happened(reason));
 }
 
 std::string given_up_page(std::string_view reason, std::string_view log_path) {
-	std::string body = "<h1>Tarnwick could not be restarted</h1><p>The last attempt failed: " + escaped(reason) + ".</p>";
-	body += log_note(log_path);
-	body += buttons();
-	return document(body);
+	return document("<h1>" + html_text("Tarnwick could not be restarted") + "</h1><p>" + html_text("The last attempt failed: %1.", {escaped(reason)}) +
+	                "</p>" + log_note(log_path) + buttons());
 }
 
 std::string page_ended_page(std::string_view reason) {
-	std::string why(reason.empty() ? "The engine gave no reason" : reason);
+	std::string why(reason.empty() ? tr("The engine gave no reason") : std::string(reason));
 	if (why.back() != '.') why += '.';
-	std::string body = "<h1>The page stopped unexpectedly</h1><p>" + escaped(why) + "</p>";
-	body += "<p><button autofocus onclick=\"invoke_extern('reload')\">Reload</button></p>";
-	return document(body);
+	return document("<h1>" + html_text("The page stopped unexpectedly") + "</h1><p>" + escaped(why) + "</p>" +
+	                "<p><button autofocus onclick=\"invoke_extern('reload')\">" + html_text("Reload") + "</button></p>");
 }
 
 std::string port_taken_page(uint16_t port, std::string_view program, std::string_view log_path, std::string_view other_user) {
-	std::string body = "<h1>Port " + std::to_string(port) + " is used by another program</h1><p>";
+	std::string number = std::to_string(port);
+	std::string says;
 	if (!other_user.empty())
-		body += "A program of " + escaped(other_user);
+		says = html_text("A program of %1 answers on port %2, where the Tarnwick daemon serves its interface. End it, then try again.",
+		                 {escaped(other_user), number});
+	else if (program.empty())
+		says = html_text("Another program answers on port %1, where the Tarnwick daemon serves its interface. End it, then try again.", {number});
 	else
-		body += program.empty() ? std::string("Another program") : "The program <code>" + escaped(program) + "</code>";
-	body += " answers on port " + std::to_string(port) + ", where the Tarnwick daemon serves its interface. End it, then try again.</p>";
-	body += log_note(log_path);
-	body += buttons();
-	return document(body);
+		says = html_text("The program %1 answers on port %2, where the Tarnwick daemon serves its interface. End it, then try again.",
+		                 {"<code>" + escaped(program) + "</code>", number});
+	return document("<h1>" + html_text("Port %1 is used by another program", {number}) + "</h1><p>" + says + "</p>" + log_note(log_path) + buttons());
 }
 
 } // namespace tarnwick

@@ -14,6 +14,7 @@
 #include "session.hpp"
 #include "single_instance.hpp"
 #include "termination.hpp"
+#include "translations.hpp"
 #include "user_folders.hpp"
 #include "window_state.hpp"
 
@@ -147,14 +148,14 @@ bw_Bool32 keep_on_close(bw_Window* window, void* data) {
 
 Tray::Look look_of(const Session& session) {
 	switch (session.state()) {
-	case Session::State::Showing: return {"Tarnwick: running", false};
-	case Session::State::Restarting: return {"Tarnwick: restarting the daemon", false};
+	case Session::State::Showing: return {tr("Tarnwick: running"), false};
+	case Session::State::Restarting: return {tr("Tarnwick: restarting the daemon"), false};
 	case Session::State::GivenUp:
-	case Session::State::PortTaken: return {"Tarnwick: stopped: " + session.stopped_reason(), true};
+	case Session::State::PortTaken: return {fill(tr("Tarnwick: stopped: %1"), {session.stopped_reason()}), true};
 	case Session::State::Starting:
 	case Session::State::Waiting: break;
 	}
-	return {"Tarnwick: starting the daemon", false};
+	return {tr("Tarnwick: starting the daemon"), false};
 }
 
 void add_tray(bw::ApplicationHandle app, Launcher& launcher) {
@@ -219,9 +220,9 @@ bw::BrowserWindowFuture build_window(bw::ApplicationHandle app, Launcher& launch
 }
 
 void show_spawn_error(bw::ApplicationHandle app, const daemon::Error& error) {
-	std::string text = "Unable to spawn the Tarnwick daemon: " + error.to_string();
-	launcher_log::write(text);
-	auto shown = bw::dialogs::MessageDialog::create().set_title("Tarnwick Error").set_text(text).set_type(bw::dialogs::MessageType::Error).show_alert();
+	launcher_log::write("Unable to spawn the Tarnwick daemon: " + error.to_string());
+	std::string text = fill(tr("Unable to spawn the Tarnwick daemon: %1"), {error.to_string()});
+	auto shown = bw::dialogs::MessageDialog::create().set_title(tr("Tarnwick Error")).set_text(text).set_type(bw::dialogs::MessageType::Error).show_alert();
 	if (!shown.ok()) bw::fatal_stop("unable to show error dialog: " + shown.error().debug_string());
 	app.exit(1);
 }
@@ -277,7 +278,7 @@ bw::Task<> startup(bw::ApplicationHandle app, Launcher& launcher) {
 
 // A GUI program has no console: a fatal stop is also shown in a box.
 void show_fatal_stop(std::string_view text) {
-	(void)bw::dialogs::MessageDialog::create().set_title("Tarnwick Error").set_text(text).set_type(bw::dialogs::MessageType::Error).show_alert();
+	(void)bw::dialogs::MessageDialog::create().set_title(tr("Tarnwick Error")).set_text(text).set_type(bw::dialogs::MessageType::Error).show_alert();
 }
 
 } // namespace
@@ -303,6 +304,7 @@ int main() {
 		return 0;
 	}
 	launcher_log::open(user_folders::state());
+	translations::load_for_user();
 	SingleInstance::Outcome outcome;
 	std::unique_ptr<SingleInstance> instance = SingleInstance::claim(outcome, command_line::request_of(command));
 	if (outcome == SingleInstance::Outcome::Raised) {

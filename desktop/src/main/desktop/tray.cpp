@@ -3,6 +3,7 @@
 #include "desktop/autostart.hpp"
 #include "desktop/icon_pixmaps.hpp"
 #include "launcher_log.hpp"
+#include "translations.hpp"
 
 namespace tarnwick {
 
@@ -29,16 +30,16 @@ Tray::Tray(bw::ApplicationHandle app, Settings& settings, std::filesystem::path 
 	};
 	options.before_menu = [this] { icon_->set_checked(StartAtLogin, autostart::enabled()); };
 	options.menu = {
-	    {Kind::Action, "Open Tarnwick", false, true, [this] { actions_.open_window(); }},
-	    {Kind::Action, "Open in Browser", false, false, [this] { actions_.open_in_browser(); }},
-	    {Kind::Action, "Restart Daemon", false, false, [this] { actions_.restart_daemon(); }},
-	    {Kind::Check, "Start at Login", autostart::enabled(), false,
+	    {Kind::Action, tr("Open Tarnwick"), false, true, [this] { actions_.open_window(); }},
+	    {Kind::Action, tr("Open in Browser"), false, false, [this] { actions_.open_in_browser(); }},
+	    {Kind::Action, tr("Restart Daemon"), false, false, [this] { actions_.restart_daemon(); }},
+	    {Kind::Check, tr("Start at Login"), autostart::enabled(), false,
 	     [this] {
 		     bool on = !autostart::enabled();
 		     autostart::set(on, program_);
 		     icon_->set_checked(StartAtLogin, autostart::enabled());
 	     }},
-	    {Kind::Check, "Keep Running When Closed", settings_.flag(Settings::keep_running_when_closed), false,
+	    {Kind::Check, tr("Keep Running When Closed"), settings_.flag(Settings::keep_running_when_closed), false,
 	     [this] {
 		     bool on = !settings_.flag(Settings::keep_running_when_closed);
 		     settings_.set_flag(Settings::keep_running_when_closed, on);
@@ -46,7 +47,7 @@ Tray::Tray(bw::ApplicationHandle app, Settings& settings, std::filesystem::path 
 		     icon_->set_checked(KeepRunning, settings_.flag(Settings::keep_running_when_closed));
 	     }},
 	    {Kind::Separator, "", false, false, {}},
-	    {Kind::Action, "Quit Tarnwick", false, false, [this] { actions_.quit(); }},
+	    {Kind::Action, tr("Quit Tarnwick"), false, false, [this] { actions_.quit(); }},
 	};
 	icon_ = bw::StatusIcon::create(app, std::move(options));
 }
