@@ -7,6 +7,8 @@
 // NIM_MODIFY.
 #include "status_icon/status_icon.hpp"
 
+#include "core/win32/wide_text.hpp"
+
 #include <windows.h>
 
 #include <shellapi.h>
@@ -22,13 +24,6 @@ constexpr UINT icon_message = WM_APP + 1;
 constexpr UINT icon_id = 1;
 constexpr const wchar_t* window_class = L"bw-status-icon";
 
-std::wstring wide(const std::string& text) {
-	int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-	std::wstring converted(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
-	if (length > 0) MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), converted.data(), length);
-	return converted;
-}
-
 class Win32StatusIcon final : public StatusIcon {
 public:
 	explicit Win32StatusIcon(StatusIconOptions options) : options_(std::move(options)) {
@@ -40,7 +35,7 @@ public:
 		kind.lpszClassName = window_class;
 		RegisterClassExW(&kind);
 		taskbar_created_ = RegisterWindowMessageW(L"TaskbarCreated");
-		window_ = CreateWindowExW(WS_EX_TOOLWINDOW, window_class, wide(options_.title).c_str(), WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, this);
+		window_ = CreateWindowExW(WS_EX_TOOLWINDOW, window_class, bw::win32::wide_text(options_.title).c_str(), WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, this);
 		icon_ = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(options_.icon_resource), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
 		                                      GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
 		add();
@@ -83,7 +78,7 @@ private:
 		icon.uFlags = flags;
 		icon.uCallbackMessage = icon_message;
 		icon.hIcon = icon_;
-		std::wstring tip = wide(options_.tooltip).substr(0, std::size(icon.szTip) - 1);
+		std::wstring tip = bw::win32::wide_text(options_.tooltip).substr(0, std::size(icon.szTip) - 1);
 		tip.copy(icon.szTip, tip.size());
 		icon.uVersion = NOTIFYICON_VERSION_4;
 		return icon;
@@ -111,7 +106,7 @@ private:
 				continue;
 			}
 			UINT flags = MF_STRING | (item.kind == StatusIconMenuItem::Kind::Check && item.checked ? MF_CHECKED : MF_UNCHECKED);
-			AppendMenuW(menu, flags, i + 1, wide(item.label).c_str());
+			AppendMenuW(menu, flags, i + 1, bw::win32::wide_text(item.label).c_str());
 			if (item.is_default) SetMenuDefaultItem(menu, static_cast<UINT>(i + 1), FALSE);
 		}
 		SetForegroundWindow(window_);

@@ -2,6 +2,8 @@
 // one, and shows a box otherwise.
 #include "desktop/console.hpp"
 
+#include "core/win32/wide_text.hpp"
+
 #include <windows.h>
 
 #include <string>
@@ -20,16 +22,9 @@ HANDLE stream(DWORD which) {
 	return handle == INVALID_HANDLE_VALUE ? nullptr : handle;
 }
 
-std::wstring wide(std::string_view text) {
-	int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-	std::wstring converted(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
-	if (length > 0) MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), converted.data(), length);
-	return converted;
-}
-
 void write(DWORD which, std::string_view text, UINT box) {
 	HANDLE handle = stream(which);
-	std::wstring converted = wide(text);
+	std::wstring converted = bw::win32::wide_text(text);
 	if (handle == nullptr) {
 		MessageBoxW(nullptr, converted.c_str(), L"Tarnwick", box);
 		return;

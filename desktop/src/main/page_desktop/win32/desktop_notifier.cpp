@@ -4,6 +4,8 @@
 // click (NIN_BALLOONUSERCLICK), its time-out and its dismissal.
 #include "page_desktop/desktop_notifier.hpp"
 
+#include "core/win32/wide_text.hpp"
+
 #include "launcher_log.hpp"
 
 #include <bw/window_win32.h>
@@ -21,13 +23,6 @@ namespace {
 constexpr UINT icon_message = WM_APP + 1;
 constexpr UINT icon_id = 1;
 constexpr const wchar_t* icon_window_class = L"TarnwickNotificationIcon";
-
-std::wstring wide(const std::string& text) {
-	int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-	std::wstring result(static_cast<size_t>(length), L'\0');
-	MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), length);
-	return result;
-}
 
 template <size_t N>
 void copy_cut(wchar_t (&target)[N], const std::wstring& text) {
@@ -72,8 +67,8 @@ public:
 		data.uCallbackMessage = icon_message;
 		data.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
 		copy_cut(data.szTip, L"Tarnwick");
-		copy_cut(data.szInfoTitle, wide(content.title));
-		copy_cut(data.szInfo, wide(content.body.empty() ? std::string(" ") : content.body));
+		copy_cut(data.szInfoTitle, bw::win32::wide_text(content.title));
+		copy_cut(data.szInfo, bw::win32::wide_text(content.body.empty() ? std::string(" ") : content.body));
 		data.dwInfoFlags = NIIF_USER | NIIF_LARGE_ICON | (content.silent ? NIIF_NOSOUND : 0);
 		if (!Shell_NotifyIconW(NIM_ADD, &data) && !Shell_NotifyIconW(NIM_MODIFY, &data)) {
 			launcher_log::write("the shell did not show a notification (no notification area)");

@@ -1,5 +1,7 @@
 #include "core/browser_window/edge2/creation_failure.hpp"
 
+#include "core/win32/wide_text.hpp"
+
 #include "core/browser_window/edge2/engine_text.hpp"
 #include "core/fatal.hpp"
 
@@ -15,14 +17,6 @@ bool error_box_skipped() {
 	return length == 1 && value[0] == L'1';
 }
 
-std::wstring wide(const std::string& text) {
-	int length = static_cast<int>(text.size());
-	int units = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
-	std::wstring out(static_cast<std::size_t>(units > 0 ? units : 0), L'\0');
-	if (units > 0) MultiByteToWideChar(CP_UTF8, 0, text.data(), length, out.data(), units);
-	return out;
-}
-
 std::wstring box_title() {
 	wchar_t path[MAX_PATH] = {};
 	DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -32,7 +26,7 @@ std::wstring box_title() {
 
 [[noreturn]] void stop(const std::string& text, const std::string& shown) {
 	// A program that shows its fatal stops itself (the launcher does) shows this one too: one box.
-	if (!fatal_stop_observed() && !error_box_skipped()) MessageBoxW(nullptr, wide(shown).c_str(), box_title().c_str(), MB_OK | MB_ICONERROR);
+	if (!fatal_stop_observed() && !error_box_skipped()) MessageBoxW(nullptr, bw::win32::wide_text(shown).c_str(), box_title().c_str(), MB_OK | MB_ICONERROR);
 	fatal_stop(text, shown);
 }
 
