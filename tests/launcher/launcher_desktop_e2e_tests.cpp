@@ -6,6 +6,8 @@
 #include "notification_server.hpp"
 #include "support/session_bus.hpp"
 
+#include <atspi/atspi.h>
+
 namespace tarnwick {
 namespace {
 
@@ -201,6 +203,100 @@ TEST_F(LauncherDesktop, WhileTheWindowIsHiddenTheLaunchersOwnNewsIsANotification
 	EXPECT_TRUE(wait_until([&] { return windows() == 1; }, 10s));
 	close(holder);
 	close_and_expect_zero(*window(), launcher);
+}
+
+// Through the accessibility bus, as a screen reader sees the window: the desktop's own bus activates
+// it (at-spi-bus-launcher and the registry), and the launcher's bridge is left on.
+class LauncherAccessibility : public PageReportingSession {
+protected:
+	void SetUp() override {
+		PageReportingSession::SetUp();
+		ASSERT_FALSE(bus_.address().empty()) << bus_.error();
+		if (const char* off = std::getenv("NO_AT_BRIDGE")) bridge_off_ = off;
+		unsetenv("NO_AT_BRIDGE");
+		ASSERT_EQ(atspi_init(), 0);
+	}
+	void TearDown() override {
+		PageReportingSession::TearDown();
+		if (!bridge_off_.empty()) setenv("NO_AT_BRIDGE", bridge_off_.c_str(), 1);
+	}
+
+	// The first accessible of the role and name in the launcher's tree, looked for until it appears.
+	AtspiAccessible* find(AtspiRole role, const std::string& name, std::chrono::milliseconds timeout) {
+		AtspiAccessible* found = nullptr;
+		wait_until([&] {
+			AtspiAccessible* desktop = atspi_get_desktop(0);
+			for (gint i = 0, count = atspi_accessible_get_child_count(desktop, nullptr); i < count && !found; i++) {
+				AtspiAccessible* application = atspi_accessible_get_child_at_index(desktop, i, nullptr);
+				if (application == nullptr) continue;
+				if (text_of(atspi_accessible_get_name(application, nullptr)) == "tarnwick_desktop") found = search(application, role, name, 0);
+				g_object_unref(application);
+			}
+			g_object_unref(desktop);
+			return found != nullptr;
+		}, timeout);
+		return found;
+	}
+
+	static std::string text_of(gchar* text) {
+		std::string out = text != nullptr ? text : "";
+		g_free(text);
+		return out;
+	}
+
+	static AtspiAccessible* search(AtspiAccessible* node, AtspiRole role, const std::string& name, int depth) {
+		if (atspi_accessible_get_role(node, nullptr) == role && text_of(atspi_accessible_get_name(node, nullptr)) == name) return ATSPI_ACCESSIBLE(g_object_ref(node));
+		if (depth > 30) return nullptr;
+		AtspiAccessible* found = nullptr;
+		for (gint i = 0, count = atspi_accessible_get_child_count(node, nullptr); i < count && !found; i++) {
+			AtspiAccessible* child = atspi_accessible_get_child_at_index(node, i, nullptr);
+			if (child == nullptr) continue;
+			found = search(child, role, name, depth + 1);
+			g_object_unref(child);
+		}
+		return found;
+	}
+
+	SessionBus bus_{{"/usr/share/dbus-1/services"}};
+	std::string bridge_off_;
+};
+
+// The port-taken page's "Try again" is found by its role and name and pressed through its action;
+// the launcher tries again and the daemon's page, whose heading is found too, comes back. The find
+// bar's controls have names.
+TEST_F(LauncherAccessibility, TheLaunchersPageAndTheDaemonsAreReachableByRoleAndName) {
+	serve_page("<!DOCTYPE html><title>Tarnwick</title><h1>Rooms</h1><p>Three rooms.</p>");
+	Child& launcher = launch();
+	auto top = window();
+	ASSERT_TRUE(top) << errors();
+	ASSERT_TRUE(logged("the daemon's page loaded", 20s)) << log();
+	AtspiAccessible* heading = find(ATSPI_ROLE_HEADING, "Rooms", 20s);
+	ASSERT_NE(heading, nullptr) << "the daemon page's heading";
+	g_object_unref(heading);
+	for (const char* control : {"Find in page", "Next match", "Previous match", "Close the find bar"}) {
+		AtspiAccessible* found = find(control[0] == 'F' ? ATSPI_ROLE_TEXT : ATSPI_ROLE_PUSH_BUTTON, control, 5s);
+		EXPECT_NE(found, nullptr) << control;
+		if (found) g_object_unref(found);
+	}
+
+	for (std::uint64_t id : processes_named("tarnwickd")) test::kill_process(id);
+	int holder = take_daemon_port();
+	ASSERT_GE(holder, 0);
+	ASSERT_TRUE(logged("showing the port-taken page", 30s)) << log();
+	AtspiAccessible* again = find(ATSPI_ROLE_PUSH_BUTTON, "Try again", 20s);
+	ASSERT_NE(again, nullptr) << log();
+	close(holder);
+	AtspiAction* action = atspi_accessible_get_action_iface(again);
+	ASSERT_NE(action, nullptr);
+	EXPECT_TRUE(atspi_action_do_action(action, 0, nullptr));
+	g_object_unref(action);
+	g_object_unref(again);
+	EXPECT_TRUE(logged("the user asked to try again", 10s)) << log();
+	EXPECT_TRUE(logged("showing the daemon's page", 30s)) << log();
+	heading = find(ATSPI_ROLE_HEADING, "Rooms", 20s);
+	EXPECT_NE(heading, nullptr) << "the daemon page's heading, back";
+	if (heading) g_object_unref(heading);
+	close_and_expect_zero(*top, launcher);
 }
 
 } // namespace

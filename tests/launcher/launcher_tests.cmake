@@ -67,11 +67,13 @@ else()
   add_dependencies(launcher_page_e2e_tests tarnwick_desktop tarnwickd)
   gtest_discover_tests(launcher_page_e2e_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 180 ${BW_OWN_DISPLAY})
 
-  # The pages on the desktop: permissions, notifications on a session bus of the test's own.
+  # The pages on the desktop: permissions, notifications on a session bus of the test's own, and
+  # screen readers over the accessibility bus.
   add_executable(launcher_desktop_e2e_tests launcher/launcher_desktop_e2e_tests.cpp)
   pkg_check_modules(GIO REQUIRED IMPORTED_TARGET gio-2.0)
+  pkg_check_modules(ATSPI REQUIRED IMPORTED_TARGET atspi-2)
   target_link_libraries(launcher_desktop_e2e_tests PRIVATE GTest::gtest bw_sandboxed_gtest_main bw_x_display bw_test_processes PkgConfig::XTEST
-                        PkgConfig::GIO)
+                        PkgConfig::GIO PkgConfig::ATSPI)
   target_compile_definitions(launcher_desktop_e2e_tests PRIVATE TARNWICK_LAUNCHER="$<TARGET_FILE:tarnwick_desktop>" TARNWICK_DAEMON="$<TARGET_FILE:tarnwickd>")
   add_dependencies(launcher_desktop_e2e_tests tarnwick_desktop tarnwickd)
   gtest_discover_tests(launcher_desktop_e2e_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 180 ${BW_OWN_DISPLAY})
