@@ -145,6 +145,20 @@ protected:
 	static fs::path state_folder() { return fs::path(std::getenv("XDG_STATE_HOME")) / "tarnwick"; }
 	static fs::path window_file() { return fs::path(std::getenv("XDG_CONFIG_HOME")) / "tarnwick" / "window"; }
 	std::string log() const { return read_file(state_folder() / "launcher.log"); }
+
+	// A default browser for http and https that writes each address it is given to opened.log.
+	void register_default_browser() {
+		fs::path handler = root_ / "browser.sh";
+		std::ofstream(handler) << "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" << (root_ / "opened.log").string() << "'\n";
+		fs::permissions(handler, fs::perms::owner_all);
+		fs::path applications = fs::path(std::getenv("XDG_DATA_HOME")) / "applications";
+		fs::create_directories(applications);
+		std::ofstream(applications / "test-browser.desktop") << "[Desktop Entry]\nType=Application\nName=Test browser\nExec=" << handler.string()
+		                                                       << " %u\nMimeType=x-scheme-handler/http;x-scheme-handler/https;\n";
+		std::ofstream(fs::path(std::getenv("XDG_CONFIG_HOME")) / "mimeapps.list")
+		    << "[Default Applications]\nx-scheme-handler/http=test-browser.desktop\nx-scheme-handler/https=test-browser.desktop\n";
+	}
+	std::string opened() const { return read_file(root_ / "opened.log"); }
 	bool logged(const std::string& text, std::chrono::milliseconds timeout) {
 		return wait_until([&] { return log().find(text) != std::string::npos; }, timeout);
 	}

@@ -66,6 +66,10 @@ TEST_F(LauncherTray, TheIconShowsTheStateAndItsMenuKeepsTheLauncherRunningWhenCl
 	g_variant_unref(pixmaps);
 	EXPECT_EQ(host.menu_labels(*item), menu);
 
+	register_default_browser();
+	host.click(*item, "Open in Browser");
+	EXPECT_TRUE(wait_until([&] { return opened() == "http://127.0.0.1:37338/\n"; }, 10s)) << opened() << log();
+
 	host.click(*item, "Keep Running When Closed");
 	EXPECT_TRUE(wait_until([&] { return read_file(config_file("tarnwick/settings")).find("keep_running_when_closed=1\n") != std::string::npos; }, 5s));
 	EXPECT_EQ(host.toggle_state(*item, "Keep Running When Closed"), 1);
