@@ -6,7 +6,7 @@ set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 purpose="${1:-test}"
 packages=(
-  build-essential cmake ninja-build pkg-config gettext
+  build-essential cmake ninja-build pkg-config gettext librsvg2-bin
   libgtk-3-dev libwebkit2gtk-4.1-dev libxcb1-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libboost-dev
@@ -19,7 +19,7 @@ case "$purpose" in
       wine64 xvfb xauth x11-utils imagemagick weston
       clang-14 libclang-rt-14-dev
       locales dbus-daemon at-spi2-core
-      dpkg-dev file desktop-file-utils appstream librsvg2-bin
+      dpkg-dev file desktop-file-utils appstream
     )
     ;;
   *) echo "usage: $0 [run|test]" >&2; exit 2 ;;

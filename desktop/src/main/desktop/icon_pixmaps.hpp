@@ -1,5 +1,5 @@
-// The program's icon as pixmaps for a tray that does not have it in its icon theme (Linux: drawn
-// from the icon's SVG; Windows uses the icon resource and needs none).
+// The program's icon as pixmaps for a tray that does not have it in its icon theme (Linux: PNGs
+// rendered from the icon's SVG at the build; Windows uses the icon resource and needs none).
 #pragma once
 
 #include "status_icon/status_icon.hpp"

@@ -1,6 +1,6 @@
 #include "desktop/icon_pixmaps.hpp"
 
-#include "tarnwick_icon_svg.hpp"
+#include "tarnwick_icon_pngs.hpp"
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
@@ -8,12 +8,10 @@ namespace tarnwick {
 
 std::vector<bw::StatusIconPixmap> icon_pixmaps() {
 	std::vector<bw::StatusIconPixmap> pixmaps;
-	for (int size : {16, 22, 24, 32, 48}) {
-		GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type("svg", nullptr);
+	for (std::span<const unsigned char> png : tarnwick_icon_pngs) {
+		GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type("png", nullptr);
 		if (loader == nullptr) break;
-		gdk_pixbuf_loader_set_size(loader, size, size);
-		bool loaded = gdk_pixbuf_loader_write(loader, reinterpret_cast<const guchar*>(tarnwick_icon_svg.data()), tarnwick_icon_svg.size(), nullptr) &&
-		              gdk_pixbuf_loader_close(loader, nullptr);
+		bool loaded = gdk_pixbuf_loader_write(loader, png.data(), png.size(), nullptr) && gdk_pixbuf_loader_close(loader, nullptr);
 		GdkPixbuf* pixbuf = loaded ? gdk_pixbuf_loader_get_pixbuf(loader) : nullptr;
 		if (pixbuf != nullptr && gdk_pixbuf_get_n_channels(pixbuf) == 4 && gdk_pixbuf_get_bits_per_sample(pixbuf) == 8) {
 			bw::StatusIconPixmap pixmap{gdk_pixbuf_get_width(pixbuf), gdk_pixbuf_get_height(pixbuf), {}};
