@@ -196,6 +196,10 @@ TEST_F(PageCapabilities, AnEndedPageIsReportedAndReloadBringsItBack) {
 
 		EXPECT_TRUE(StandIn_FailProcess(COREWEBVIEW2_PROCESS_FAILED_KIND_BROWSER_PROCESS_EXITED, COREWEBVIEW2_PROCESS_FAILED_REASON_TERMINATED, 1));
 		EXPECT_TRUE(co_await eventually(app, [&] { return failures.size() == 3; }));
+		// The program's print() opens the system's dialog; find is the engine's own bar's.
+		browser->print();
+		EXPECT_EQ(count_calls("ShowPrintUI(1)"), 1);
+		EXPECT_FALSE(browser->find("rooms"));
 		// The engine is gone: reloading does nothing, and nothing fails.
 		browser->reload();
 		close_by_user(browser);

@@ -583,6 +583,14 @@ TEST(WebKitGtkCapabilities, FindsWithKeysInABarAboveThePageAndPrintsOnCtrlPAndWi
 		              EXPECT_TRUE(co_await eventually(app, [] { return print_dialog() != nullptr; }, 10s));
 		              if (GtkWidget* dialog = print_dialog()) gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL);
 		              EXPECT_TRUE(co_await eventually(app, [] { return print_dialog() == nullptr; }, 5s));
+
+		              // The same from the program: print() (later, as the dialog's loop holds its caller) and find().
+		              app.dispatch([handle = browser->handle()] { handle.print(); });
+		              EXPECT_TRUE(co_await eventually(app, [] { return print_dialog() != nullptr; }, 10s));
+		              if (GtkWidget* dialog = print_dialog()) gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL);
+		              EXPECT_TRUE(co_await eventually(app, [] { return print_dialog() == nullptr; }, 5s));
+		              EXPECT_TRUE((*browser)->find("PEAR"));
+		              EXPECT_TRUE(co_await eventually(app, [&] { return counted() == "1 of 1" && gtk_revealer_get_reveal_child(GTK_REVEALER(revealer)); }, 5s));
 		              close_by_user(browser);
 	              },
 	              90s),

@@ -79,9 +79,9 @@ struct NavigationCause {
 	STANDIN_PLACEHOLDER(tens##4) STANDIN_PLACEHOLDER(tens##5) STANDIN_PLACEHOLDER(tens##6) STANDIN_PLACEHOLDER(tens##7) \
 	STANDIN_PLACEHOLDER(tens##8) STANDIN_PLACEHOLDER(tens##9)
 
-// A current runtime's webview: it answers for ICoreWebView2, ICoreWebView2_4, ICoreWebView2_21 and
-// ICoreWebView2_24 (an older one is modelled by failing the step "QueryInterface.ICoreWebView2_4",
-// "QueryInterface.ICoreWebView2_21" or "QueryInterface.ICoreWebView2_24" with E_NOINTERFACE).
+// A current runtime's webview: it answers for ICoreWebView2, ICoreWebView2_4, ICoreWebView2_16,
+// ICoreWebView2_21 and ICoreWebView2_24 (an older one is modelled by failing the step
+// "QueryInterface.ICoreWebView2_4", "QueryInterface.ICoreWebView2_16" and so on with E_NOINTERFACE).
 class WebView final : public ComObject<ICoreWebView2_24, IID_ICoreWebView2_24> {
 public:
 	WebView();
@@ -230,7 +230,19 @@ public:
 	STANDIN_PLACEHOLDERS_10(8)
 	STANDIN_PLACEHOLDERS_10(9)
 	STANDIN_PLACEHOLDERS_10(10)
-	STANDIN_PLACEHOLDERS_10(11)
+	STANDIN_PLACEHOLDER(110)
+	STANDIN_PLACEHOLDER(111)
+	STANDIN_PLACEHOLDER(112)
+	STANDIN_PLACEHOLDER(113)
+	// The dialog itself is the system's: the call is recorded, and it has no completion.
+	HRESULT STDMETHODCALLTYPE ShowPrintUI(COREWEBVIEW2_PRINT_DIALOG_KIND kind) override {
+		return call("ShowPrintUI", std::to_string(static_cast<int>(kind)));
+	}
+	STANDIN_PLACEHOLDER(115)
+	STANDIN_PLACEHOLDER(116)
+	STANDIN_PLACEHOLDER(117)
+	STANDIN_PLACEHOLDER(118)
+	STANDIN_PLACEHOLDER(119)
 	STANDIN_PLACEHOLDER(120)
 	STANDIN_PLACEHOLDER(121)
 	HRESULT STDMETHODCALLTYPE ExecuteScriptWithResult(LPCWSTR javaScript, ICoreWebView2ExecuteScriptWithResultCompletedHandler* handler) override;

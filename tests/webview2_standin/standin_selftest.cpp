@@ -211,6 +211,7 @@ TEST(WebView2Abi, DeclaredSlotsAreTheEngines) {
 	EXPECT_EQ(slot_of(&ICoreWebView2ExecuteScriptCompletedHandler::Invoke), 3u);
 
 	EXPECT_EQ(slot_of(&ICoreWebView2_21::ExecuteScriptWithResult), 122u);
+	EXPECT_EQ(slot_of(&ICoreWebView2_16::ShowPrintUI), 114u);
 	EXPECT_EQ(slot_of(&ICoreWebView2ExecuteScriptWithResultCompletedHandler::Invoke), 3u);
 	EXPECT_EQ(slot_of(&ICoreWebView2ExecuteScriptResult::get_Succeeded), 3u);
 	EXPECT_EQ(slot_of(&ICoreWebView2ExecuteScriptResult::get_Exception), 6u);

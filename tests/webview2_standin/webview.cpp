@@ -45,6 +45,13 @@ HRESULT WebView::QueryInterface(REFIID iid, void** out) {
 		AddRef();
 		return S_OK;
 	}
+	if (IsEqualIID(iid, IID_ICoreWebView2_16)) {
+		Engine::get().record_call("QueryInterface(ICoreWebView2_16)");
+		if (HRESULT hr = Engine::get().failure("QueryInterface.ICoreWebView2_16"); FAILED(hr)) return hr;
+		*out = static_cast<ICoreWebView2_16*>(this);
+		AddRef();
+		return S_OK;
+	}
 	if (IsEqualIID(iid, IID_ICoreWebView2_21)) {
 		Engine::get().record_call("QueryInterface(ICoreWebView2_21)");
 		if (HRESULT hr = Engine::get().failure("QueryInterface.ICoreWebView2_21"); FAILED(hr)) return hr;

@@ -27,6 +27,12 @@ public:
 	Result<std::monostate> navigate(std::string_view url) const { return inner_.navigate(url); }
 	std::string url() const { return inner_.url(); }
 	void reload() const { inner_.reload(); }
+	// With find_and_print on the builder. Opens the find bar with the text and finds its first match
+	// (case-insensitive, wrapping), as Ctrl+F and typing would; false where the program cannot find
+	// (WebView2, whose find interface is not released: there the engine's own Ctrl+F bar serves).
+	bool find(std::string_view text) const { return inner_.find(text); }
+	// Opens the system's print dialog for the page, as Ctrl+P and window.print() do.
+	void print() const { inner_.print(); }
 	double zoom() const { return inner_.zoom(); }
 	void set_zoom(double factor) const { inner_.set_zoom(factor); }
 	// Whether the navigation to the builder's source succeeded (an unreachable server, say, makes it

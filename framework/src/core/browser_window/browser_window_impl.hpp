@@ -84,6 +84,8 @@ public:
 	std::string url() const;
 	// Loads the current page again.
 	void reload() const;
+	bool find(std::string_view text) const;
+	void print() const;
 	// The page's zoom factor (1 is 100 %), and setting it; factors are kept within 0.25 to 5.
 	double zoom() const;
 	void set_zoom(double factor) const;

@@ -6,6 +6,7 @@
 #include "core/browser_window/edge2/view_capabilities.hpp"
 
 #include <bw/window_win32.h>
+#include <wrl/client.h>
 
 namespace bw {
 
@@ -38,6 +39,17 @@ std::string BrowserWindowImpl::url() const {
 void BrowserWindowImpl::reload() const {
 	// Like navigating to the current address again: the navigation events come too.
 	if (ICoreWebView2* webview = edge2::webview_of(inner_)) webview->Reload();
+}
+
+// The engine's find interface is not released: its own Ctrl+F bar is the user's.
+bool BrowserWindowImpl::find(std::string_view) const { return false; }
+
+// ShowPrintUI needs ICoreWebView2_16; an older runtime has only the page's window.print() and Ctrl+P.
+void BrowserWindowImpl::print() const {
+	ICoreWebView2* webview = edge2::webview_of(inner_);
+	Microsoft::WRL::ComPtr<ICoreWebView2_16> printing;
+	if (webview != nullptr && SUCCEEDED(webview->QueryInterface(IID_ICoreWebView2_16, reinterpret_cast<void**>(printing.GetAddressOf()))) && printing)
+		printing->ShowPrintUI(COREWEBVIEW2_PRINT_DIALOG_KIND_SYSTEM);
 }
 
 bool BrowserWindowImpl::source_loaded() const { return !edge2::liveness_of(inner_)->source_failed; }

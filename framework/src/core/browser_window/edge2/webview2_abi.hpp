@@ -72,6 +72,12 @@ enum COREWEBVIEW2_WEB_ERROR_STATUS : int {
 	COREWEBVIEW2_WEB_ERROR_STATUS_VALID_PROXY_AUTHENTICATION_REQUIRED = 18,
 };
 
+// Which dialog ShowPrintUI opens: the browser's print preview or the system's print dialog.
+enum COREWEBVIEW2_PRINT_DIALOG_KIND : int {
+	COREWEBVIEW2_PRINT_DIALOG_KIND_BROWSER = 0,
+	COREWEBVIEW2_PRINT_DIALOG_KIND_SYSTEM = 1,
+};
+
 enum COREWEBVIEW2_MOVE_FOCUS_REASON : int {
 	COREWEBVIEW2_MOVE_FOCUS_REASON_PROGRAMMATIC = 0,
 	COREWEBVIEW2_MOVE_FOCUS_REASON_NEXT = 1,
@@ -176,6 +182,7 @@ inline constexpr IID IID_ICoreWebView2WebMessageReceivedEventHandler{
     0x57213f19, 0x00e6, 0x49fa, {0x8e, 0x07, 0x89, 0x8e, 0xa0, 0x1e, 0xcb, 0xd2}};
 inline constexpr IID IID_ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler{
     0xb99369f3, 0x9b11, 0x47b5, {0xbc, 0x6f, 0x8e, 0x78, 0x95, 0xfc, 0xea, 0x17}};
+inline constexpr IID IID_ICoreWebView2_16{0x0eb34dc9, 0x9f91, 0x41e1, {0x86, 0x39, 0x95, 0xcd, 0x59, 0x43, 0x90, 0x6b}};
 inline constexpr IID IID_ICoreWebView2_21{0xc4980dea, 0x587b, 0x43b9, {0x81, 0x43, 0x3e, 0xf3, 0xbf, 0x55, 0x2d, 0x95}};
 inline constexpr IID IID_ICoreWebView2ExecuteScriptWithResultCompletedHandler{
     0x1bb5317b, 0x8238, 0x4c67, {0xa7, 0xff, 0xba, 0xf6, 0x55, 0x8f, 0x28, 0x9d}};
@@ -437,15 +444,31 @@ struct ICoreWebView2_4 : public ICoreWebView2 {
 	virtual HRESULT STDMETHODCALLTYPE remove_DownloadStarting(EventRegistrationToken token) = 0;
 };
 
-// ICoreWebView2_5 to ICoreWebView2_21 in one, likewise. Queried at run time.
-struct ICoreWebView2_21 : public ICoreWebView2_4 {
+// ICoreWebView2_5 to ICoreWebView2_16 in one, likewise. Queried at run time.
+struct ICoreWebView2_16 : public ICoreWebView2_4 {
 	BW_WEBVIEW2_PLACEHOLDER(77)
 	BW_WEBVIEW2_PLACEHOLDER(78)
 	BW_WEBVIEW2_PLACEHOLDER(79)
 	BW_WEBVIEW2_PLACEHOLDERS_10(8)
 	BW_WEBVIEW2_PLACEHOLDERS_10(9)
 	BW_WEBVIEW2_PLACEHOLDERS_10(10)
-	BW_WEBVIEW2_PLACEHOLDERS_10(11)
+	BW_WEBVIEW2_PLACEHOLDER(110)
+	BW_WEBVIEW2_PLACEHOLDER(111)
+	BW_WEBVIEW2_PLACEHOLDER(112)
+	// Print, slot 113.
+	BW_WEBVIEW2_PLACEHOLDER(113)
+	// Slot 114: opens the dialog and returns; no completion. While one is open, another call opens none.
+	virtual HRESULT STDMETHODCALLTYPE ShowPrintUI(COREWEBVIEW2_PRINT_DIALOG_KIND printDialogKind) = 0;
+	// PrintToPdfStream, slot 115.
+	BW_WEBVIEW2_PLACEHOLDER(115)
+};
+
+// ICoreWebView2_17 to ICoreWebView2_21 in one, likewise. Queried at run time.
+struct ICoreWebView2_21 : public ICoreWebView2_16 {
+	BW_WEBVIEW2_PLACEHOLDER(116)
+	BW_WEBVIEW2_PLACEHOLDER(117)
+	BW_WEBVIEW2_PLACEHOLDER(118)
+	BW_WEBVIEW2_PLACEHOLDER(119)
 	BW_WEBVIEW2_PLACEHOLDER(120)
 	BW_WEBVIEW2_PLACEHOLDER(121)
 	// Slot 122. Unlike ExecuteScript it tells a script that threw from one that gave null, and

@@ -210,6 +210,15 @@ void BrowserWindowImpl::reload() const {
 	if (EngineState* state = state_of(inner_)) webkit_web_view_reload(state->view);
 }
 
+bool BrowserWindowImpl::find(std::string_view text) const {
+	EngineState* state = state_of(inner_);
+	return state != nullptr && webkitgtk::find_in_page(state, std::string(text));
+}
+
+void BrowserWindowImpl::print() const {
+	if (EngineState* state = state_of(inner_)) webkitgtk::print_page(state);
+}
+
 double BrowserWindowImpl::zoom() const {
 	EngineState* state = state_of(inner_);
 	return state != nullptr ? webkit_web_view_get_zoom_level(state->view) : 1.0;

@@ -117,6 +117,10 @@ void connect_permissions(EngineState* state, const Source& source);
 // find_bar.cpp: after the view is in the window.
 void connect_find_and_print(EngineState* state);
 void disconnect_find_and_print(EngineState* state);
+// The system's print dialog for the page.
+void print_page(EngineState* state);
+// Opens the find bar with the text and searches; false without a find bar.
+bool find_in_page(EngineState* state, const std::string& text);
 // desktop_theme.cpp.
 void follow_desktop_theme(EngineState* state);
 void stop_following_desktop_theme(EngineState* state);

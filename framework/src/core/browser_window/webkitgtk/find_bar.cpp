@@ -110,12 +110,6 @@ void on_next(GtkButton*, gpointer data) { step(static_cast<FindBar*>(data), fals
 void on_previous(GtkButton*, gpointer data) { step(static_cast<FindBar*>(data), true); }
 void on_close(GtkButton*, gpointer data) { close_bar(static_cast<FindBar*>(data)); }
 
-void print(EngineState* state) {
-	WebKitPrintOperation* operation = webkit_print_operation_new(state->view);
-	webkit_print_operation_run_dialog(operation, GTK_WINDOW(state->window));
-	g_object_unref(operation);
-}
-
 // Before the window hands the key to the focused widget.
 gboolean on_key_press(GtkWidget*, GdkEventKey* event, gpointer data) {
 	auto* bar = static_cast<FindBar*>(data);
@@ -128,7 +122,7 @@ gboolean on_key_press(GtkWidget*, GdkEventKey* event, gpointer data) {
 		return TRUE;
 	}
 	if (control && !shift && key == GDK_KEY_p) {
-		print(bar->state);
+		print_page(bar->state);
 		return TRUE;
 	}
 	if (!bar_open(bar)) return FALSE;
@@ -194,6 +188,22 @@ void connect_find_and_print(EngineState* state) {
 	g_signal_connect(find, "failed-to-find-text", G_CALLBACK(on_failed), bar);
 	g_signal_connect(state->window, "key-press-event", G_CALLBACK(on_key_press), bar);
 	state->find_bar = bar;
+}
+
+void print_page(EngineState* state) {
+	WebKitPrintOperation* operation = webkit_print_operation_new(state->view);
+	webkit_print_operation_run_dialog(operation, GTK_WINDOW(state->window));
+	g_object_unref(operation);
+}
+
+bool find_in_page(EngineState* state, const std::string& text) {
+	auto* bar = static_cast<FindBar*>(state->find_bar);
+	if (bar == nullptr) return false;
+	open_bar(bar);
+	// Searched as typed: the entry's search-changed comes at once for a text set in code.
+	gtk_entry_set_text(GTK_ENTRY(bar->entry), text.c_str());
+	g_signal_emit_by_name(bar->entry, "search-changed");
+	return true;
 }
 
 void disconnect_find_and_print(EngineState* state) {
