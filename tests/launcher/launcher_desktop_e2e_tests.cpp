@@ -219,6 +219,7 @@ protected:
 	void TearDown() override {
 		PageReportingSession::TearDown();
 		if (!bridge_off_.empty()) setenv("NO_AT_BRIDGE", bridge_off_.c_str(), 1);
+		setenv("LANG", language_.c_str(), 1);
 	}
 
 	// The first accessible of the role and name in the launcher's tree, looked for until it appears.
@@ -259,13 +260,17 @@ protected:
 
 	SessionBus bus_{{"/usr/share/dbus-1/services"}};
 	std::string bridge_off_;
+	std::string language_ = std::getenv("LANG") != nullptr ? std::getenv("LANG") : "C";
 };
 
-// The port-taken page's "Try again" is found by its role and name and pressed through its action;
-// the launcher tries again and the daemon's page, whose heading is found too, comes back. The find
-// bar's controls have names.
+// In a German session, with the translations beside the program: the port-taken page's heading and
+// its "Try again" are found by role and name in German, and the button is pressed through its
+// action; the launcher tries again and the daemon's page, whose heading is found too, comes back.
+// The find bar's controls have names.
 TEST_F(LauncherAccessibility, TheLaunchersPageAndTheDaemonsAreReachableByRoleAndName) {
 	serve_page("<!DOCTYPE html><title>Tarnwick</title><h1>Rooms</h1><p>Three rooms.</p>");
+	fs::copy(fs::path(TARNWICK_LAUNCHER).parent_path() / "locale", root_ / "launcher" / "locale", fs::copy_options::recursive);
+	setenv("LANG", "de_DE.UTF-8", 1);
 	Child& launcher = launch();
 	auto top = window();
 	ASSERT_TRUE(top) << errors();
@@ -283,7 +288,10 @@ TEST_F(LauncherAccessibility, TheLaunchersPageAndTheDaemonsAreReachableByRoleAnd
 	int holder = take_daemon_port();
 	ASSERT_GE(holder, 0);
 	ASSERT_TRUE(logged("showing the port-taken page", 30s)) << log();
-	AtspiAccessible* again = find(ATSPI_ROLE_PUSH_BUTTON, "Try again", 20s);
+	heading = find(ATSPI_ROLE_HEADING, "Port 37338 wird von einem anderen Programm verwendet", 20s);
+	EXPECT_NE(heading, nullptr) << "the port-taken page's heading, in German";
+	if (heading) g_object_unref(heading);
+	AtspiAccessible* again = find(ATSPI_ROLE_PUSH_BUTTON, "Erneut versuchen", 20s);
 	ASSERT_NE(again, nullptr) << log();
 	close(holder);
 	AtspiAction* action = atspi_accessible_get_action_iface(again);

@@ -21,7 +21,10 @@ bool connects(const DaemonAddress& address, std::chrono::milliseconds timeout);
 
 // Blocks for at most the timeout: true once the address answered a HEAD request for / with any
 // HTTP status. A daemon that keeps its socket open but is stopped or deadlocked does not.
+// (linux/http_answers.cpp, win32/http_answers.cpp)
 bool http_answers(const DaemonAddress& address, std::chrono::milliseconds timeout);
+// That request.
+std::string http_head_request(const DaemonAddress& address);
 
 // The same off the GUI thread.
 inline Background<bool> probe(DaemonAddress address, std::chrono::milliseconds timeout) {
