@@ -220,6 +220,7 @@ check "the desktop entry is in the Network category" grep -qx 'Categories=Networ
 check "the desktop entry starts the launcher" grep -qx 'Exec=tarnwick_desktop' "$desktop_file"
 check "the desktop entry's Quit action ends the launcher" grep -qx 'Exec=tarnwick_desktop --quit' "$desktop_file"
 check "the manual page is installed" sh -c 'gzip -dc /usr/share/man/man1/tarnwick_desktop.1.gz | grep -q minimized'
+check "the German translation is installed" test -s /usr/share/locale/de/LC_MESSAGES/tarnwick.mo
 metainfo="$(dpkg -L "$launcher_package" | grep '^/usr/share/metainfo/.*\.metainfo\.xml$')"
 if [ -n "$metainfo" ]; then
   check "the AppStream metainfo validates" appstreamcli validate --no-net --strict "$metainfo"
@@ -267,9 +268,9 @@ else
     mkdir -p "$work/unzipped"
     (cd "$work/unzipped" && cmake -E tar xf "$zip")
     root="$work/unzipped/$(basename "$zip" .zip)"
-    expected=$'README.txt\nstandin-daemon/tarnwickd.exe\ntarnwick_desktop.exe'
-    contents="$(cd "$root" 2>/dev/null && find . -type f | sed 's|^\./||' | sort)"
-    [ "$contents" = "$expected" ] && pass "the zip holds the launcher, the stand-in in its folder and the read-me" ||
+    expected=$'README.txt\nlocale/de/LC_MESSAGES/tarnwick.mo\nstandin-daemon/tarnwickd.exe\ntarnwick_desktop.exe'
+    contents="$(cd "$root" 2>/dev/null && find . -type f | sed 's|^\./||' | LC_ALL=C sort)"
+    [ "$contents" = "$expected" ] && pass "the zip holds the launcher, its translations, the stand-in in its folder and the read-me" ||
       fail "the zip's contents: $(echo $contents)"
     objdump=x86_64-w64-mingw32-objdump
     headers="$("$objdump" -p "$root/tarnwick_desktop.exe")"
