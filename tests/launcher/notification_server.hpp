@@ -5,10 +5,12 @@
 
 #include "support/bus_service.hpp"
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tarnwick::testing {
@@ -43,6 +45,8 @@ public:
 	}
 	// 2: dismissed by the user.
 	void close(uint32_t id, uint32_t reason = 2) { emit("NotificationClosed", g_variant_new("(uu)", id, reason)); }
+	// A busy desktop: each Notify is answered only after this long.
+	void delay_replies(std::chrono::milliseconds by) { reply_delay_ = by; }
 
 private:
 	static constexpr const char* xml = R"xml(<node><interface name="org.freedesktop.Notifications">
@@ -87,6 +91,7 @@ private:
 		const gchar* entry = nullptr;
 		if (g_variant_lookup(hints, "desktop-entry", "&s", &entry)) notification.desktop_entry = entry;
 		g_variant_unref(hints);
+		std::this_thread::sleep_for(reply_delay_.load());
 		std::lock_guard lock(mutex_);
 		notification.id = notification.replaces_id != 0 ? notification.replaces_id : ++last_id_;
 		notified_.push_back(notification);
@@ -97,6 +102,7 @@ private:
 	std::vector<Notification> notified_;
 	std::vector<uint32_t> closed_;
 	uint32_t last_id_ = 0;
+	std::atomic<std::chrono::milliseconds> reply_delay_{std::chrono::milliseconds(0)};
 	// Last: it answers on its thread from the moment it exists, until it is gone.
 	BusService service_{"org.freedesktop.Notifications", "/org/freedesktop/Notifications", xml,
 	                    [this](const std::string& method, GVariant* parameters) { return answer(method, parameters); }};

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <set>
 #include <string_view>
 #include <vector>
 
@@ -22,6 +23,7 @@ namespace {
 constexpr const char* service = "org.freedesktop.Notifications";
 constexpr const char* object_path = "/org/freedesktop/Notifications";
 constexpr int call_limit_ms = 2000;
+constexpr guint replacement_grace_ms = 500;
 
 std::string error_text(GError* error) {
 	std::string text = error != nullptr ? error->message : "unknown error";
@@ -64,6 +66,12 @@ public:
 		const bw::NotificationContent& content = notification->content();
 		guint32 replaces = 0;
 		if (!content.tag.empty()) {
+			// The service names the earlier one of the tag only in its reply: a newer one waits for it,
+			// so that it replaces it rather than appearing beside it. Only the newest waits.
+			if (!tags_in_flight_.insert(content.tag).second) {
+				waiting_by_tag_.insert_or_assign(content.tag, std::make_pair(window, std::move(notification)));
+				return;
+			}
 			auto earlier = by_tag_.find(content.tag);
 			if (earlier != by_tag_.end()) {
 				replaces = earlier->second;
@@ -134,8 +142,20 @@ private:
 	static void on_notified(GObject* bus, GAsyncResult* result, gpointer data) {
 		std::unique_ptr<Pending> pending(static_cast<Pending*>(data));
 		FreedesktopNotifier& self = *pending->notifier;
+		self.take_reply(*pending, G_DBUS_CONNECTION(bus), result);
+		if (pending->tag.empty()) return;
+		self.tags_in_flight_.erase(pending->tag);
+		auto waiting = self.waiting_by_tag_.find(pending->tag);
+		if (waiting == self.waiting_by_tag_.end()) return;
+		auto [window, next] = std::move(waiting->second);
+		self.waiting_by_tag_.erase(waiting);
+		self.show(window, std::move(next));
+	}
+
+	// The service's answer to Notify: the notification is shown, or the page closed it meanwhile.
+	void take_reply(const Pending& pending, GDBusConnection* bus, GAsyncResult* result) {
 		GError* error = nullptr;
-		GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, &error);
+		GVariant* reply = g_dbus_connection_call_finish(bus, result, &error);
 		if (reply == nullptr) {
 			launcher_log::write("the notification service did not show a notification: " + error_text(error));
 			return;
@@ -143,23 +163,30 @@ private:
 		guint32 id = 0;
 		g_variant_get(reply, "(u)", &id);
 		g_variant_unref(reply);
-		if (pending->page->page_closed()) {
-			self.close(id);
+		if (pending.page->page_closed()) {
+			// Replaced while the service was still answering (the engine closes the old one when the
+			// page makes a new one of its tag): the waiting one takes its place.
+			if (!pending.tag.empty() && waiting_by_tag_.contains(pending.tag))
+				by_tag_[pending.tag] = id;
+			else
+				close(id);
 			return;
 		}
-		if (!pending->tag.empty()) self.by_tag_[pending->tag] = id;
-		self.shown_.insert_or_assign(id, Shown{pending->window, pending->page, pending->tag, {}});
-		// A page that closes a notification of a tag may show the next of the tag at once: that one
-		// replaces it rather than the service closing it first.
-		pending->page->on_page_closed([&self, id, tagged = !pending->tag.empty()] {
+		if (!pending.tag.empty()) by_tag_[pending.tag] = id;
+		shown_.insert_or_assign(id, Shown{pending.window, pending.page, pending.tag, {}});
+		// A page that closes a notification of a tag may show the next of the tag at once (WebKit closes
+		// the old one itself when the page makes a new one of its tag): that one replaces it rather
+		// than the service closing it first. The new one's request comes from the page's process a
+		// moment later, after other events: a short grace, not the next idle moment.
+		pending.page->on_page_closed([this, id, tagged = !pending.tag.empty()] {
 			if (!tagged) {
-				self.shown_.erase(id);
-				self.close(id);
+				shown_.erase(id);
+				close(id);
 				return;
 			}
-			g_idle_add_full(G_PRIORITY_DEFAULT_IDLE, close_if_not_replaced, new std::pair<FreedesktopNotifier*, guint32>(&self, id), nullptr);
+			g_timeout_add(replacement_grace_ms, close_if_not_replaced, new std::pair<FreedesktopNotifier*, guint32>(this, id));
 		});
-		pending->page->shown();
+		pending.page->shown();
 	}
 
 	static gboolean close_if_not_replaced(gpointer data) {
@@ -222,6 +249,8 @@ private:
 	bool markup_ = false;
 	std::map<guint32, Shown> shown_;
 	std::map<std::string, guint32> by_tag_;
+	std::set<std::string> tags_in_flight_;
+	std::map<std::string, std::pair<bw::WindowHandle, std::shared_ptr<bw::PageNotification>>> waiting_by_tag_;
 };
 
 } // namespace
