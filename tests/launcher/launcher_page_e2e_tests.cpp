@@ -13,14 +13,6 @@ namespace {
 
 class LauncherPages : public PageReportingSession {
 protected:
-	// A second server of the stand-in's pages on port 37339, another origin for frames and links.
-	void serve_another_origin() {
-		fs::copy_file(TARNWICK_DAEMON, root_ / "frame_server");
-		frame_server_.emplace(root_ / "frame_server", test::ChildOptions{.arguments = {"--port", "37339", "--log", (root_ / "frame.log").string()}});
-		ASSERT_TRUE(wait_until([] { return listens(37339); }, 10s));
-	}
-	std::optional<Child> frame_server_;
-
 	// Kills the window's web processes (this sandbox's only ones).
 	void kill_web_processes() {
 		for (std::uint64_t id : processes_named("WebKitWebProcess")) kill(static_cast<pid_t>(id), SIGKILL);

@@ -46,6 +46,14 @@ protected:
 		test::set_environment("TARNWICKD_PAGE", (root_ / "page.html").string());
 	}
 
+	// A second server of the stand-in's pages on port 37339, another origin for frames and links.
+	void serve_another_origin() {
+		fs::copy_file(TARNWICK_DAEMON, root_ / "frame_server");
+		frame_server_.emplace(root_ / "frame_server", test::ChildOptions{.arguments = {"--port", "37339", "--log", (root_ / "frame.log").string()}});
+		ASSERT_TRUE(wait_until([] { return listens(37339); }, 10s));
+	}
+	std::optional<Child> frame_server_;
+
 	// What the page reported, in order.
 	std::vector<std::string> reports(const fs::path& log) const {
 		std::vector<std::string> found;

@@ -39,14 +39,8 @@ public:
 	enum class Replies { Page, Never };
 
 	explicit OtherProgramOnPort(Replies replies = Replies::Page) : replies_(replies) {
-		listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-		int on = 1;
-		setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-		sockaddr_in address{};
-		address.sin_family = AF_INET;
-		address.sin_port = htons(37338);
-		address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-		listening_ = bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && listen(listener_, 16) == 0;
+		listener_ = take_daemon_port();
+		listening_ = listener_ >= 0;
 		if (listening_) thread_ = std::thread([this] { serve(); });
 	}
 	~OtherProgramOnPort() {

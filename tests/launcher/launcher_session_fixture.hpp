@@ -101,6 +101,24 @@ private:
 	Display* display_;
 };
 
+// The test program itself takes the daemon's port, once the daemon's closed connections
+// (TIME_WAIT) let it; -1 when it could not.
+inline int take_daemon_port() {
+	int holder = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+	int reuse = 1;
+	setsockopt(holder, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+	sockaddr_in address{};
+	address.sin_family = AF_INET;
+	address.sin_port = htons(37338);
+	address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+	if (!wait_until([&] { return bind(holder, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0; }, std::chrono::seconds(5)) ||
+	    listen(holder, 16) != 0) {
+		close(holder);
+		return -1;
+	}
+	return holder;
+}
+
 // The launcher and the stand-in daemon beside it; the daemon logs its requests.
 class LauncherSession : public ::testing::Test {
 protected:
@@ -165,23 +183,6 @@ protected:
 	std::string requests() const { return read_file(root_ / "requests.log"); }
 	std::string errors(std::size_t launch = 0) const { return read_file(root_ / ("launcher" + std::to_string(launch) + ".err")); }
 
-	// The test program itself takes the daemon's port, once the daemon's closed connections
-	// (TIME_WAIT) let it; -1 when it could not.
-	static int take_daemon_port() {
-		int holder = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-		int reuse = 1;
-		setsockopt(holder, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
-		sockaddr_in address{};
-		address.sin_family = AF_INET;
-		address.sin_port = htons(37338);
-		address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-		if (!wait_until([&] { return bind(holder, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0; }, std::chrono::seconds(5)) ||
-		    listen(holder, 16) != 0) {
-			close(holder);
-			return -1;
-		}
-		return holder;
-	}
 
 	// The test program itself holds the port.
 	void expect_port_taken_by_this_program() {

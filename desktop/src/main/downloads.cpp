@@ -31,7 +31,7 @@ std::string utf8(const std::filesystem::path& path) { return bw::process::path_t
 // translation); the log in English.
 void tell(const bw::BrowserWindowHandle& window, std::string_view english, std::initializer_list<std::string_view> values) {
 	launcher_log::write(fill(english, values));
-	window.exec_js(notice_script(fill(tr(english), values)));
+	window.exec_js(notice_script(tr(english, values)));
 }
 
 constexpr std::chrono::seconds burst_gap{10};

@@ -151,7 +151,7 @@ Tray::Look look_of(const Session& session) {
 	case Session::State::Showing: return {tr("Tarnwick: running"), false};
 	case Session::State::Restarting: return {tr("Tarnwick: restarting the daemon"), false};
 	case Session::State::GivenUp:
-	case Session::State::PortTaken: return {fill(tr("Tarnwick: stopped: %1"), {session.stopped_reason()}), true};
+	case Session::State::PortTaken: return {tr("Tarnwick: stopped: %1", {session.stopped_reason()}), true};
 	case Session::State::Starting:
 	case Session::State::Waiting: break;
 	}
@@ -221,7 +221,7 @@ bw::BrowserWindowFuture build_window(bw::ApplicationHandle app, Launcher& launch
 
 void show_spawn_error(bw::ApplicationHandle app, const daemon::Error& error) {
 	launcher_log::write("Unable to spawn the Tarnwick daemon: " + error.to_string());
-	std::string text = fill(tr("Unable to spawn the Tarnwick daemon: %1"), {error.to_string()});
+	std::string text = tr("Unable to spawn the Tarnwick daemon: %1", {error.to_string()});
 	auto shown = bw::dialogs::MessageDialog::create().set_title(tr("Tarnwick Error")).set_text(text).set_type(bw::dialogs::MessageType::Error).show_alert();
 	if (!shown.ok()) bw::fatal_stop("unable to show error dialog: " + shown.error().debug_string());
 	app.exit(1);
@@ -304,7 +304,6 @@ int main() {
 		return 0;
 	}
 	launcher_log::open(user_folders::state());
-	translations::load_for_user();
 	SingleInstance::Outcome outcome;
 	std::unique_ptr<SingleInstance> instance = SingleInstance::claim(outcome, command_line::request_of(command));
 	if (outcome == SingleInstance::Outcome::Raised) {
@@ -321,6 +320,8 @@ int main() {
 		return 0;
 	}
 
+	// Only the launcher that shows something reads its texts: a launch that hands its verb on does not.
+	translations::load_for_user();
 	bw::ApplicationSettings settings;
 	bw::Result<bw::Application> initialized = bw::Application::initialize(settings);
 	if (!initialized.ok()) bw::fatal_stop("called `Result::unwrap()` on an `Err` value: " + initialized.error().debug_string());

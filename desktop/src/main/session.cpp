@@ -4,8 +4,8 @@
 #include "launcher_log.hpp"
 #include "launcher_pages.hpp"
 #include "native_window.hpp"
-#include "translations.hpp"
 #include "page_policy.hpp"
+#include "translations.hpp"
 
 #include "daemon_output.hpp"
 
@@ -334,12 +334,12 @@ void Session::show_port_taken() {
 	bool other_user = holder_.verdict == daemon::Verdict::AnotherUser;
 	show(State::PortTaken, port_taken_page(address_.port, other_user ? "" : holder_.listener.name, launcher_log::path().string(), other_user ? holder : ""),
 	     "the port-taken page");
-	if (auto owner = window_.lock()) page_desktop_->tell_while_out_of_sight((*owner)->window(), fill(tr("Another program is using port %1"), {std::to_string(address_.port)}));
+	if (auto owner = window_.lock()) page_desktop_->tell_while_out_of_sight((*owner)->window(), tr("Another program is using port %1", {std::to_string(address_.port)}));
 }
 
 void Session::give_up() {
 	show(State::GivenUp, given_up_page(reason_, launcher_log::path().string()), "the given-up page: " + reason_);
-	if (auto owner = window_.lock()) page_desktop_->tell_while_out_of_sight((*owner)->window(), fill(tr("Tarnwick stopped: %1"), {reason_}));
+	if (auto owner = window_.lock()) page_desktop_->tell_while_out_of_sight((*owner)->window(), tr("Tarnwick stopped: %1", {reason_}));
 }
 
 void Session::request_retry() {
@@ -409,14 +409,13 @@ bw::Task<> Session::run(bw::BrowserWindow window, bool show_window) {
 	{
 		bw::BrowserWindow dropped = std::move(window);
 	}
-	window_made_ = true;
 	keep_output_of_started_daemon();
 	bw::Task<> watching = watch();
 	co_await watching;
 }
 
 void Session::keep_output_of_started_daemon() {
-	if (!window_made_ || !started_ || std::exchange(keeping_output_, true)) return;
+	if (!arrived_ || !started_ || std::exchange(keeping_output_, true)) return;
 	app_.spawn(keep_daemon_output_small());
 }
 

@@ -122,7 +122,6 @@ private:
 	bw::Task<> keep_daemon_output_small();
 	void keep_output_of_started_daemon();
 	bool keeping_output_ = false;
-	bool window_made_ = false;
 	bw::Task<> lose_daemon(SilenceWatch::Outcome outcome);
 	bw::Task<> restart();
 	bw::Task<> wait_for_service();

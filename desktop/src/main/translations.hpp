@@ -34,4 +34,7 @@ inline std::string tr(std::string_view english) { return translations::text(engl
 // The text with %1 to %9 replaced by the values, in the order the translation puts them.
 std::string fill(std::string_view text, std::initializer_list<std::string_view> values);
 
+// The translated text with its values put in.
+inline std::string tr(std::string_view english, std::initializer_list<std::string_view> values) { return fill(tr(english), values); }
+
 } // namespace tarnwick
