@@ -1,0 +1,1 @@
+// The precompiled header of the test programs is built with this file.
