@@ -555,34 +555,6 @@ TEST_F(LauncherRunWine, ReloadsTheDaemonsPageWhenThePageProcessEnds) {
 	EXPECT_EQ(launcher_exit_code(), 0);
 }
 
-// The daemon's page may notify, nothing else is granted and no decision is kept in the profile; the
-// notification is a balloon of a notify icon of the launcher's own, whose click brings the
-// minimised window back and reaches the page. The shell's click is the icon's callback message.
-TEST_F(LauncherRunWine, GrantsOnlyTheDaemonsNotificationsAndTheBalloonsClickBringsTheWindowBack) {
-	HWND window = launch_with_page_actions(L"permission=notifications permission=camera permission=notifications|http://127.0.0.1:37339/ "
-	                                       L"notify=Build|3&4|build");
-	ASSERT_NE(window, nullptr) << engine_calls();
-	ASSERT_TRUE(wait_until([&] { return engine_trace().find("> page notification event show Build") != std::string::npos; }, 30s)) << engine_trace();
-	std::string trace = engine_trace();
-	EXPECT_NE(trace.find("> page permission notifications for http://127.0.0.1:37338/ allowed (not saved)"), std::string::npos) << trace;
-	EXPECT_NE(trace.find("> page permission camera for http://127.0.0.1:37338/ denied (not saved)"), std::string::npos) << trace;
-	EXPECT_NE(trace.find("> page permission notifications for http://127.0.0.1:37339/ denied (not saved)"), std::string::npos) << trace;
-	EXPECT_EQ(trace.find("engine notification shown"), std::string::npos) << trace;
-	EXPECT_NE(engine_calls().find("options.get_Language=en-US"), std::string::npos) << engine_calls();
-
-	ShowWindow(window, SW_MINIMIZE);
-	ASSERT_TRUE(wait_until([&] { return IsIconic(window) != FALSE; }, 5s));
-	HWND icon = FindWindowW(L"TarnwickNotificationIcon", nullptr);
-	ASSERT_NE(icon, nullptr);
-	PostMessageW(icon, WM_APP + 1, 0, MAKELPARAM(NIN_BALLOONUSERCLICK, 1));
-	EXPECT_TRUE(wait_until([&] { return engine_trace().find("> page notification event click Build") != std::string::npos; }, 10s)) << engine_trace();
-	EXPECT_TRUE(wait_until([&] { return !IsIconic(window) && IsWindowVisible(window); }, 5s));
-	EXPECT_TRUE(wait_until([&] { return engine_trace().find("> page notification event close Build") != std::string::npos; }, 5s)) << engine_trace();
-
-	PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
-	EXPECT_EQ(launcher_exit_code(), 0);
-}
-
 // The status icon, as the shell drives it with NOTIFYICON_VERSION_4: the icon's messages carry the
 // event in the low word of lParam and the anchor in wParam.
 class LauncherTrayWine : public LauncherRunWine {
@@ -700,6 +672,55 @@ TEST_F(LauncherTrayWine, TheIconShowsTheWindowKeepsTheLauncherRunningAndComesBac
 	EXPECT_EQ(code, 0) << said;
 	EXPECT_EQ(launcher_exit_code(), 0);
 	EXPECT_FALSE(icon_known(icon));
+}
+
+// The daemon's page may notify, nothing else is granted and no decision is kept in the profile. A
+// notification is a balloon of the status icon, or, while the shell has no icon of the launcher's,
+// of a notify icon of its own; the balloon's click (the icon's callback message, as the shell sends
+// it) brings the minimised window back and reaches the page.
+TEST_F(LauncherTrayWine, GrantsOnlyTheDaemonsNotificationsAndTheBalloonsClickBringsTheWindowBack) {
+	fs::path first = root_ / "notify-first", second = root_ / "notify-second";
+	HWND window = launch_with_page_actions(L"permission=notifications permission=camera permission=notifications|http://127.0.0.1:37339/ wait-for=" +
+	                                       first.wstring() + L" notify=Build|3&4|build wait-for=" + second.wstring() + L" notify=Deploy||deploy");
+	ASSERT_NE(window, nullptr) << engine_calls();
+	HWND icon = nullptr;
+	ASSERT_TRUE(wait_until([&] { return (icon = icon_window()) != nullptr && log().find("the status icon is shown") != std::string::npos; }, 10s)) << log();
+	std::ofstream(first).put('\n');
+	ASSERT_TRUE(wait_until([&] { return engine_trace().find("> page notification event show Build") != std::string::npos; }, 30s)) << engine_trace();
+	std::string trace = engine_trace();
+	EXPECT_NE(trace.find("> page permission notifications for http://127.0.0.1:37338/ allowed (not saved)"), std::string::npos) << trace;
+	EXPECT_NE(trace.find("> page permission camera for http://127.0.0.1:37338/ denied (not saved)"), std::string::npos) << trace;
+	EXPECT_NE(trace.find("> page permission notifications for http://127.0.0.1:37339/ denied (not saved)"), std::string::npos) << trace;
+	EXPECT_EQ(trace.find("engine notification shown"), std::string::npos) << trace;
+	EXPECT_NE(engine_calls().find("options.get_Language=en-US"), std::string::npos) << engine_calls();
+
+	auto clicked_brings_back = [&](HWND balloon_icon, const std::string& title) {
+		ShowWindow(window, SW_MINIMIZE);
+		ASSERT_TRUE(wait_until([&] { return IsIconic(window) != FALSE; }, 5s));
+		PostMessageW(balloon_icon, icon_message, 0, MAKELPARAM(NIN_BALLOONUSERCLICK, 1));
+		EXPECT_TRUE(wait_until([&] { return engine_trace().find("> page notification event click " + title) != std::string::npos; }, 10s)) << engine_trace();
+		EXPECT_TRUE(wait_until([&] { return !IsIconic(window) && IsWindowVisible(window); }, 5s));
+		EXPECT_TRUE(wait_until([&] { return engine_trace().find("> page notification event close " + title) != std::string::npos; }, 5s)) << engine_trace();
+	};
+	EXPECT_EQ(FindWindowW(L"bw-status-icon", L"Tarnwick notification"), nullptr);
+	clicked_brings_back(icon, "Build");
+
+	// The shell lost the status icon: the next notification comes with an icon of its own, which
+	// goes with its balloon.
+	NOTIFYICONDATAW lost{};
+	lost.cbSize = sizeof lost;
+	lost.hWnd = icon;
+	lost.uID = 1;
+	Shell_NotifyIconW(NIM_DELETE, &lost);
+	std::ofstream(second).put('\n');
+	HWND own = nullptr;
+	ASSERT_TRUE(wait_until([&] { return (own = FindWindowW(L"bw-status-icon", L"Tarnwick notification")) != nullptr; }, 30s)) << engine_trace();
+	ASSERT_TRUE(wait_until([&] { return engine_trace().find("> page notification event show Deploy") != std::string::npos; }, 10s)) << engine_trace();
+	clicked_brings_back(own, "Deploy");
+	EXPECT_TRUE(wait_until([&] { return FindWindowW(L"bw-status-icon", L"Tarnwick notification") == nullptr; }, 5s));
+
+	PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+	EXPECT_EQ(launcher_exit_code(), 0);
 }
 
 TEST_F(LauncherTrayWine, TheCommandLineWritesToItsConsoleAndDrivesTheRunningLauncher) {

@@ -3,6 +3,8 @@
 #include "objects.hpp"
 #include "text.hpp"
 
+#include <functional>
+#include <map>
 #include <sstream>
 
 namespace standin {
@@ -54,14 +56,38 @@ void run_action(WebView& webview, const std::wstring& action) {
 	}
 }
 
-} // namespace
+// Continuations waiting for a file, by their thread timer.
+std::map<UINT_PTR, std::function<bool()>>& waiting() {
+	static std::map<UINT_PTR, std::function<bool()>> tasks;
+	return tasks;
+}
 
-void WebView::run_environment_page_actions() {
-	std::wstring actions = Engine::get().take_page_actions();
-	for (const std::wstring& action : split(actions, L' ')) {
-		Engine::get().record_event("page action " + logged(action));
-		run_action(*this, action);
+void CALLBACK check_waiting(HWND, UINT, UINT_PTR timer, DWORD) {
+	auto found = waiting().find(timer);
+	if (found == waiting().end() || !found->second()) return;
+	KillTimer(nullptr, timer);
+	waiting().erase(timer);
+}
+
+void run_actions(Ref<WebView> webview, std::vector<std::wstring> actions, size_t from) {
+	for (size_t i = from; i < actions.size() && !webview->closed(); i++) {
+		Engine::get().record_event("page action " + logged(actions[i]));
+		if (actions[i].rfind(L"wait-for=", 0) == 0) {
+			std::wstring path = actions[i].substr(9);
+			UINT_PTR timer = SetTimer(nullptr, 0, 50, check_waiting);
+			waiting()[timer] = [webview, actions, i, path] {
+				if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
+				run_actions(webview, actions, i + 1);
+				return true;
+			};
+			return;
+		}
+		run_action(*webview.get(), actions[i]);
 	}
 }
+
+} // namespace
+
+void WebView::run_environment_page_actions() { run_actions(Ref<WebView>::share(this), split(Engine::get().take_page_actions(), L' '), 0); }
 
 } // namespace standin

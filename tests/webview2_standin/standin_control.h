@@ -45,6 +45,7 @@
  *                                           camera, microphone, geolocation, clipboard-read, ...)
  *   notify=<title>|<body>|<tag>             StandIn_ShowNotification, not silent
  *   close-notification                      StandIn_CloseNotification
+ *   wait-for=<path>                         the actions after it wait until the file exists
  * An action not understood is a violation.
  */
 #ifndef STANDIN_CONTROL_H

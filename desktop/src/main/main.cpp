@@ -180,6 +180,7 @@ void add_tray(bw::ApplicationHandle app, Launcher& launcher) {
 	std::filesystem::path program = bw::process::executable_path().value_or(std::filesystem::path{});
 	launcher.tray = std::make_unique<Tray>(app, launcher.settings, program, std::move(actions));
 	launcher.tray->show_look(look_of(*launcher.session));
+	launcher.session->page_desktop().use_tray_icon([&launcher] { return launcher.tray ? launcher.tray->shown_icon() : nullptr; });
 	launcher.session->on_state_changed([&launcher] { launcher.tray->show_look(look_of(*launcher.session)); });
 }
 

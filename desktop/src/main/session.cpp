@@ -64,7 +64,7 @@ constexpr std::size_t ignored_kinds_logged = 32;
 
 Session::Session(bw::ApplicationHandle app, DaemonAddress address, SessionTimes times)
     : app_(app), address_(std::move(address)), times_(times), last_daemon_page_(address_.url()), daemon_origin_(bw::origin_of(address_.url())),
-      downloads_(daemon_origin_) {}
+      downloads_(daemon_origin_), page_desktop_(std::make_unique<PageDesktop>(app_, daemon_origin_)) {}
 
 void Session::equip(bw::BrowserWindowBuilder& builder) {
 	std::weak_ptr<Session> self = weak_from_this();
@@ -88,7 +88,6 @@ void Session::equip(bw::BrowserWindowBuilder& builder) {
 		if (auto session = self.lock()) session->load_event(event);
 	});
 	builder.hold_first_navigation(gate_);
-	page_desktop_ = std::make_unique<PageDesktop>(daemon_origin_);
 	page_desktop_->equip(builder);
 }
 

@@ -94,6 +94,8 @@ public:
 	std::string stopped_reason() const;
 	// Called on the GUI thread after each change of state.
 	void on_state_changed(std::function<void()> changed) { state_changed_ = std::move(changed); }
+	// What the daemon's pages may do on the desktop.
+	PageDesktop& page_desktop() { return *page_desktop_; }
 	// Shows a page of the daemon's at its origin (a path beginning with one '/'): at once while the
 	// daemon is shown, otherwise once it is; the window's first page when it has not loaded one yet.
 	void open_daemon_page(const std::string& path);
@@ -196,7 +198,7 @@ private:
 	std::shared_ptr<Wakeup> retry_;
 	// Asks whether the shown daemon still answers, while it is shown.
 	std::unique_ptr<SilenceWatch> silence_;
-	// The pages' permissions and notifications; made by equip.
+	// The pages' permissions and notifications.
 	std::unique_ptr<PageDesktop> page_desktop_;
 	std::function<void()> state_changed_;
 };

@@ -117,6 +117,18 @@ bool desktop_prefers_dark();
 // A plain background that follows that preference.
 BackgroundColor desktop_background();
 
+// The find bar's texts (WebKitGTK's find bar is the framework's), for a program that speaks the
+// user's language. In match_of, %1 is the current match and %2 the number of matches.
+struct FindBarTexts {
+	std::string find = "Find in page";
+	std::string matches = "Matches";
+	std::string match_of = "%1 of %2";
+	std::string previous = "Previous match";
+	std::string next = "Next match";
+	std::string close = "Close the find bar";
+	std::string bar = "Find bar";
+};
+
 // The builder's opt-in capabilities of one window, all empty or off by default.
 struct PageCapabilities {
 	NavigationPolicy navigation_policy;
@@ -146,6 +158,7 @@ struct PageCapabilities {
 	// Ctrl+F finds in the page and Ctrl+P prints it: on WebKitGTK through a find bar of the
 	// framework's and the print dialog; WebView2 has both of its own.
 	bool find_and_print = false;
+	FindBarTexts find_bar_texts;
 	// Pages are asked for in the user's languages (user_languages.hpp), and text fields are spell
 	// checked in them where the engine has dictionaries.
 	bool user_languages = false;

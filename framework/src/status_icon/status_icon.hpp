@@ -55,6 +55,19 @@ struct StatusIconOptions {
 	std::function<void(bool shown)> on_shown;
 };
 
+// A notification shown from the icon itself, where the desktop has such a thing (Windows' balloon,
+// which Windows 10 and 11 show as a toast). Linux has none: notifications go through the session's
+// notification service there.
+struct StatusIconBalloon {
+	std::string title;
+	std::string body;
+	bool silent = false;
+	// The user clicked it.
+	std::function<void()> on_click;
+	// It went without a click: timed out, dismissed, or the shell hid it.
+	std::function<void()> on_gone;
+};
+
 class StatusIcon {
 public:
 	// Registers the icon (asynchronously: shown() becomes true later, if ever).
@@ -67,6 +80,11 @@ public:
 	virtual void set_attention(bool needs_attention) = 0;
 	// A check item's state, by the item's index in the menu.
 	virtual void set_checked(std::size_t item, bool checked) = 0;
+	// Shows a balloon while the icon is shown; false where there are none or it is not shown. It
+	// replaces the balloon shown before, whose callbacks are then never called.
+	virtual bool show_balloon(StatusIconBalloon balloon) = 0;
+	// Takes the balloon away; its callbacks are never called.
+	virtual void hide_balloon() = 0;
 };
 
 } // namespace bw

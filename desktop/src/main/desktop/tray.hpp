@@ -34,6 +34,8 @@ public:
 	Tray(bw::ApplicationHandle app, Settings& settings, std::filesystem::path program, Actions actions);
 
 	bool shown() const { return icon_ && icon_->shown(); }
+	// The icon while a tray shows it, else null.
+	bw::StatusIcon* shown_icon() const { return shown() ? icon_.get() : nullptr; }
 	void show_look(const Look& look);
 
 private:

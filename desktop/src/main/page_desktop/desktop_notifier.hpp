@@ -3,7 +3,9 @@
 // one brings the window back (shown, de-iconified, raised), then the page hears of the click.
 #pragma once
 
+#include "application/application.hpp"
 #include "browser/notifications.hpp"
+#include "status_icon/status_icon.hpp"
 #include "window/window_handle.hpp"
 
 #include <functional>
@@ -18,7 +20,12 @@ public:
 	// sent with the click, where it sent one. GUI thread.
 	using BringBack = std::function<void(const bw::WindowHandle& window, const std::string& activation_token)>;
 
-	static std::unique_ptr<DesktopNotifier> create(BringBack bring_back);
+	// The program's status icon while a tray shows it, else null.
+	using TrayIcon = std::function<bw::StatusIcon*()>;
+
+	// Windows shows a notification as a balloon of the tray's icon, or of an icon of its own while no
+	// tray icon is shown; Linux asks the session's notification service.
+	static std::unique_ptr<DesktopNotifier> create(bw::ApplicationHandle app, BringBack bring_back, TrayIcon tray_icon);
 	virtual ~DesktopNotifier() = default;
 
 	// Whether the desktop shows notifications now; when not, why. GUI thread.

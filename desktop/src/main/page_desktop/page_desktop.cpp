@@ -1,18 +1,20 @@
 #include "page_desktop/page_desktop.hpp"
 
 #include "launcher_log.hpp"
+#include "translations.hpp"
 
 namespace tarnwick {
 
 DesktopNotifier& PageDesktop::notifier() {
-	if (!notifier_) notifier_ = DesktopNotifier::create(bring_back_window);
+	if (!notifier_) notifier_ = DesktopNotifier::create(app_, bring_back_window, [this]() -> bw::StatusIcon* { return tray_icon_ ? tray_icon_() : nullptr; });
 	return *notifier_;
 }
 
 void PageDesktop::equip(bw::BrowserWindowBuilder& builder) {
 	builder.user_languages(true);
 	builder.follow_desktop_theme(true);
-	builder.find_and_print(true);
+	builder.find_and_print(true, bw::FindBarTexts{tr("Find in page"), tr("Matches"), tr("%1 of %2"), tr("Previous match"), tr("Next match"),
+	                                              tr("Close the find bar"), tr("Find bar")});
 	builder.permissions([this](bw::BrowserWindowHandle, const bw::PermissionRequest& request) {
 		std::string why;
 		bool shown = request.kind == bw::PermissionKind::Notifications && request.origin == daemon_origin_ && notifier().available(why);

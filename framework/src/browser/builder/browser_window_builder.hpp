@@ -89,8 +89,9 @@ public:
 		capabilities_.follow_desktop_theme = followed;
 		return *this;
 	}
-	BrowserWindowBuilder& find_and_print(bool keys) {
+	BrowserWindowBuilder& find_and_print(bool keys, FindBarTexts texts = {}) {
 		capabilities_.find_and_print = keys;
+		capabilities_.find_bar_texts = std::move(texts);
 		return *this;
 	}
 	BrowserWindowBuilder& user_languages(bool asked) {

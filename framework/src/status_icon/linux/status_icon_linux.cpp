@@ -133,6 +133,10 @@ public:
 		emit(item_path, "org.kde.StatusNotifierItem", "NewStatus", g_variant_new("(s)", status()));
 	}
 
+	// Notifications are the notification service's here.
+	bool show_balloon(StatusIconBalloon) override { return false; }
+	void hide_balloon() override {}
+
 	void set_checked(std::size_t item, bool checked) override {
 		if (item >= options_.menu.size() || options_.menu[item].checked == checked) return;
 		options_.menu[item].checked = checked;

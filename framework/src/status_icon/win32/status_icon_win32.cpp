@@ -3,8 +3,8 @@
 // The icon is known by window and id; the tooltip carries NIF_SHOWTIP, which version 4 needs. A left
 // click or Space/Enter (NIN_SELECT, NIN_KEYSELECT) activates; WM_CONTEXTMENU opens the menu at the
 // anchor the shell gives, after SetForegroundWindow so that a click elsewhere closes it. Every call
-// goes through one NOTIFYICONDATAW made by `data`, so a balloon (NIF_INFO) can later be one more
-// NIM_MODIFY.
+// goes through one NOTIFYICONDATAW made by `data`; a balloon is one more NIM_MODIFY with NIF_INFO
+// (an empty text takes it away), and its click, time-out or hiding comes as the icon's message.
 #include "status_icon/status_icon.hpp"
 
 #include "core/win32/wide_text.hpp"
@@ -14,6 +14,8 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
+#include <algorithm>
+#include <optional>
 #include <string>
 
 namespace bw {
@@ -69,7 +71,44 @@ public:
 		if (item < options_.menu.size()) options_.menu[item].checked = checked;
 	}
 
+	bool show_balloon(StatusIconBalloon balloon) override {
+		if (!shown_) return false;
+		NOTIFYICONDATAW shown = data(NIF_INFO);
+		copy_cut(shown.szInfoTitle, bw::win32::wide_text(balloon.title.empty() ? options_.title : balloon.title));
+		// An empty text would take the balloon away.
+		copy_cut(shown.szInfo, bw::win32::wide_text(balloon.body.empty() ? std::string(" ") : balloon.body));
+		shown.dwInfoFlags = NIIF_USER | NIIF_LARGE_ICON | (balloon.silent ? NIIF_NOSOUND : 0);
+		shown.hBalloonIcon = icon_;
+		balloon_.reset();
+		if (Shell_NotifyIconW(NIM_MODIFY, &shown) == FALSE) return false;
+		balloon_ = std::move(balloon);
+		return true;
+	}
+
+	void hide_balloon() override {
+		if (!balloon_) return;
+		balloon_.reset();
+		NOTIFYICONDATAW hidden = data(NIF_INFO);
+		Shell_NotifyIconW(NIM_MODIFY, &hidden);
+	}
+
 private:
+	template <std::size_t N>
+	static void copy_cut(wchar_t (&target)[N], const std::wstring& text) {
+		std::size_t length = std::min(text.size(), N - 1);
+		text.copy(target, length);
+		target[length] = L'\0';
+	}
+
+	// The balloon's end: its callback runs after it is forgotten, so it may show the next one.
+	void balloon_ended(bool clicked) {
+		if (!balloon_) return;
+		StatusIconBalloon ended = std::move(*balloon_);
+		balloon_.reset();
+		std::function<void()>& then = clicked ? ended.on_click : ended.on_gone;
+		if (then) then();
+	}
+
 	NOTIFYICONDATAW data(UINT flags) const {
 		NOTIFYICONDATAW icon{};
 		icon.cbSize = sizeof icon;
@@ -78,8 +117,7 @@ private:
 		icon.uFlags = flags;
 		icon.uCallbackMessage = icon_message;
 		icon.hIcon = icon_;
-		std::wstring tip = bw::win32::wide_text(options_.tooltip).substr(0, std::size(icon.szTip) - 1);
-		tip.copy(icon.szTip, tip.size());
+		copy_cut(icon.szTip, bw::win32::wide_text(options_.tooltip));
 		icon.uVersion = NOTIFYICON_VERSION_4;
 		return icon;
 	}
@@ -91,6 +129,8 @@ private:
 		NOTIFYICONDATAW added = data(NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_SHOWTIP);
 		bool now = Shell_NotifyIconW(NIM_ADD, &added) != FALSE || Shell_NotifyIconW(NIM_MODIFY, &added) != FALSE;
 		if (now) Shell_NotifyIconW(NIM_SETVERSION, &added);
+		// A balloon goes with the icon it was on.
+		if (!now) balloon_ended(false);
 		if (now == shown_) return;
 		shown_ = now;
 		if (options_.on_shown) options_.on_shown(now);
@@ -142,6 +182,9 @@ private:
 			if (self->options_.on_activate) self->options_.on_activate();
 			break;
 		case WM_CONTEXTMENU: self->open_menu(GET_X_LPARAM(wparam), GET_Y_LPARAM(wparam)); break;
+		case NIN_BALLOONUSERCLICK: self->balloon_ended(true); break;
+		case NIN_BALLOONTIMEOUT:
+		case NIN_BALLOONHIDE: self->balloon_ended(false); break;
 		default: break;
 		}
 		return 0;
@@ -152,6 +195,7 @@ private:
 	HICON icon_ = nullptr;
 	UINT taskbar_created_ = 0;
 	bool shown_ = false;
+	std::optional<StatusIconBalloon> balloon_;
 };
 
 } // namespace

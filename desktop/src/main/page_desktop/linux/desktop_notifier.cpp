@@ -255,7 +255,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<DesktopNotifier> DesktopNotifier::create(BringBack bring_back) { return std::make_unique<FreedesktopNotifier>(std::move(bring_back)); }
+std::unique_ptr<DesktopNotifier> DesktopNotifier::create(bw::ApplicationHandle, BringBack bring_back, TrayIcon) { return std::make_unique<FreedesktopNotifier>(std::move(bring_back)); }
 
 bool out_of_sight(const bw::WindowHandle& window) {
 	GtkWidget* native = GTK_WIDGET(bw_WindowGtk_getHandle(window.impl().inner()));

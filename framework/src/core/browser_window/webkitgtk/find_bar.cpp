@@ -32,7 +32,17 @@ void set_accessible_name(GtkWidget* widget, const char* name) {
 }
 
 void show_count(FindBar* bar) {
-	std::string text = bar->matches == 0 ? std::string() : std::to_string(bar->current) + " of " + std::to_string(bar->matches);
+	std::string text;
+	if (bar->matches != 0) {
+		const std::string& pattern = bar->state->capabilities->find_bar_texts.match_of;
+		for (std::size_t i = 0; i < pattern.size(); i++) {
+			if (pattern[i] == '%' && i + 1 < pattern.size() && (pattern[i + 1] == '1' || pattern[i + 1] == '2')) {
+				text += std::to_string(pattern[++i] == '1' ? bar->current : bar->matches);
+			} else {
+				text += pattern[i];
+			}
+		}
+	}
 	gtk_label_set_text(GTK_LABEL(bar->count), text.c_str());
 }
 
@@ -149,25 +159,26 @@ GtkWidget* icon_button(const char* icon, const char* name, GCallback clicked, Fi
 
 void connect_find_and_print(EngineState* state) {
 	if (!state->capabilities->find_and_print) return;
+	const FindBarTexts& texts = state->capabilities->find_bar_texts;
 	auto* bar = new FindBar{state};
 	bar->entry = gtk_search_entry_new();
-	set_accessible_name(bar->entry, "Find in page");
+	set_accessible_name(bar->entry, texts.find.c_str());
 	gtk_entry_set_width_chars(GTK_ENTRY(bar->entry), 30);
 	bar->count = gtk_label_new("");
 	gtk_label_set_width_chars(GTK_LABEL(bar->count), 10);
-	atk_object_set_name(gtk_widget_get_accessible(bar->count), "Matches");
+	atk_object_set_name(gtk_widget_get_accessible(bar->count), texts.matches.c_str());
 	GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
 	gtk_container_set_border_width(GTK_CONTAINER(row), 4);
 	gtk_box_pack_start(GTK_BOX(row), bar->entry, FALSE, FALSE, 0);
 	gtk_box_pack_start(GTK_BOX(row), bar->count, FALSE, FALSE, 0);
-	gtk_box_pack_start(GTK_BOX(row), icon_button("go-up-symbolic", "Previous match", G_CALLBACK(on_previous), bar), FALSE, FALSE, 0);
-	gtk_box_pack_start(GTK_BOX(row), icon_button("go-down-symbolic", "Next match", G_CALLBACK(on_next), bar), FALSE, FALSE, 0);
-	gtk_box_pack_end(GTK_BOX(row), icon_button("window-close-symbolic", "Close the find bar", G_CALLBACK(on_close), bar), FALSE, FALSE, 0);
+	gtk_box_pack_start(GTK_BOX(row), icon_button("go-up-symbolic", texts.previous.c_str(), G_CALLBACK(on_previous), bar), FALSE, FALSE, 0);
+	gtk_box_pack_start(GTK_BOX(row), icon_button("go-down-symbolic", texts.next.c_str(), G_CALLBACK(on_next), bar), FALSE, FALSE, 0);
+	gtk_box_pack_end(GTK_BOX(row), icon_button("window-close-symbolic", texts.close.c_str(), G_CALLBACK(on_close), bar), FALSE, FALSE, 0);
 	bar->revealer = gtk_revealer_new();
 	gtk_revealer_set_transition_type(GTK_REVEALER(bar->revealer), GTK_REVEALER_TRANSITION_TYPE_NONE);
 	gtk_container_add(GTK_CONTAINER(bar->revealer), row);
 	atk_object_set_role(gtk_widget_get_accessible(row), ATK_ROLE_TOOL_BAR);
-	atk_object_set_name(gtk_widget_get_accessible(row), "Find bar");
+	atk_object_set_name(gtk_widget_get_accessible(row), texts.bar.c_str());
 
 	// The bar above the view, both in a box that takes the view's place in the window.
 	GtkWidget* column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
