@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 
+#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <regex>
@@ -166,6 +167,11 @@ TEST_F(LauncherSession, ADaemonThatCannotStartIsTriedFiveTimesOnTheScheduleThenG
 	std::vector<double> failures = times_of(log(), "the daemon exited with status 3");
 	ASSERT_EQ(attempts.size(), 5u) << log();
 	ASSERT_GE(failures.size(), 5u) << log();
+	// The first start fails before the window is shown; the launcher takes it up when it shows the
+	// restarting page, which a busy machine shows later.
+	std::vector<double> restarting = times_of(log(), "showing the restarting page");
+	ASSERT_FALSE(restarting.empty()) << log();
+	failures[0] = std::max(failures[0], restarting[0]);
 	// Each attempt waits its delay after the previous failure, however long that start took to fail.
 	for (int i = 0; i < 5; i++) {
 		double delay = attempts[i] - failures[i];
