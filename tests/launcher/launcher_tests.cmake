@@ -81,9 +81,10 @@ endif()
 
 # The launcher as a Wayland client under a headless Weston that the test starts itself.
 if(NOT WIN32)
-  # What wakes the daemon's watch.
+  # What wakes the daemon's watch, and how it asks.
   bw_add_test(listener_closings_tests launcher/listener_closings_tests.cpp ${PROJECT_SOURCE_DIR}/desktop/src/main/linux/listener_closings.cpp
-              ${PROJECT_SOURCE_DIR}/desktop/src/main/linux/port_owner.cpp)
+              ${PROJECT_SOURCE_DIR}/desktop/src/main/linux/port_owner.cpp ${PROJECT_SOURCE_DIR}/desktop/src/main/linux/http_answers.cpp
+              ${PROJECT_SOURCE_DIR}/desktop/src/main/address_probe.cpp)
   target_include_directories(listener_closings_tests PRIVATE ${PROJECT_SOURCE_DIR}/desktop/src/main)
   target_link_libraries(listener_closings_tests PRIVATE tarnwick_daemon)
 

@@ -1,5 +1,6 @@
 // The watch's wake-ups: a closing listener on the watched port ends a wait, other sockets' closings
-// do not, and a watch can be ended from another thread.
+// do not, and a watch can be ended from another thread. And its asks, over a kept connection.
+#include "address_probe.hpp"
 #include "listener_closings.hpp"
 #include "port_owner.hpp"
 
@@ -12,6 +13,7 @@
 
 #include <atomic>
 #include <future>
+#include <string>
 #include <thread>
 
 namespace tarnwick {
@@ -83,6 +85,36 @@ TEST(ListenerClosings, AnInterruptEndsTheWaitAndEveryLaterOne) {
 	ASSERT_EQ(waiting.wait_for(2s), std::future_status::ready);
 	EXPECT_FALSE(waiting.get());
 	EXPECT_FALSE(closings.wait(60s, 1h));
+}
+
+// A daemon that keeps its connections is asked over one; one that closes each after its answer, or
+// writes more than a HEAD request's answer, is still answered every time, on a new connection.
+TEST(RepeatedAsks, KeepTheConnectionWhereTheDaemonDoesAndAreAnsweredWhereItDoesNot) {
+	for (std::string style : {"keeps", "closes", "writes a body"}) {
+		Listener daemon;
+		std::atomic<int> connections = 0;
+		std::thread serving([&] {
+			for (int asked = 0; asked < 3;) {
+				int connection = accept(daemon.fd, nullptr, nullptr);
+				if (connection < 0) return;
+				connections++;
+				char request[1024];
+				while (asked < 3 && recv(connection, request, sizeof request, 0) > 0) {
+					asked++;
+					std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\n" + std::string(style == "writes a body" ? "body" : "");
+					send(connection, answer.data(), answer.size(), MSG_NOSIGNAL);
+					if (style == "closes") break;
+				}
+				::close(connection);
+			}
+		});
+		RepeatedAsks asks({"127.0.0.1", daemon.port});
+		for (int i = 0; i < 3; i++) EXPECT_TRUE(asks.answered(5s)) << style << ", ask " << i;
+		// Wakes a server still waiting for a connection when an ask failed.
+		shutdown(daemon.fd, SHUT_RDWR);
+		serving.join();
+		EXPECT_EQ(connections, style == "keeps" ? 1 : 3) << style;
+	}
 }
 
 } // namespace

@@ -10,8 +10,8 @@ bool connects(const DaemonAddress& address, std::chrono::milliseconds timeout) {
 	return connected;
 }
 
-std::string http_head_request(const DaemonAddress& address) {
-	return "HEAD / HTTP/1.1\r\nHost: " + address.host + ":" + std::to_string(address.port) + "\r\nConnection: close\r\n\r\n";
+std::string http_head_request(const DaemonAddress& address, bool keep_alive) {
+	return "HEAD / HTTP/1.1\r\nHost: " + address.host + ":" + std::to_string(address.port) + (keep_alive ? "\r\n\r\n" : "\r\nConnection: close\r\n\r\n");
 }
 
 } // namespace tarnwick

@@ -62,6 +62,7 @@ SilenceWatch::SilenceWatch(DaemonAddress address, WatchTimes times) : state_(std
 		state->closings.begin();
 		auto next_ask = Clock::now() + times.ask_every;
 		int unanswered = 0;
+		RepeatedAsks asks(address);
 		std::chrono::milliseconds until_ask{0};
 		bool first = true;
 		do {
@@ -74,7 +75,7 @@ SilenceWatch::SilenceWatch(DaemonAddress address, WatchTimes times) : state_(std
 			first = false;
 			if (ask) {
 				next_ask = Clock::now() + times.ask_every;
-				bool answered = http_answers(address, times.answer_within);
+				bool answered = asks.answered(times.answer_within);
 				if (state->is_stopped()) return;
 				if (!answered && state->closings.told() && !listens(address, times.connect_timeout)) return state->finish(Outcome::Closed);
 				unanswered = answered ? 0 : unanswered + 1;

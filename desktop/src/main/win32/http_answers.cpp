@@ -11,7 +11,7 @@
 namespace tarnwick {
 
 bool http_answers(const DaemonAddress& address, std::chrono::milliseconds timeout) {
-	const std::string request = http_head_request(address);
+	const std::string request = http_head_request(address, false);
 	std::array<char, 5> status_line{};
 	bool answered = false;
 	connect_within(address, timeout, [&](boost::asio::ip::tcp::socket& socket) {
@@ -24,5 +24,10 @@ bool http_answers(const DaemonAddress& address, std::chrono::milliseconds timeou
 	});
 	return answered;
 }
+
+// Each ask makes its own connection here.
+RepeatedAsks::~RepeatedAsks() = default;
+
+bool RepeatedAsks::answered(std::chrono::milliseconds timeout) { return http_answers(address_, timeout); }
 
 } // namespace tarnwick
