@@ -7,7 +7,7 @@ export DEBIAN_FRONTEND=noninteractive
 purpose="${1:-test}"
 packages=(
   build-essential cmake ninja-build pkg-config gettext librsvg2-bin
-  libgtk-3-dev libwebkit2gtk-4.1-dev libxcb1-dev
+  libgtk-3-dev libwebkit2gtk-4.1-dev libx11-dev libxcb1-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libboost-dev
 )

@@ -88,14 +88,17 @@ def process_tree(root):
     return tree
 
 
-def thread_run_ns(pid):
-    """Each thread's run time so far, by thread id."""
+def thread_run_ns(pid, names=None):
+    """Each thread's run time so far, by thread id; names, when given, gets each thread's name."""
     times = {}
     try:
         for task in os.listdir(f"/proc/{pid}/task"):
             try:
                 with open(f"/proc/{pid}/task/{task}/schedstat") as schedstat:
                     times[task] = int(schedstat.read().split()[0])
+                if names is not None and task not in names:
+                    with open(f"/proc/{pid}/task/{task}/comm") as comm:
+                        names[task] = comm.read().strip()
             except OSError:
                 pass
     except OSError:
@@ -103,16 +106,22 @@ def thread_run_ns(pid):
     return times
 
 
-def idle_run_ms(pid, seconds):
+def idle_run_ms(pid, seconds, by_thread=None):
     """The run time of the program's threads over the next seconds, looked at every second so that a
     thread that ends meanwhile still counts with what it ran (a plain sum over the threads alive at
-    both ends would lose it, or count one born meanwhile from zero)."""
-    first = thread_run_ns(pid)
+    both ends would lose it, or count one born meanwhile from zero). by_thread, when given, gets the
+    run time of each thread name."""
+    names = {}
+    first = thread_run_ns(pid, names)
     last = dict(first)
     end = now() + seconds
     while now() < end:
         time.sleep(min(1.0, max(0.0, end - now())))
-        last.update(thread_run_ns(pid))
+        last.update(thread_run_ns(pid, names))
+    if by_thread is not None:
+        for task in last:
+            name = names.get(task, "?")
+            by_thread[name] = by_thread.get(name, 0.0) + (last[task] - first.get(task, 0)) / 1e6
     return sum(last[task] - first.get(task, 0) for task in last) / 1e6
 
 
@@ -220,7 +229,7 @@ def session_bus(directory, name, watcher=None):
     return address, started
 
 
-def one_run(command, environment, log, settle, timeout, idle=0.0, idle_after=10.0):
+def one_run(command, environment, log, settle, timeout, idle=0.0, idle_after=10.0, idle_threads=None):
     log.skip_to_end()
     with tempfile.TemporaryFile() as errors:
         start = now()
@@ -243,7 +252,7 @@ def one_run(command, environment, log, settle, timeout, idle=0.0, idle_after=10.
             # The program's own CPU time while nothing happens: the window open, the page loaded, and
             # what the engine does after a load (its caches, its first collections) done.
             time.sleep(max(0.0, idle_after - settle))
-            idle_cpu = idle_run_ms(program.pid, idle)
+            idle_cpu = idle_run_ms(program.pid, idle, idle_threads)
         tree = process_tree(program.pid)
         main_peak = status_kib(program.pid, "VmHWM")
         tree_peak = sum(status_kib(pid, "VmHWM") for pid in tree)
@@ -252,7 +261,7 @@ def one_run(command, environment, log, settle, timeout, idle=0.0, idle_after=10.
         for pid in tree[1:]:
             end_process(pid)
     return {"startup_ms": (loaded - start) * 1000, "cpu_ms": cpu, "main_cpu_ms": main_cpu, "main_kib": main_peak, "tree_kib": tree_peak, "processes": len(tree),
-            "idle_cpu_ms": idle_cpu}
+            "idle_cpu_ms": idle_cpu, "idle_threads": idle_threads or {}}
 
 
 def main():
@@ -332,7 +341,7 @@ def main():
                         extra = end_sleepers(extra)
                         if name == "launcher":
                             extra = start_sleepers(options.extra_processes)
-                    result = one_run(programs[name], environments[name], log, options.settle, options.timeout, options.idle, options.idle_after)
+                    result = one_run(programs[name], environments[name], log, options.settle, options.timeout, options.idle, options.idle_after, {})
                     measured = run >= options.warm_up
                     if measured:
                         results[name].append(result)
@@ -375,6 +384,11 @@ def main():
         ratios = [x["idle_cpu_ms"] / y["idle_cpu_ms"] for x, y in zip(results["launcher"], results["baseline"]) if y["idle_cpu_ms"] > 0]
         if ratios:
             print(f"  {'idle ratio, median of runs':28} {statistics.median(ratios):.3f} (each run: {', '.join(f'{r:.2f}' for r in ratios)})")
+        # Where the idle time goes: the median of each thread name's time over the runs.
+        for name in ("launcher", "baseline"):
+            threads = sorted({thread for r in results[name] for thread in r["idle_threads"]})
+            shares = {thread: statistics.median(r["idle_threads"].get(thread, 0.0) for r in results[name]) for thread in threads}
+            print(f"  idle by thread, {name}: " + ", ".join(f"{thread} {ms:.2f} ms" for thread, ms in sorted(shares.items(), key=lambda item: -item[1]) if ms >= 0.05))
 
 
 def launcher_folders(environment, directory):

@@ -5,6 +5,7 @@
 #include "launcher_log.hpp"
 
 #include <bw/window_gtk.h>
+#include <gdk/gdkx.h>
 #include <gio/gio.h>
 #include <gtk/gtk.h>
 
@@ -257,11 +258,27 @@ private:
 
 std::unique_ptr<DesktopNotifier> DesktopNotifier::create(bw::ApplicationHandle, BringBack bring_back, TrayIcon) { return std::make_unique<FreedesktopNotifier>(std::move(bring_back)); }
 
+namespace {
+
+// GTK learns that a window was unmapped (iconified, withdrawn) only once it has handled the X
+// server's event, which may still be queued when the news comes: the server is asked.
+bool unmapped_on_x_server(GdkWindow* shown) {
+	if (!GDK_IS_X11_WINDOW(shown)) return false;
+	GdkDisplay* display = gdk_window_get_display(shown);
+	XWindowAttributes attributes{};
+	gdk_x11_display_error_trap_push(display);
+	int known = XGetWindowAttributes(GDK_WINDOW_XDISPLAY(shown), GDK_WINDOW_XID(shown), &attributes);
+	gdk_x11_display_error_trap_pop_ignored(display);
+	return known != 0 && attributes.map_state != IsViewable;
+}
+
+} // namespace
+
 bool out_of_sight(const bw::WindowHandle& window) {
 	GtkWidget* native = GTK_WIDGET(bw_WindowGtk_getHandle(window.impl().inner()));
 	GdkWindow* shown = gtk_widget_get_window(native);
 	return !gtk_widget_get_mapped(native) || shown == nullptr ||
-	       (gdk_window_get_state(shown) & (GDK_WINDOW_STATE_ICONIFIED | GDK_WINDOW_STATE_WITHDRAWN)) != 0;
+	       (gdk_window_get_state(shown) & (GDK_WINDOW_STATE_ICONIFIED | GDK_WINDOW_STATE_WITHDRAWN)) != 0 || unmapped_on_x_server(shown);
 }
 
 // The token lets the window through the compositor's focus-stealing prevention (xdg-activation on
