@@ -150,14 +150,15 @@ TEST(WebKitGtkCapabilities, HomeOriginsKeepEveryRequestOfTheTopFrameHome) {
 	};
 	TestApplication app;
 	EXPECT_EQ(app.run_main([&](ApplicationHandle app) -> Task<> {
-		BrowserWindowFuture opening = open(app, Source::Url{site.url("/")}, [&](BrowserWindowBuilder& builder) {
+		auto keep_home = [&](BrowserWindowBuilder& builder) {
 			builder.navigation_policy(
 			    [asked](BrowserWindowHandle, const NavigationRequest& request) {
 				    asked->push_back(request);
 				    return NavigationDecision::Allow;
 			    },
 			    {origin_of(site.url())});
-		});
+		};
+		BrowserWindowFuture opening = open(app, Source::Url{site.url("/")}, keep_home);
 		std::optional<BrowserWindow> browser = co_await std::move(opening);
 		(*browser)->window().show();
 		EXPECT_TRUE(co_await eventually(app, [&] { return site.requests("/frame") == 1; }, 10s));
@@ -179,11 +180,18 @@ TEST(WebKitGtkCapabilities, HomeOriginsKeepEveryRequestOfTheTopFrameHome) {
 		}
 		EXPECT_FALSE(asked_for(site.other_origin("/landed"))->user_initiated);
 		close_by_user(browser);
+		// The next window with the same home takes the rules the first one compiled from the store.
+		asked->clear();
+		BrowserWindowFuture next = open(app, Source::Url{site.url("/")}, keep_home);
+		std::optional<BrowserWindow> second = co_await std::move(next);
+		(*second)->navigate(site.url("/leave"));
+		EXPECT_TRUE(co_await eventually(app, [&] { return asked_for(site.other_origin("/landed")) != nullptr; }, 10s));
+		close_by_user(second);
 	}),
 	          0);
 	EXPECT_EQ(site.requests("/transfer"), 0);
 	EXPECT_EQ(site.requests("/landed"), 0);
-	EXPECT_EQ(site.requests("/leave"), 1);
+	EXPECT_EQ(site.requests("/leave"), 2);
 }
 
 // Nothing reaches the server while the program holds the first navigation, even with the page's

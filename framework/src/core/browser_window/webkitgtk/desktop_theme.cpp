@@ -25,7 +25,12 @@ Followers& followers() {
 }
 
 void apply(bool dark) {
-	g_object_set(gtk_settings_get_default(), "gtk-application-prefer-dark-theme", dark ? TRUE : FALSE, nullptr);
+	// Setting the property, even to the value it has, makes GTK load its theme anew: a tenth of
+	// the window's start.
+	GtkSettings* settings = gtk_settings_get_default();
+	gboolean now_dark = FALSE;
+	g_object_get(settings, "gtk-application-prefer-dark-theme", &now_dark, nullptr);
+	if ((now_dark != FALSE) != dark) g_object_set(settings, "gtk-application-prefer-dark-theme", dark ? TRUE : FALSE, nullptr);
 	BackgroundColor color = dark ? BackgroundColor{0x1e, 0x1e, 0x1e} : BackgroundColor{0xff, 0xff, 0xff};
 	GdkRGBA rgba{color.red / 255.0, color.green / 255.0, color.blue / 255.0, 1.0};
 	for (EngineState* state : followers().states)

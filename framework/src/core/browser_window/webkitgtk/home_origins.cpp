@@ -4,13 +4,14 @@
 // before their request is made, and the load fails with the blocker's error, which is when the
 // program's policy is asked. Frames of other origins inside a page load as before.
 //
-// The rules are compiled once per window before its first navigation (a few milliseconds on a
-// thread of the engine's) into a store in the program's cache folder.
+// The rules are compiled on a thread of the engine's into a store in the program's cache folder, and
+// taken from there by the next windows and starts with the same home origins.
 #include "core/browser_window/message_delivery.hpp"
 #include "core/browser_window/webkitgtk/engine_state.hpp"
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 namespace bw::webkitgtk {
@@ -45,26 +46,56 @@ bool at_home(const HomeOrigins& origins, const std::string& url) {
 	return std::find(origins.begin(), origins.end(), origin_of(url)) != origins.end();
 }
 
-void on_rules_compiled(GObject* store, GAsyncResult* result, gpointer data) {
-	GError* error = nullptr;
-	WebKitUserContentFilter* filter = webkit_user_content_filter_store_save_finish(WEBKIT_USER_CONTENT_FILTER_STORE(store), result, &error);
-	auto* alive = static_cast<std::weak_ptr<int>*>(data);
+// The rules of a window on their way into the engine.
+struct RulesJob {
+	std::weak_ptr<int> alive;
+	std::string identifier;
+	std::string rules;
+};
+
+void on_rules_compiled(GObject* store, GAsyncResult* result, gpointer data);
+
+// The window's filter (or, without one, the policy stays asked at the response, as without home
+// origins) is in place: its first navigation may go.
+void take_filter(GObject* store, std::unique_ptr<RulesJob> job, WebKitUserContentFilter* filter, GError* error) {
 	// The window may have been closed meanwhile.
-	if (!alive->expired()) {
+	if (!job->alive.expired()) {
 		auto* state = static_cast<EngineState*>(g_object_get_data(store, "bw-engine-state"));
-		if (filter != nullptr) {
+		if (filter != nullptr)
 			webkit_user_content_manager_add_filter(state->content, filter);
-		} else {
-			// The policy is still asked at the response then, as without home origins.
+		else
 			std::fprintf(stderr, "bw: the top frame cannot be kept to its home origins: %s\n", error != nullptr ? error->message : "unknown error");
-		}
 		state->home_rules_pending = false;
 		if (state->first_url_waiting) load_first(state, *std::exchange(state->first_url_waiting, std::nullopt));
 	}
 	if (filter != nullptr) webkit_user_content_filter_unref(filter);
 	g_clear_error(&error);
 	g_object_unref(store);
-	delete alive;
+}
+
+// Compiling the rules took a tenth of the window's start: the rules compiled at an earlier start
+// are loaded from the store (named by the rules' hash), and compiled only when they are not there
+// or the engine cannot read them (another version of it wrote them).
+void on_rules_loaded(GObject* store, GAsyncResult* result, gpointer data) {
+	std::unique_ptr<RulesJob> job(static_cast<RulesJob*>(data));
+	GError* error = nullptr;
+	WebKitUserContentFilter* filter = webkit_user_content_filter_store_load_finish(WEBKIT_USER_CONTENT_FILTER_STORE(store), result, &error);
+	if (filter != nullptr || job->alive.expired()) {
+		take_filter(store, std::move(job), filter, error);
+		return;
+	}
+	g_clear_error(&error);
+	GBytes* source = g_bytes_new(job->rules.data(), job->rules.size());
+	std::string identifier = job->identifier;
+	webkit_user_content_filter_store_save(WEBKIT_USER_CONTENT_FILTER_STORE(store), identifier.c_str(), source, nullptr, on_rules_compiled, job.release());
+	g_bytes_unref(source);
+}
+
+void on_rules_compiled(GObject* store, GAsyncResult* result, gpointer data) {
+	std::unique_ptr<RulesJob> job(static_cast<RulesJob*>(data));
+	GError* error = nullptr;
+	WebKitUserContentFilter* filter = webkit_user_content_filter_store_save_finish(WEBKIT_USER_CONTENT_FILTER_STORE(store), result, &error);
+	take_filter(store, std::move(job), filter, error);
 }
 
 } // namespace
@@ -78,10 +109,9 @@ void keep_top_frame_home(EngineState* state) {
 	WebKitUserContentFilterStore* store = webkit_user_content_filter_store_new(folder.c_str());
 	g_object_set_data(G_OBJECT(store), "bw-engine-state", state);
 	std::string rules = rules_for(capabilities.home_origins);
-	GBytes* source = g_bytes_new(rules.data(), rules.size());
 	std::string identifier = "home-" + std::to_string(std::hash<std::string>()(rules));
-	webkit_user_content_filter_store_save(store, identifier.c_str(), source, nullptr, on_rules_compiled, new std::weak_ptr<int>(state->life));
-	g_bytes_unref(source);
+	auto* job = new RulesJob{state->life, identifier, std::move(rules)};
+	webkit_user_content_filter_store_load(store, identifier.c_str(), nullptr, on_rules_loaded, job);
 }
 
 bool held_away_from_home(EngineState* state, const char* uri, const GError* error) {
