@@ -60,7 +60,7 @@ SilenceWatch::SilenceWatch(DaemonAddress address, WatchTimes times) : state_(std
 		using Clock = std::chrono::steady_clock;
 		// Asked at once too: the listener may have closed before its closings were noticed.
 		state->closings.begin();
-		auto next_ask = Clock::now() + times.ask_every;
+		auto next_ask = Clock::now() + times.ask_every_while_answered;
 		int unanswered = 0;
 		RepeatedAsks asks(address);
 		std::chrono::milliseconds until_ask{0};
@@ -74,12 +74,13 @@ SilenceWatch::SilenceWatch(DaemonAddress address, WatchTimes times) : state_(std
 			if ((first || !ask || !state->closings.told()) && !listens(address, times.connect_timeout)) return state->finish(Outcome::Closed);
 			first = false;
 			if (ask) {
-				next_ask = Clock::now() + times.ask_every;
+				auto asked_at = Clock::now();
 				bool answered = asks.answered(times.answer_within);
 				if (state->is_stopped()) return;
 				if (!answered && state->closings.told() && !listens(address, times.connect_timeout)) return state->finish(Outcome::Closed);
 				unanswered = answered ? 0 : unanswered + 1;
 				if (unanswered >= times.unanswered_limit) return state->finish(Outcome::Unanswered);
+				next_ask = asked_at + (unanswered == 0 ? times.ask_every_while_answered : times.ask_every);
 			}
 			until_ask = std::max(std::chrono::duration_cast<std::chrono::milliseconds>(next_ask - Clock::now()), std::chrono::milliseconds(1));
 		} while (state->closings.wait(times.listener_every, until_ask));
