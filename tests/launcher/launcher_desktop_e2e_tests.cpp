@@ -282,7 +282,7 @@ protected:
 // In a German session, with the translations beside the program: the port-taken page's heading and
 // its "Try again" are found by role and name in German, and the button is pressed through its
 // action; the launcher tries again and the daemon's page, whose heading is found too, comes back.
-// The find bar's controls have names, in German too.
+// The find bar's controls, once Ctrl+F opened it, have names, in German too.
 TEST_F(LauncherAccessibility, TheLaunchersPageAndTheDaemonsAreReachableByRoleAndName) {
 	serve_page("<!DOCTYPE html><title>Tarnwick</title><h1>Rooms</h1><p>Three rooms.</p>");
 	fs::copy(fs::path(TARNWICK_LAUNCHER).parent_path() / "locale", root_ / "launcher" / "locale", fs::copy_options::recursive);
@@ -292,6 +292,7 @@ TEST_F(LauncherAccessibility, TheLaunchersPageAndTheDaemonsAreReachableByRoleAnd
 	ASSERT_TRUE(top) << errors();
 	ASSERT_TRUE(logged("the daemon's page loaded", 20s)) << log();
 	ASSERT_TRUE(has(ATSPI_ROLE_HEADING, "Rooms", 20s)) << "the daemon page's heading";
+	user.press(top->id, {XK_Control_L, XK_f});
 	EXPECT_TRUE(has(ATSPI_ROLE_TEXT, "Auf der Seite suchen", 5s));
 	for (const char* button : {"Nächster Treffer", "Vorheriger Treffer", "Suchleiste schließen"}) EXPECT_TRUE(has(ATSPI_ROLE_PUSH_BUTTON, button, 5s)) << button;
 

@@ -552,16 +552,21 @@ TEST(WebKitGtkCapabilities, FindsWithKeysInABarAboveThePageAndPrintsOnCtrlPAndWi
 		              std::optional<BrowserWindow> browser = co_await std::move(opening);
 		              (*browser)->window().show();
 		              GtkWidget* window = GTK_WIDGET(bw_WindowGtk_getHandle((*browser)->window().impl().inner()));
-		              GtkWidget* entry = named_widget(window, "Find in page");
+		              XUser user;
+		              unsigned long x = x_window_of((*browser)->window().impl().inner());
+		              // The bar is made when it first opens.
+		              EXPECT_EQ(named_widget(window, "Find in page"), nullptr);
+		              GtkWidget* entry = nullptr;
+		              EXPECT_TRUE(co_await act_until(app, [&] { user.press(x, {XK_Control_L, XK_f}); }, [&] {
+			              entry = named_widget(window, "Find in page");
+			              return entry != nullptr && gtk_widget_has_focus(entry);
+		              }));
 		              GtkWidget* count = named_widget(window, "Matches");
 		              bool complete = entry != nullptr && GTK_IS_SEARCH_ENTRY(entry) && count != nullptr && named_widget(window, "Next match") != nullptr &&
 		                              named_widget(window, "Previous match") != nullptr && named_widget(window, "Close the find bar") != nullptr;
 		              EXPECT_TRUE(complete);
 		              if (!complete) co_return;
 		              auto counted = [count] { return std::string(gtk_label_get_text(GTK_LABEL(count))); };
-		              XUser user;
-		              unsigned long x = x_window_of((*browser)->window().impl().inner());
-		              EXPECT_TRUE(co_await act_until(app, [&] { user.press(x, {XK_Control_L, XK_f}); }, [&] { return gtk_widget_has_focus(entry); }));
 		              EXPECT_TRUE(co_await act_until(
 		                  app,
 		                  [&] {

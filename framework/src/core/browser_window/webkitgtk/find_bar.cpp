@@ -19,6 +19,8 @@ constexpr guint find_options = WEBKIT_FIND_OPTIONS_CASE_INSENSITIVE | WEBKIT_FIN
 // Kept as the bar's data; freed with the bar's widgets.
 struct FindBar {
 	EngineState* state = nullptr;
+	// The box above the view, where the bar goes once first opened.
+	GtkWidget* column = nullptr;
 	GtkWidget* revealer = nullptr;
 	GtkWidget* entry = nullptr;
 	GtkWidget* count = nullptr;
@@ -100,16 +102,19 @@ void step(FindBar* bar, bool backwards) {
 	show_count(bar);
 }
 
-bool bar_open(FindBar* bar) { return gtk_revealer_get_reveal_child(GTK_REVEALER(bar->revealer)); }
+bool bar_open(FindBar* bar) { return bar->revealer != nullptr && gtk_revealer_get_reveal_child(GTK_REVEALER(bar->revealer)); }
+
+void build_bar(FindBar* bar);
 
 void open_bar(FindBar* bar) {
+	build_bar(bar);
 	gtk_revealer_set_reveal_child(GTK_REVEALER(bar->revealer), TRUE);
 	gtk_widget_grab_focus(bar->entry);
 	gtk_editable_select_region(GTK_EDITABLE(bar->entry), 0, -1);
 }
 
 void close_bar(FindBar* bar) {
-	if (bar->state == nullptr) return;
+	if (bar->state == nullptr || bar->revealer == nullptr) return;
 	gtk_revealer_set_reveal_child(GTK_REVEALER(bar->revealer), FALSE);
 	webkit_find_controller_search_finish(controller(bar));
 	gtk_widget_grab_focus(GTK_WIDGET(bar->state->view));
@@ -155,12 +160,11 @@ GtkWidget* icon_button(const char* icon, const char* name, GCallback clicked, Fi
 	return button;
 }
 
-} // namespace
-
-void connect_find_and_print(EngineState* state) {
-	if (!state->capabilities->find_and_print) return;
-	const FindBarTexts& texts = state->capabilities->find_bar_texts;
-	auto* bar = new FindBar{state};
+// The bar's widgets are made when it first opens: their icons and styles cost the window's start
+// a few hundredths of a second.
+void build_bar(FindBar* bar) {
+	if (bar->revealer != nullptr) return;
+	const FindBarTexts& texts = bar->state->capabilities->find_bar_texts;
 	bar->entry = gtk_search_entry_new();
 	set_accessible_name(bar->entry, texts.find.c_str());
 	gtk_entry_set_width_chars(GTK_ENTRY(bar->entry), 30);
@@ -179,21 +183,29 @@ void connect_find_and_print(EngineState* state) {
 	gtk_container_add(GTK_CONTAINER(bar->revealer), row);
 	atk_object_set_role(gtk_widget_get_accessible(row), ATK_ROLE_TOOL_BAR);
 	atk_object_set_name(gtk_widget_get_accessible(row), texts.bar.c_str());
+	gtk_box_pack_start(GTK_BOX(bar->column), bar->revealer, FALSE, FALSE, 0);
+	gtk_box_reorder_child(GTK_BOX(bar->column), bar->revealer, 0);
+	gtk_widget_show_all(bar->revealer);
+	g_signal_connect(bar->entry, "search-changed", G_CALLBACK(on_search_changed), bar);
+	g_signal_connect(bar->entry, "stop-search", G_CALLBACK(on_stop_search), bar);
+}
 
+} // namespace
+
+void connect_find_and_print(EngineState* state) {
+	if (!state->capabilities->find_and_print) return;
+	auto* bar = new FindBar{state};
 	// The bar above the view, both in a box that takes the view's place in the window.
-	GtkWidget* column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+	bar->column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
 	GtkWidget* view = GTK_WIDGET(state->view);
 	g_object_ref(view);
 	gtk_container_remove(GTK_CONTAINER(state->window), view);
-	gtk_box_pack_start(GTK_BOX(column), bar->revealer, FALSE, FALSE, 0);
-	gtk_box_pack_start(GTK_BOX(column), view, TRUE, TRUE, 0);
+	gtk_box_pack_start(GTK_BOX(bar->column), view, TRUE, TRUE, 0);
 	g_object_unref(view);
-	gtk_container_add(GTK_CONTAINER(state->window), column);
-	gtk_widget_show_all(column);
-	g_object_set_data_full(G_OBJECT(bar->revealer), "bw-find-bar", bar, [](gpointer data) { delete static_cast<FindBar*>(data); });
+	gtk_container_add(GTK_CONTAINER(state->window), bar->column);
+	gtk_widget_show_all(bar->column);
+	g_object_set_data_full(G_OBJECT(bar->column), "bw-find-bar", bar, [](gpointer data) { delete static_cast<FindBar*>(data); });
 
-	g_signal_connect(bar->entry, "search-changed", G_CALLBACK(on_search_changed), bar);
-	g_signal_connect(bar->entry, "stop-search", G_CALLBACK(on_stop_search), bar);
 	WebKitFindController* find = webkit_web_view_get_find_controller(state->view);
 	g_signal_connect(find, "counted-matches", G_CALLBACK(on_counted), bar);
 	g_signal_connect(find, "failed-to-find-text", G_CALLBACK(on_failed), bar);
