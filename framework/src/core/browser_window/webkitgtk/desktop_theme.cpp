@@ -25,8 +25,8 @@ Followers& followers() {
 }
 
 void apply(bool dark) {
-	// Setting the property, even to the value it has, makes GTK load its theme anew: a tenth of
-	// the window's start.
+	// Setting the property, even to the value it has, makes GTK load its theme anew, which slowed
+	// every window's start.
 	GtkSettings* settings = gtk_settings_get_default();
 	gboolean now_dark = FALSE;
 	g_object_get(settings, "gtk-application-prefer-dark-theme", &now_dark, nullptr);

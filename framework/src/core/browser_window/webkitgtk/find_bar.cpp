@@ -160,8 +160,8 @@ GtkWidget* icon_button(const char* icon, const char* name, GCallback clicked, Fi
 	return button;
 }
 
-// The bar's widgets are made when it first opens: their icons and styles cost the window's start
-// a few hundredths of a second.
+// The bar's widgets are made when it first opens: their icons and styles slowed every window's
+// start.
 void build_bar(FindBar* bar) {
 	if (bar->revealer != nullptr) return;
 	const FindBarTexts& texts = bar->state->capabilities->find_bar_texts;

@@ -73,8 +73,8 @@ void take_filter(GObject* store, std::unique_ptr<RulesJob> job, WebKitUserConten
 	g_object_unref(store);
 }
 
-// Compiling the rules took a tenth of the window's start: the rules compiled at an earlier start
-// are loaded from the store (named by the rules' hash), and compiled only when they are not there
+// Compiling the rules slowed every window's start: the rules compiled at an earlier start are
+// loaded from the store (named by the rules' hash), and compiled only when they are not there
 // or the engine cannot read them (another version of it wrote them).
 void on_rules_loaded(GObject* store, GAsyncResult* result, gpointer data) {
 	std::unique_ptr<RulesJob> job(static_cast<RulesJob*>(data));
