@@ -18,7 +18,7 @@ case "$purpose" in
       git g++-mingw-w64-x86-64-posix mingw-w64-tools
       wine64 xvfb xauth x11-utils imagemagick weston
       clang-14 libclang-rt-14-dev
-      locales dbus-daemon at-spi2-core
+      locales dbus-daemon at-spi2-core procps
       dpkg-dev file desktop-file-utils appstream
     )
     ;;
