@@ -268,6 +268,8 @@ protected:
 	std::string engine_calls() const { return read_file(engine_log()); }
 	fs::path engine_trace_file() const { return root_ / "engine-trace.log"; }
 	std::string engine_trace() const { return read_file(engine_trace_file()); }
+	// The launcher's log: what it prints on its error output is lost when a failed case ends it.
+	static std::string log() { return read_file(known_folder(FOLDERID_LocalAppData) / "Tarnwick" / "launcher.log"); }
 
 	// Variables of the case's own, for the launcher and the daemons it starts.
 	std::vector<std::wstring> extra_environment_;
@@ -423,8 +425,8 @@ TEST_F(LauncherRunWine, ShowsDaemonsThatGoIntoTheBackgroundRunUnderAnotherNameOr
 		std::size_t before = engine_calls().size();
 		start_launcher();
 		HWND window = nullptr;
-		ASSERT_TRUE(wait_until([&] { return (window = tarnwick_window()) != nullptr && IsWindowVisible(window); }, 30s)) << engine_calls();
-		EXPECT_TRUE(wait_until([&] { return engine_calls().find("Navigate(http://127.0.0.1:37338)", before) != std::string::npos; }, 20s)) << engine_calls();
+		ASSERT_TRUE(wait_until([&] { return (window = tarnwick_window()) != nullptr && IsWindowVisible(window); }, 30s)) << log() << engine_calls();
+		EXPECT_TRUE(wait_until([&] { return engine_calls().find("Navigate(http://127.0.0.1:37338)", before) != std::string::npos; }, 20s)) << log() << engine_calls();
 		// Watched as listening: no page of the launcher's follows.
 		std::this_thread::sleep_for(2500ms);
 		EXPECT_EQ(engine_calls().find("Navigate(data:", before), std::string::npos) << engine_calls();
@@ -569,7 +571,6 @@ protected:
 	}
 
 	static fs::path settings_file() { return known_folder(FOLDERID_RoamingAppData) / "Tarnwick" / "settings"; }
-	static std::string log() { return read_file(known_folder(FOLDERID_LocalAppData) / "Tarnwick" / "launcher.log"); }
 	static HWND icon_window() { return FindWindowW(L"bw-status-icon", L"Tarnwick"); }
 
 	// Whether the shell has the icon: only an icon it has can be changed.
