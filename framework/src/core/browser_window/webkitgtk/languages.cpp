@@ -12,7 +12,7 @@ namespace bw::webkitgtk {
 
 namespace {
 
-// Loading the dictionaries took a sixth of the window's start: it waits for the first page's end.
+// Loading the dictionaries slowed the window's start: it waits for the first page's end.
 void enable_spell_checking(WebKitWebView* view, WebKitLoadEvent event, gpointer) {
 	if (event != WEBKIT_LOAD_FINISHED) return;
 	g_signal_handlers_disconnect_by_func(view, reinterpret_cast<gpointer>(enable_spell_checking), nullptr);
