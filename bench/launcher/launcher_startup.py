@@ -376,6 +376,12 @@ def main():
                                     ("tree_kib", "peak resident, process tree", 1024, "MiB")):
         a, b = median("launcher", key) / scale, median("baseline", key) / scale
         print(f"  {label:28} {a:8.1f} {unit} / {b:8.1f} {unit} = {a / b:.3f}")
+    # The two programs of a run started next to each other, under the same load: their ratio drifts
+    # less than the ratio of the medians. The quartiles of those ratios show how far a figure can move.
+    ratios = sorted(x["startup_ms"] / y["startup_ms"] for x, y in zip(results["launcher"], results["baseline"]))
+    if len(ratios) >= 4:
+        low, _, high = statistics.quantiles(ratios, n=4)
+        print(f"  {'start-up ratio, median of runs':28} {statistics.median(ratios):.3f} (quartiles {low:.3f} to {high:.3f})")
     if options.idle > 0:
         a, b = median("launcher", "idle_cpu_ms"), median("baseline", "idle_cpu_ms")
         print(f"  {'CPU while idle, program':28} {a:8.2f} ms / {b:8.2f} ms = {a / b:.3f} over {options.idle:.0f} s: "

@@ -40,6 +40,10 @@ const DaemonAddress daemon_address{"127.0.0.1", 37338};
 // How long a launch with --minimized waits for its status icon to be shown.
 constexpr std::chrono::seconds minimized_icon_within{2};
 
+// How long after the window is shown the status icon is made: the tray host reads its pixmaps and
+// menu at once, which would compete with the page's first paint and scripts for the processor.
+constexpr std::chrono::seconds icon_after_shown{1};
+
 // How long the first navigation may take before the window is shown without it.
 constexpr std::chrono::seconds first_navigation_within{4};
 
@@ -274,7 +278,9 @@ bw::Task<> startup(bw::ApplicationHandle app, Launcher& launcher) {
 	}
 	app.spawn(launcher.session->run(window, !hidden));
 	native_window::restore_maximized(window.window(), launcher.placed);
-	if (!launcher.tray) add_tray(app, launcher);
+	if (launcher.tray) co_return;
+	co_await app.sleep(icon_after_shown);
+	if (!launcher.tray && !launcher.closing) add_tray(app, launcher);
 }
 
 // A GUI program has no console: a fatal stop is also shown in a box.

@@ -6,6 +6,7 @@
 // connection with a deadline of 100 ms on a context of the calling thread's own, so a bus that
 // is slow to answer costs no more than that, and none is tried without a session bus.
 #include "browser/page_capabilities.hpp"
+#include "core/linux/session_bus.hpp"
 
 #include <gio/gio.h>
 #include <gtk/gtk.h>
@@ -117,20 +118,14 @@ void on_connected(GObject*, GAsyncResult* result, gpointer data) {
 }
 
 std::optional<guint32> portal_color_scheme() {
-	gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
-	if (address == nullptr) return std::nullopt;
-	// Without a bus's address GLib would try to start one through X11.
-	if (std::getenv("DBUS_SESSION_BUS_ADDRESS") == nullptr && !g_str_has_prefix(address, "unix:path=")) {
-		g_free(address);
-		return std::nullopt;
-	}
+	std::optional<std::string> address = session_bus_address();
+	if (!address) return std::nullopt;
 	GMainContext* context = g_main_context_new();
 	g_main_context_push_thread_default(context);
 	auto* query = new PortalQuery;
 	query->references++;
 	auto flags = static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION);
-	g_dbus_connection_new_for_address(address, flags, nullptr, query->cancellable, on_connected, query);
-	g_free(address);
+	g_dbus_connection_new_for_address(address->c_str(), flags, nullptr, query->cancellable, on_connected, query);
 	gint64 deadline = g_get_monotonic_time() + portal_deadline_us;
 	while (!query->done && g_get_monotonic_time() < deadline) {
 		if (!g_main_context_pending(context)) g_usleep(1000);

@@ -4,6 +4,7 @@
 // (a restarted watcher knows nothing of earlier items), and counts as shown only once the watcher
 // accepted it and says a host is registered. Calls from the host are answered at once; what they
 // ask for runs afterwards, from an idle callback.
+#include "core/linux/session_bus.hpp"
 #include "status_icon/status_icon.hpp"
 
 #include <gio/gio.h>
@@ -99,7 +100,7 @@ public:
 	explicit LinuxStatusIcon(StatusIconOptions options) : options_(std::move(options)) {
 		name_ = "org.kde.StatusNotifierItem-" + std::to_string(getpid()) + "-1";
 		cancellable_ = g_cancellable_new();
-		g_bus_get(G_BUS_TYPE_SESSION, cancellable_, on_bus, this);
+		if (session_bus_address()) g_bus_get(G_BUS_TYPE_SESSION, cancellable_, on_bus, this);
 	}
 
 	~LinuxStatusIcon() override {

@@ -4,6 +4,8 @@
 
 #include "launcher_log.hpp"
 
+#include "core/linux/session_bus.hpp"
+
 #include <bw/window_gtk.h>
 #include <gdk/gdkx.h>
 #include <gio/gio.h>
@@ -114,8 +116,7 @@ private:
 	};
 
 	bool connect(std::string& why) {
-		// Without an address GLib would try to start a bus through X11.
-		if (std::getenv("DBUS_SESSION_BUS_ADDRESS") == nullptr) {
+		if (!bw::session_bus_address()) {
 			why = "no session bus";
 			return false;
 		}

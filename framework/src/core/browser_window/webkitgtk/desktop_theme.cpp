@@ -2,13 +2,13 @@
 // WebKitGTK turns into the pages' prefers-color-scheme, is set from the preference at start and
 // from the settings portal's SettingChanged (org.freedesktop.appearance color-scheme) later; the
 // views that follow it and were given a background get the desktop's. One subscription for the
-// process, on the session bus's shared connection, made only when a bus address is set.
+// process, on the session bus's shared connection, made only where the session has a bus.
 #include "core/browser_window/webkitgtk/engine_state.hpp"
+#include "core/linux/session_bus.hpp"
 
 #include <gio/gio.h>
 
 #include <algorithm>
-#include <cstdlib>
 
 namespace bw::webkitgtk {
 
@@ -71,8 +71,7 @@ void follow_desktop_theme(EngineState* state) {
 	if (!state->capabilities->follow_desktop_theme) return;
 	followers().states.push_back(state);
 	apply(desktop_prefers_dark());
-	// Without an address GLib would try to start a bus through X11.
-	if (followers().subscribing || std::getenv("DBUS_SESSION_BUS_ADDRESS") == nullptr) return;
+	if (followers().subscribing || !session_bus_address()) return;
 	followers().subscribing = true;
 	g_bus_get(G_BUS_TYPE_SESSION, nullptr, on_bus, nullptr);
 }
