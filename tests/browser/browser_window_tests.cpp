@@ -313,6 +313,9 @@ TEST_F(BrowserWindowTest, AHandlerHoldingItsOwnWindowLetsItGoOnceTheUserClosedIt
 }
 
 TEST_F(BrowserWindowTest, UnsupportedEventsAreFatal) {
+	// Each case in a process of its own: a forked one would share this process's display
+	// connection with the case before it.
+	GTEST_FLAG_SET(death_test_style, "threadsafe");
 	EXPECT_EXIT(app.run_main([](ApplicationHandle app) -> Task<> {
 		BrowserWindow browser = co_await open_page(app);
 		browser.on_tooltip();
