@@ -33,6 +33,9 @@ extra (sleeping) processes against the same with none, alternating.
 so its status icon is shown) against the launcher on a session bus without one (no icon), alternating:
 start-up, and the peak memory the icon adds.
 
+--scenario same: the launcher against itself, in the same environment: what the start-up ratio of two
+identical programs comes to in this run, the floor of what the other scenarios can tell apart.
+
 --scenario tray-idle: the launcher started with --minimized on the bus with a tray (the icon shown,
 the window hidden) against the bare WebKitGTK window; use with --idle 60.
 """
@@ -271,7 +274,7 @@ def main():
     parser.add_argument("--warm-up", type=int, default=1, help="unmeasured runs of each program first")
     parser.add_argument("--settle", type=float, default=2.0, help="seconds after the load before memory is read")
     parser.add_argument("--timeout", type=float, default=60.0)
-    parser.add_argument("--scenario", choices=("running", "first-launch", "processes", "tray", "tray-idle"), default="running")
+    parser.add_argument("--scenario", choices=("running", "first-launch", "processes", "tray", "tray-idle", "same"), default="running")
     parser.add_argument("--extra-processes", type=int, default=500)
     parser.add_argument("--idle", type=float, default=0.0, help="seconds of an idle window, after --idle-after, whose CPU time is measured")
     parser.add_argument("--idle-after", type=float, default=10.0, help="seconds after the load before the idle window is measured")
@@ -318,7 +321,7 @@ def main():
             log = RequestLog(log_path)
             programs = {"launcher": [launcher], "baseline": [baseline, f"http://127.0.0.1:{PORT}"]}
             environments = {"launcher": environment, "baseline": environment}
-            if options.scenario == "processes":
+            if options.scenario in ("processes", "same"):
                 programs = {"launcher": [launcher], "baseline": [launcher]}
             if options.scenario in ("tray", "tray-idle"):
                 with_tray, buses = session_bus(directory, "bus-with-tray", watcher)
@@ -367,6 +370,8 @@ def main():
         print(f"\n(launcher with {options.extra_processes} extra processes / launcher without)")
     if options.scenario == "tray":
         print("\n(launcher with its status icon shown / launcher without a tray)")
+    if options.scenario == "same":
+        print("\n(launcher / the same launcher)")
     if options.scenario == "tray-idle":
         print("\n(launcher started --minimized, icon shown and window hidden / bare WebKitGTK window)")
     print(f"\nmedians over {options.runs} runs each (launcher / baseline = ratio):")
