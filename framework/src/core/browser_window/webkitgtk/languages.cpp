@@ -14,9 +14,9 @@ namespace {
 
 constexpr guint spell_checking_after_load_seconds = 2;
 
-// Enchant names dictionaries with underscores.
 gboolean enable_spell_checking(gpointer data) {
 	auto* context = static_cast<WebKitWebContext*>(data);
+	// Enchant names dictionaries with underscores.
 	std::vector<std::string> dictionaries = user_languages();
 	for (std::string& dictionary : dictionaries) std::replace(dictionary.begin(), dictionary.end(), '-', '_');
 	std::vector<const gchar*> names;
