@@ -12,7 +12,6 @@
 #include <gtk/gtk.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <map>
 #include <memory>
 #include <set>
