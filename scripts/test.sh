@@ -57,15 +57,18 @@ for preset in "${background_builds[@]}"; do rm -f "build/$preset.build-status"; 
   done
 ) &
 builder=$!
-# An early exit ends the builds still running.
-end_tree() {
+tree_of() {
   local child
-  for child in $(pgrep -P "$1"); do end_tree "$child"; done
-  kill "$1" 2>/dev/null
+  echo "$1"
+  for child in $(pgrep -P "$1"); do tree_of "$child"; done
 }
-trap 'end_tree $builder' EXIT
+# An early exit ends the builds still running.
+trap 'kill $(tree_of $builder) 2>/dev/null' EXIT
 await_build() {
   local preset="$1" start=$SECONDS
+  # Nothing else of ours runs while a suite waits: its build goes on at the normal priority, or it
+  # would wait for whatever else keeps the machine busy (raising it back takes root, as in CI).
+  [ -f "build/$preset.build-status" ] || renice -n 0 -p $(tree_of "$builder") >/dev/null 2>&1 || true
   until [ -f "build/$preset.build-status" ]; do sleep 2; done
   local status took
   read -r status took <"build/$preset.build-status"
