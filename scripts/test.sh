@@ -62,8 +62,10 @@ tree_of() {
   echo "$1"
   for child in $(pgrep -P "$1"); do tree_of "$child"; done
 }
-# An early exit ends the builds still running.
+# An early exit, or an end by a signal, ends the builds still running.
 trap 'kill $(tree_of $builder) 2>/dev/null' EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 await_build() {
   local preset="$1" start=$SECONDS
   # Nothing else of ours runs while a suite waits: its build goes on at the normal priority, or it

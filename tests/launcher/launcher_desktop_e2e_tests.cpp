@@ -39,14 +39,17 @@ protected:
 constexpr const char* permissions_page = R"html(<!DOCTYPE html><title>Tarnwick</title><h1>Permissions</h1><script>
 const who = location.port === "37339" ? "frame" : "daemon";
 const report = (what) => fetch("/report?" + who + "-" + what);
+// Each report has reached the server before the next is sent: the last one says all are there.
 async function ask(round) {
-	report(round + "notifications=" + Notification.permission);
-	report(round + "requested=" + await Notification.requestPermission());
+	await report(round + "notifications=" + Notification.permission);
+	await report(round + "requested=" + await Notification.requestPermission());
 	try { new Notification(who + " notification"); } catch (e) {}
-	await new Promise((done) => navigator.geolocation.getCurrentPosition(() => { report(round + "geolocation=granted"); done(); },
-		(e) => { report(round + "geolocation=" + e.code); done(); }, { timeout: 5000 }));
-	try { await navigator.mediaDevices.getUserMedia({ video: true, audio: true }); report(round + "camera=granted"); }
-	catch (e) { report(round + "camera=" + e.name); }
+	await report(round + "geolocation=" + await new Promise((done) => navigator.geolocation.getCurrentPosition(() => done("granted"),
+		(e) => done(e.code), { timeout: 5000 })));
+	let camera;
+	try { await navigator.mediaDevices.getUserMedia({ video: true, audio: true }); camera = "granted"; }
+	catch (e) { camera = e.name; }
+	await report(round + "camera=" + camera);
 }
 addEventListener("load", async () => {
 	if (who === "daemon") document.body.appendChild(document.createElement("iframe")).src = "http://127.0.0.1:37339/";
