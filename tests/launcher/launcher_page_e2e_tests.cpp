@@ -76,7 +76,8 @@ TEST_F(LauncherPages, OutsideLinksOpenInTheDefaultBrowserAndAnotherOriginCannotC
 TEST_F(LauncherPages, DownloadsLandInTheDownloadsFolderNeverOverwrittenAndThePageShowsANotice) {
 	std::ofstream(fs::path(std::getenv("XDG_CONFIG_HOME")) / "user-dirs.dirs") << "XDG_DOWNLOAD_DIR=\"$HOME/Fetched\"\n";
 	const fs::path folder = fs::path(std::getenv("HOME")) / "Fetched";
-	// Downloads twice, the second once the first notice is there; reports every notice.
+	// Downloads twice, the second once the first notice is there and reported (a navigation that
+	// starts while a fetch is on its way cancels it); reports every notice.
 	serve_page(R"html(<!DOCTYPE html><title>Tarnwick</title><h1>Downloads</h1><script>
 let notices = 0;
 new MutationObserver(() => {
@@ -84,8 +85,8 @@ new MutationObserver(() => {
 	for (const notice of box ? box.children : []) {
 		if (notice.dataset.seen) continue;
 		notice.dataset.seen = "1";
-		fetch("/report?" + encodeURIComponent(notice.textContent));
-		if (++notices === 1) location.href = "/download";
+		const reported = fetch("/report?" + encodeURIComponent(notice.textContent));
+		if (++notices === 1) reported.then(() => { location.href = "/download"; });
 	}
 }).observe(document.documentElement, { childList: true, subtree: true });
 addEventListener("load", () => fetch("/report?loaded").then(() => { location.href = "/download"; }));
