@@ -83,14 +83,18 @@ public:
 		for (auto key = std::rbegin(keys); key != std::rend(keys); ++key) XTestFakeKeyEvent(display_, XKeysymToKeycode(display_, *key), False, CurrentTime);
 		XSync(display_, False);
 	}
-	// A left click at a point of the window, as the pointer does it: raised and focused, then the
-	// pointer there before the button, as a hand moves it.
-	void click(unsigned long window, int x, int y) {
+	// The pointer moved to a point of the window, raised and focused.
+	void point(unsigned long window, int x, int y) {
 		XRaiseWindow(display_, window);
 		XSetInputFocus(display_, window, RevertToParent, CurrentTime);
 		auto [left, top] = position(window);
 		XTestFakeMotionEvent(display_, -1, left + x, top + y, CurrentTime);
 		XSync(display_, False);
+	}
+	// A left click at a point of the window, as the pointer does it: raised and focused, then the
+	// pointer there before the button, as a hand moves it.
+	void click(unsigned long window, int x, int y) {
+		point(window, x, y);
 		std::this_thread::sleep_for(50ms);
 		XTestFakeButtonEvent(display_, 1, True, CurrentTime);
 		XTestFakeButtonEvent(display_, 1, False, CurrentTime);

@@ -17,6 +17,8 @@
 #include <functional>
 #include <iterator>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 namespace tarnwick {
@@ -97,7 +99,7 @@ struct PrivateXServer {
 			std::ifstream lock("/tmp/.X" + std::to_string(number) + "-lock");
 			if (long holder = 0; lock >> holder && test::is_running(static_cast<std::uint64_t>(holder))) continue;
 			display = ":" + std::to_string(number);
-			server.emplace("/usr/bin/Xvfb", test::ChildOptions{.arguments = {display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"}});
+			server.emplace("/usr/bin/Xvfb", test::ChildOptions{.arguments = {display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}});
 			auto answers = [&] {
 				Display* connection = XOpenDisplay(display.c_str());
 				if (connection != nullptr) XCloseDisplay(connection);
@@ -119,22 +121,29 @@ TEST(LauncherWayland, TheWindowsOwnCloseButtonEndsItWithZero) {
 	ASSERT_TRUE(x_server.server) << "no display number free";
 	test::set_environment("DISPLAY", x_server.display);
 	constexpr int width = 1024;
+	constexpr int height = 768;
 	constexpr unsigned long background = 0x204060;
-	run_under_weston({"--backend=x11-backend.so", "--width=" + std::to_string(width), "--height=768"}, [&](Child& launcher) {
+	run_under_weston({"--backend=x11-backend.so", "--width=" + std::to_string(width), "--height=" + std::to_string(height)}, [&](Child& launcher) {
 		XDisplay x;
 		XUser user(x_server.display.c_str());
 		std::optional<XDisplay::TopLevel> output;
 		ASSERT_TRUE(wait_until([&] { return (output = x.find("Weston Compositor - screen0")).has_value(); }, 10s));
-		// Maximised once both top corners show the title bar: neither black (nothing drawn yet) nor
-		// the shell's background.
+		// Maximised once both top corners show the title bar: the same colour, neither black (nothing
+		// drawn yet) nor the shell's background, and still so a moment later (the shell fades the
+		// output in from black, and its blends are neither).
+		auto corners = [&] { return std::pair{user.pixel(output->id, 40, 3) & 0xFFFFFF, user.pixel(output->id, width - 40, 3) & 0xFFFFFF}; };
 		ASSERT_TRUE(wait_until([&] {
-			for (int corner_x : {3, width - 3})
-				if (unsigned long pixel = user.pixel(output->id, corner_x, 3) & 0xFFFFFF; pixel == 0 || pixel == background) return false;
-			return true;
+			auto [left, right] = corners();
+			if (left != right || left == 0 || left == background) return false;
+			std::this_thread::sleep_for(300ms);
+			return corners() == std::pair{left, right};
 		}, 15s));
-		// GTK draws the title bar itself on Weston; the close button is its last, in the corner. A
-		// click that comes before the title bar takes clicks on a loaded machine is clicked again.
+		// GTK draws the title bar itself on Weston; the close button is its last, in the corner. The
+		// pointer comes into Weston's window from outside it, as a hand brings it: Weston places its
+		// own pointer where the X pointer enters and follows its moves from there. A click that comes
+		// before the title bar takes clicks on a loaded machine is clicked again.
 		for (int click = 0; click < 5 && test::is_running(launcher.id()); click++) {
+			user.point(output->id, width + 50, height + 50);
 			user.click(output->id, width - 19, 18);
 			wait_until([&] { return !test::is_running(launcher.id()); }, 3s);
 		}
