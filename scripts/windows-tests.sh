@@ -7,8 +7,8 @@
 # The whole Wine session runs in one test sandbox (the Linux build's tests/test_sandbox): Wine's
 # processes and sockets are the host's, so the sandbox gives them a network and process list of
 # their own, and the launcher's tests find the daemon's port free whatever runs on the host.
-# The prefix is made anew for every run: build/wineprefix, or TARNWICK_TEST_WINEPREFIX (never an
-# inherited WINEPREFIX, which may be a user's own).
+# The prefix is made anew for every run and removed after it: build/wineprefix, or
+# TARNWICK_TEST_WINEPREFIX (never an inherited WINEPREFIX, which may be a user's own).
 set -uo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$top/build/windows"
@@ -38,13 +38,26 @@ command -v wineserver >/dev/null 2>&1 && wineserver="$(command -v wineserver)"
 # fail in the next one.
 "$wineserver" -k 2>/dev/null || true
 rm -rf "$WINEPREFIX"
-"$top/scripts/wine-run.sh" wineboot -i >/dev/null 2>&1
-"$wineserver" -w
+setup_log="$(mktemp)"
+TARNWICK_WINE_SETUP_LOG="$setup_log" "$top/scripts/wine-run.sh" cmd.exe /c exit 0 >>"$setup_log" 2>&1 </dev/null
 "$wineserver" -p
 # Start Wine's own services now, detached from ctest's output: ctest waits for every process that
 # holds its pipes, and these would stay for as long as the wineserver.
-"$top/scripts/wine-run.sh" wineboot >/dev/null 2>&1 </dev/null
-ctest --test-dir "$build" --output-on-failure --timeout 600 -V "$@"
-status=$?
+"$top/scripts/wine-run.sh" wineboot >>"$setup_log" 2>&1 </dev/null
+# A prefix that cannot start a program fails every test with the same message from Wine's loader:
+# say once why, with what the set-up printed.
+if ! "$top/scripts/wine-run.sh" cmd.exe /c exit 0 >>"$setup_log" 2>&1 </dev/null; then
+  echo "Wine cannot start a program in the new prefix $WINEPREFIX; the set-up printed:"
+  cat "$setup_log"
+  echo "system32 holds $(find "$WINEPREFIX/drive_c/windows/system32" -maxdepth 1 -type f 2>/dev/null | wc -l) files; free space:"
+  df -h "$WINEPREFIX"
+  status=1
+else
+  ctest --test-dir "$build" --output-on-failure --timeout 600 -V "$@"
+  status=$?
+fi
+rm -f "$setup_log"
 "$wineserver" -k 2>/dev/null || true
+# The next run makes the prefix anew; its 700 MB need not wait for it.
+rm -rf "$WINEPREFIX"
 exit $status
