@@ -90,7 +90,8 @@ TEST(LauncherWayland, ShowsTheDaemonsPageAsAWaylandClientMaximisedAsItWasAndEnds
 
 // An X server of the case's own, so that no other test's window can come between the pointer and
 // Weston's: Xvfb on the first display number no running server holds (Xvfb itself takes over a
-// stale lock). Ended with SIGTERM, so that it removes its lock and socket.
+// stale lock), larger than Weston's window so that the pointer can come into it from outside. Ended
+// with SIGTERM, so that it removes its lock and socket.
 struct PrivateXServer {
 	std::optional<Child> server;
 	std::string display;
