@@ -38,21 +38,20 @@ command -v wineserver >/dev/null 2>&1 && wineserver="$(command -v wineserver)"
 # fail in the next one.
 "$wineserver" -k 2>/dev/null || true
 rm -rf "$WINEPREFIX"
+# The set-up's first program is the check: a prefix that cannot start one fails every test with the
+# same message from Wine's loader, so say once why, with what the set-up printed.
 setup_log="$(mktemp)"
-TARNWICK_WINE_SETUP_LOG="$setup_log" "$top/scripts/wine-run.sh" cmd.exe /c exit 0 >>"$setup_log" 2>&1 </dev/null
-"$wineserver" -p
-# Start Wine's own services now, detached from ctest's output: ctest waits for every process that
-# holds its pipes, and these would stay for as long as the wineserver.
-"$top/scripts/wine-run.sh" wineboot >>"$setup_log" 2>&1 </dev/null
-# A prefix that cannot start a program fails every test with the same message from Wine's loader:
-# say once why, with what the set-up printed.
-if ! "$top/scripts/wine-run.sh" cmd.exe /c exit 0 >>"$setup_log" 2>&1 </dev/null; then
+if ! TARNWICK_WINE_SETUP_LOG="$setup_log" "$top/scripts/wine-run.sh" cmd.exe /c exit 0 >>"$setup_log" 2>&1 </dev/null; then
   echo "Wine cannot start a program in the new prefix $WINEPREFIX; the set-up printed:"
   cat "$setup_log"
   echo "system32 holds $(find "$WINEPREFIX/drive_c/windows/system32" -maxdepth 1 -type f 2>/dev/null | wc -l) files; free space:"
   df -h "$WINEPREFIX"
   status=1
 else
+  "$wineserver" -p
+  # Start Wine's own services now, detached from ctest's output: ctest waits for every process that
+  # holds its pipes, and these would stay for as long as the wineserver.
+  "$top/scripts/wine-run.sh" wineboot >/dev/null 2>&1 </dev/null
   ctest --test-dir "$build" --output-on-failure --timeout 600 -V "$@"
   status=$?
 fi

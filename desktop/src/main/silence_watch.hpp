@@ -22,8 +22,8 @@ struct WatchTimes {
 	// How often the daemon is asked for an HTTP answer while it answers, and after an ask it left
 	// unanswered; how long it has for one, and how many unanswered asks in a row mean it stopped
 	// answering. Each ask is most of what an idle window costs the launcher (the loopback's TCP work
-	// for the request runs on the asking thread): once a minute keeps that within a twentieth of a
-	// bare window's idle time, and a page load that does not end has the daemon asked at once.
+	// for the request runs on the asking thread), hence once a minute; a page load that does not end
+	// has the daemon asked at once.
 	std::chrono::milliseconds ask_every_while_answered{60000};
 	std::chrono::milliseconds ask_every{10000};
 	std::chrono::milliseconds answer_within{3000};
