@@ -83,6 +83,8 @@ public:
 		service_.emit("org.freedesktop.portal.Settings", "SettingChanged",
 		              g_variant_new("(ssv)", "org.freedesktop.appearance", "color-scheme", g_variant_new_uint32(scheme)));
 	}
+	// How many times the setting was read.
+	int reads() const { return reads_; }
 
 private:
 	static constexpr const char* xml = R"xml(<node><interface name="org.freedesktop.portal.Settings">
@@ -92,7 +94,9 @@ private:
 </interface></node>)xml";
 
 	std::atomic<uint32_t> scheme_;
+	std::atomic<int> reads_{0};
 	BusService service_{"org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop", xml, [this](const std::string& method, GVariant*) {
+		                    reads_++;
 		                    GVariant* value = g_variant_new_uint32(scheme_);
 		                    // Read answers the value wrapped once more, as portals before ReadOne did.
 		                    return method == "Read" ? g_variant_new("(v)", g_variant_new_variant(value)) : g_variant_new("(v)", value);

@@ -499,8 +499,9 @@ TEST(WebKitGtkCapabilities, AFollowingPageAndItsBackgroundFollowTheDesktopsColou
 	tarnwick::testing::SettingsPortal portal(1);
 	TestApplication app;
 	EXPECT_EQ(app.run_main([&](ApplicationHandle app) -> Task<> {
+		// As a program builds it: the background the desktop's, and following it; the portal is read once.
 		BrowserWindowFuture opening = open(app, Source::Html{"<p></p>"}, [](BrowserWindowBuilder& builder) {
-			builder.background({0xff, 0xff, 0xff});
+			builder.background(desktop_background());
 			builder.follow_desktop_theme(true);
 		});
 		std::optional<BrowserWindow> browser = co_await std::move(opening);
@@ -508,6 +509,7 @@ TEST(WebKitGtkCapabilities, AFollowingPageAndItsBackgroundFollowTheDesktopsColou
 		bw_Window* native = (*browser)->window().impl().inner();
 		const char* dark = "matchMedia('(prefers-color-scheme: dark)').matches";
 		EXPECT_TRUE(co_await page_says(app, *browser, dark, "Boolean(true)"));
+		EXPECT_EQ(portal.reads(), 1);
 		EXPECT_TRUE(co_await eventually(app, [&] { return testing::share_of_colour(native, 0x1e, 0x1e, 0x1e) > 0.8; }, 10s));
 		portal.set(2);
 		EXPECT_TRUE(co_await page_says(app, *browser, dark, "Boolean(false)"));

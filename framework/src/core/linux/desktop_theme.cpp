@@ -4,7 +4,11 @@
 // "Adwaita:dark"). GtkSettings is read only on the GUI thread inside the loop, where GTK may be used;
 // any thread reads GTK_THEME and the settings.ini files GTK reads. The portal gets a private
 // connection with a deadline of 100 ms on a context of the calling thread's own, so a bus that
-// is slow to answer costs no more than that, and none is tried without a session bus.
+// is slow to answer costs no more than that, and none is tried without a session bus. A window's
+// build reads the preference twice (the background the program gives, then the pages' scheme), so
+// the portal's answer of the last second is taken again rather than asked anew.
+#include "core/linux/desktop_theme.hpp"
+
 #include "browser/page_capabilities.hpp"
 #include "core/linux/session_bus.hpp"
 
@@ -12,6 +16,7 @@
 #include <gtk/gtk.h>
 
 #include <cstdlib>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,6 +26,7 @@ namespace bw {
 namespace {
 
 constexpr gint64 portal_deadline_us = 100'000;
+constexpr gint64 answer_kept_us = 1'000'000;
 
 bool dark_theme_name(std::string_view name) {
 	auto ends_with = [&](std::string_view end) { return name.size() >= end.size() && name.substr(name.size() - end.size()) == end; };
@@ -140,10 +146,39 @@ std::optional<guint32> portal_color_scheme() {
 	return scheme;
 }
 
+// The portal's last answer (none is one too), with when it came.
+struct RecentAnswer {
+	std::mutex mutex;
+	std::optional<gint64> at;
+	std::optional<guint32> scheme;
+};
+
+RecentAnswer& recent() {
+	static RecentAnswer answer;
+	return answer;
+}
+
+std::optional<guint32> recent_portal_color_scheme() {
+	RecentAnswer& answer = recent();
+	std::lock_guard lock(answer.mutex);
+	if (!answer.at || g_get_monotonic_time() - *answer.at >= answer_kept_us) {
+		answer.scheme = portal_color_scheme();
+		answer.at = g_get_monotonic_time();
+	}
+	return answer.scheme;
+}
+
 } // namespace
 
+void note_portal_color_scheme(uint32_t scheme) {
+	RecentAnswer& answer = recent();
+	std::lock_guard lock(answer.mutex);
+	answer.scheme = scheme;
+	answer.at = g_get_monotonic_time();
+}
+
 bool desktop_prefers_dark() {
-	std::optional<guint32> scheme = portal_color_scheme();
+	std::optional<guint32> scheme = recent_portal_color_scheme();
 	if (scheme == 1u) return true;
 	if (scheme == 2u) return false;
 	return gtk_prefers_dark();

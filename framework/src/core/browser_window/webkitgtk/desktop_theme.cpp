@@ -4,6 +4,7 @@
 // views that follow it and were given a background get the desktop's. One subscription for the
 // process, on the session bus's shared connection, made only where the session has a bus.
 #include "core/browser_window/webkitgtk/engine_state.hpp"
+#include "core/linux/desktop_theme.hpp"
 #include "core/linux/session_bus.hpp"
 
 #include <gio/gio.h>
@@ -51,8 +52,10 @@ void on_setting_changed(GDBusConnection*, const gchar*, const gchar*, const gcha
 	}
 	// 1 dark, 2 light, 0 no preference.
 	if (std::string_view(space) == "org.freedesktop.appearance" && std::string_view(key) == "color-scheme" &&
-	    g_variant_is_of_type(value, G_VARIANT_TYPE_UINT32))
+	    g_variant_is_of_type(value, G_VARIANT_TYPE_UINT32)) {
+		note_portal_color_scheme(g_variant_get_uint32(value));
 		apply(g_variant_get_uint32(value) == 1);
+	}
 	g_variant_unref(value);
 }
 
