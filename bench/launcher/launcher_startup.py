@@ -272,7 +272,7 @@ def main():
     parser.add_argument("--build", default="build/linux", help="the linux preset's build directory")
     parser.add_argument("--runs", type=int, default=10, help="measured runs of each program")
     parser.add_argument("--warm-up", type=int, default=1, help="unmeasured runs of each program first")
-    parser.add_argument("--settle", type=float, default=2.0, help="seconds after the load before memory is read")
+    parser.add_argument("--settle", type=float, default=5.0, help="seconds after the load before memory is read")
     parser.add_argument("--timeout", type=float, default=60.0)
     parser.add_argument("--scenario", choices=("running", "first-launch", "processes", "tray", "tray-idle", "same"), default="running")
     parser.add_argument("--extra-processes", type=int, default=500)

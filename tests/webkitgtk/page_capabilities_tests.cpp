@@ -521,6 +521,27 @@ TEST(WebKitGtkCapabilities, AFollowingPageAndItsBackgroundFollowTheDesktopsColou
 	          0);
 }
 
+// The dictionaries are loaded for a page that is typed into, not for every page.
+TEST(WebKitGtkCapabilities, SpellCheckingStartsWhenATextFieldFirstTakesTheFocus) {
+	TestApplication app;
+	EXPECT_EQ(app.run_main([&](ApplicationHandle app) -> Task<> {
+		BrowserWindowFuture opening =
+		    open(app, Source::Html{"<button>press</button><input id=field>"}, [](BrowserWindowBuilder& builder) { builder.user_languages(true); });
+		std::optional<BrowserWindow> browser = co_await std::move(opening);
+		(*browser)->window().show();
+		WebKitWebContext* context = webkit_web_view_get_context(view_of(*browser));
+		EXPECT_TRUE(co_await page_says(app, *browser, "document.readyState", "String(\"complete\")"));
+		(*browser)->exec_js("document.querySelector('button').focus()");
+		// Longer than the page had to wait for it before.
+		co_await app.sleep(3s);
+		EXPECT_FALSE(webkit_web_context_get_spell_checking_enabled(context));
+		(*browser)->exec_js("document.getElementById('field').focus()");
+		EXPECT_TRUE(co_await eventually(app, [&] { return webkit_web_context_get_spell_checking_enabled(context) != FALSE; }, 10s));
+		close_by_user(browser);
+	}),
+	          0);
+}
+
 // The widget of the window (internal children too) with this accessible name.
 GtkWidget* named_widget(GtkWidget* widget, const char* name) {
 	AtkObject* accessible = gtk_widget_get_accessible(widget);

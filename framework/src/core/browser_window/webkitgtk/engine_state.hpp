@@ -104,6 +104,10 @@ template <class Call> bool call_program(EngineState* state, Call&& call) {
 // The file: URI of a path's absolute form.
 std::string file_uri(const std::filesystem::path& path);
 
+// The isolated script world where the binding's own scripts run, out of the pages' reach: one world,
+// since each costs every frame a script context of its own.
+inline constexpr const char* binding_world = "bw-bridge";
+
 // The concerns' signal handlers, connected by new_ with the state as their data; free() disconnects
 // every handler by that data.
 void connect_page_messages(EngineState* state);

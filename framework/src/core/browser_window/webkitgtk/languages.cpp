@@ -1,6 +1,9 @@
 // The user's languages on the view's web context: its Accept-Language and navigator.languages
 // (never WebKitGTK's own reading of a "C" locale, which sends "Accept-Language: C"), and spell
-// checking in them, which finds only the dictionaries Enchant has, from a moment after the first load on.
+// checking in them, which finds only the dictionaries Enchant has. The dictionaries hold megabytes of
+// the program's memory (an English one about 8 MiB) and loading them takes the GUI thread for tens
+// of milliseconds, so they are loaded when a text field of a page first takes the focus: a script in
+// the binding's isolated world tells the program so, once per document.
 #include "browser/user_languages.hpp"
 #include "core/browser_window/webkitgtk/engine_state.hpp"
 
@@ -12,10 +15,27 @@ namespace bw::webkitgtk {
 
 namespace {
 
-constexpr guint spell_checking_after_load_seconds = 2;
+constexpr const char* spelling_handler = "bwSpelling";
 
-gboolean enable_spell_checking(gpointer data) {
+// A field focused before the script ran (autofocus) counts too.
+constexpr const char* focus_listener =
+    "(function () {\n"
+    "  var field = function (element) {\n"
+    "    return element != null && (element.isContentEditable || element.localName === 'textarea' ||\n"
+    "      (element.localName === 'input' && /^(text|search)$/.test(element.type)));\n"
+    "  };\n"
+    "  var tell = function () { window.webkit.messageHandlers.bwSpelling.postMessage(''); };\n"
+    "  if (field(document.activeElement)) return tell();\n"
+    "  document.addEventListener('focusin', function listener(event) {\n"
+    "    if (!field(event.target)) return;\n"
+    "    document.removeEventListener('focusin', listener, true);\n"
+    "    tell();\n"
+    "  }, true);\n"
+    "})();\n";
+
+void enable_spell_checking(WebKitUserContentManager*, WebKitJavascriptResult*, gpointer data) {
 	auto* context = static_cast<WebKitWebContext*>(data);
+	if (webkit_web_context_get_spell_checking_enabled(context)) return;
 	// Enchant names dictionaries with underscores.
 	std::vector<std::string> dictionaries = user_languages();
 	for (std::string& dictionary : dictionaries) std::replace(dictionary.begin(), dictionary.end(), '-', '_');
@@ -24,16 +44,6 @@ gboolean enable_spell_checking(gpointer data) {
 	names.push_back(nullptr);
 	webkit_web_context_set_spell_checking_enabled(context, TRUE);
 	webkit_web_context_set_spell_checking_languages(context, names.data());
-	return G_SOURCE_REMOVE;
-}
-
-// Loading the dictionaries takes the GUI thread for a while: not before the first page has loaded
-// and the window has drawn it, and not beside the first scripts of the page.
-void enable_spell_checking_soon(WebKitWebView* view, WebKitLoadEvent event, gpointer) {
-	if (event != WEBKIT_LOAD_FINISHED) return;
-	g_signal_handlers_disconnect_by_func(view, reinterpret_cast<gpointer>(enable_spell_checking_soon), nullptr);
-	g_timeout_add_seconds_full(G_PRIORITY_LOW, spell_checking_after_load_seconds, enable_spell_checking, g_object_ref(webkit_web_view_get_context(view)),
-	                           g_object_unref);
 }
 
 } // namespace
@@ -45,7 +55,14 @@ void apply_user_languages(EngineState* state) {
 	for (const std::string& language : languages) tags.push_back(language.c_str());
 	tags.push_back(nullptr);
 	webkit_web_context_set_preferred_languages(webkit_web_view_get_context(state->view), tags.data());
-	g_signal_connect(state->view, "load-changed", G_CALLBACK(enable_spell_checking_soon), nullptr);
+	WebKitUserScript* script = webkit_user_script_new_for_world(focus_listener, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+	                                                            WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END, binding_world, nullptr, nullptr);
+	webkit_user_content_manager_add_script(state->content, script);
+	webkit_user_script_unref(script);
+	g_signal_connect_data(state->content, "script-message-received::bwSpelling", G_CALLBACK(enable_spell_checking),
+	                      g_object_ref(webkit_web_view_get_context(state->view)), [](gpointer context, GClosure*) { g_object_unref(context); },
+	                      static_cast<GConnectFlags>(0));
+	webkit_user_content_manager_register_script_message_handler_in_world(state->content, spelling_handler, binding_world);
 }
 
 } // namespace bw::webkitgtk

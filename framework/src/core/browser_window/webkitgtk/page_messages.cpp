@@ -20,7 +20,6 @@ namespace bw::webkitgtk {
 namespace {
 
 constexpr const char* message_handler_name = "bw";
-constexpr const char* message_world = "bw-bridge";
 
 // The engine's own end of window.chrome.webview, then the bridge that defines invoke_extern. What it
 // stands on is taken at the start of the document, before the page's scripts could replace it.
@@ -67,14 +66,14 @@ void add_script(WebKitUserContentManager* content, const std::string& source, co
 } // namespace
 
 void connect_page_messages(EngineState* state) {
-	add_script(state->content, isolated_listener, message_world);
+	add_script(state->content, isolated_listener, binding_world);
 	add_script(state->content, std::string(webview_shim) + std::string(bridge_script), nullptr);
 	g_signal_connect(state->content, "script-message-received::bw", G_CALLBACK(on_script_message), state);
-	webkit_user_content_manager_register_script_message_handler_in_world(state->content, message_handler_name, message_world);
+	webkit_user_content_manager_register_script_message_handler_in_world(state->content, message_handler_name, binding_world);
 }
 
 void disconnect_page_messages(EngineState* state) {
-	webkit_user_content_manager_unregister_script_message_handler_in_world(state->content, message_handler_name, message_world);
+	webkit_user_content_manager_unregister_script_message_handler_in_world(state->content, message_handler_name, binding_world);
 }
 
 } // namespace bw::webkitgtk
