@@ -107,6 +107,9 @@ std::string file_uri(const std::filesystem::path& path);
 // The isolated script world where the binding's own scripts run, out of the pages' reach: one world,
 // since each costs every frame a script context of its own.
 inline constexpr const char* binding_world = "bw-bridge";
+// Adds a script that runs at the start of every frame's documents, in the world (the page's own
+// when null).
+void add_user_script(WebKitUserContentManager* content, const std::string& source, const char* world);
 
 // The concerns' signal handlers, connected by new_ with the state as their data; free() disconnects
 // every handler by that data.

@@ -17,21 +17,16 @@ namespace {
 
 constexpr const char* spelling_handler = "bwSpelling";
 
-// A field focused before the script ran (autofocus) counts too.
+// Runs at the document's start, so a field that takes the focus as the page loads (autofocus)
+// counts too.
 constexpr const char* focus_listener =
-    "(function () {\n"
-    "  var field = function (element) {\n"
-    "    return element != null && (element.isContentEditable || element.localName === 'textarea' ||\n"
-    "      (element.localName === 'input' && /^(text|search)$/.test(element.type)));\n"
-    "  };\n"
-    "  var tell = function () { window.webkit.messageHandlers.bwSpelling.postMessage(''); };\n"
-    "  if (field(document.activeElement)) return tell();\n"
-    "  document.addEventListener('focusin', function listener(event) {\n"
-    "    if (!field(event.target)) return;\n"
-    "    document.removeEventListener('focusin', listener, true);\n"
-    "    tell();\n"
-    "  }, true);\n"
-    "})();\n";
+    "document.addEventListener('focusin', function listener(event) {\n"
+    "  var field = event.target;\n"
+    "  if (!field.isContentEditable && field.localName !== 'textarea' && !(field.localName === 'input' && /^(text|search)$/.test(field.type)))\n"
+    "    return;\n"
+    "  document.removeEventListener('focusin', listener, true);\n"
+    "  window.webkit.messageHandlers.bwSpelling.postMessage('');\n"
+    "}, true);\n";
 
 void enable_spell_checking(WebKitUserContentManager*, WebKitJavascriptResult*, gpointer data) {
 	auto* context = static_cast<WebKitWebContext*>(data);
@@ -55,11 +50,8 @@ void apply_user_languages(EngineState* state) {
 	for (const std::string& language : languages) tags.push_back(language.c_str());
 	tags.push_back(nullptr);
 	webkit_web_context_set_preferred_languages(webkit_web_view_get_context(state->view), tags.data());
-	WebKitUserScript* script = webkit_user_script_new_for_world(focus_listener, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
-	                                                            WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END, binding_world, nullptr, nullptr);
-	webkit_user_content_manager_add_script(state->content, script);
-	webkit_user_script_unref(script);
-	g_signal_connect_data(state->content, "script-message-received::bwSpelling", G_CALLBACK(enable_spell_checking),
+	add_user_script(state->content, focus_listener, binding_world);
+	g_signal_connect_data(state->content, (std::string("script-message-received::") + spelling_handler).c_str(), G_CALLBACK(enable_spell_checking),
 	                      g_object_ref(webkit_web_view_get_context(state->view)), [](gpointer context, GClosure*) { g_object_unref(context); },
 	                      static_cast<GConnectFlags>(0));
 	webkit_user_content_manager_register_script_message_handler_in_world(state->content, spelling_handler, binding_world);

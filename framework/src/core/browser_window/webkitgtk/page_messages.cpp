@@ -54,7 +54,9 @@ void on_script_message(WebKitUserContentManager*, WebKitJavascriptResult* result
 	for (const MessageRegistration& registration : handlers) deliver_message_json(registration.owner, *registration.handler, message, source);
 }
 
-void add_script(WebKitUserContentManager* content, const std::string& source, const char* world) {
+} // namespace
+
+void add_user_script(WebKitUserContentManager* content, const std::string& source, const char* world) {
 	WebKitUserScript* script = world != nullptr ? webkit_user_script_new_for_world(source.c_str(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
 	                                                                               WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, world, nullptr, nullptr)
 	                                            : webkit_user_script_new(source.c_str(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
@@ -63,11 +65,9 @@ void add_script(WebKitUserContentManager* content, const std::string& source, co
 	webkit_user_script_unref(script);
 }
 
-} // namespace
-
 void connect_page_messages(EngineState* state) {
-	add_script(state->content, isolated_listener, binding_world);
-	add_script(state->content, std::string(webview_shim) + std::string(bridge_script), nullptr);
+	add_user_script(state->content, isolated_listener, binding_world);
+	add_user_script(state->content, std::string(webview_shim) + std::string(bridge_script), nullptr);
 	g_signal_connect(state->content, "script-message-received::bw", G_CALLBACK(on_script_message), state);
 	webkit_user_content_manager_register_script_message_handler_in_world(state->content, message_handler_name, binding_world);
 }
