@@ -126,10 +126,15 @@ TEST_F(LauncherDesktop, ANotificationReachesTheServiceItsClickBringsTheHiddenWin
 	// Answered slowly, as a busy desktop does: a notification of the same tag that comes meanwhile
 	// must still replace the one before.
 	server.delay_replies(300ms);
+	// A service that has not answered yet holds back neither the page nor its permission.
+	server.hold_capabilities();
 	serve_page(notifying_page);
 	Child& launcher = launch();
 	auto top = window();
 	ASSERT_TRUE(top) << errors();
+	ASSERT_TRUE(reported("permission=granted", 20s)) << requests() << log();
+	EXPECT_TRUE(server.notified().empty());
+	server.release_capabilities();
 	ASSERT_TRUE(wait_until([&] { return server.notified().size() == 1; }, 20s)) << requests() << log();
 	NotificationServer::Notification first = server.notified()[0];
 	EXPECT_EQ(first.app_name, "Tarnwick");

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -45,6 +46,20 @@ public:
 	}
 	// 2: dismissed by the user.
 	void close(uint32_t id, uint32_t reason = 2) { emit("NotificationClosed", g_variant_new("(uu)", id, reason)); }
+	~NotificationServer() { release_capabilities(); }
+
+	// A hung desktop: GetCapabilities is answered only once released.
+	void hold_capabilities() {
+		std::lock_guard lock(mutex_);
+		held_ = true;
+	}
+	void release_capabilities() {
+		{
+			std::lock_guard lock(mutex_);
+			held_ = false;
+		}
+		released_.notify_all();
+	}
 	// A busy desktop: each Notify is answered only after this long.
 	void delay_replies(std::chrono::milliseconds by) { reply_delay_ = by; }
 
@@ -60,6 +75,8 @@ private:
 
 	GVariant* answer(const std::string& method, GVariant* parameters) {
 		if (method == "GetCapabilities") {
+			std::unique_lock lock(mutex_);
+			released_.wait(lock, [this] { return !held_; });
 			const gchar* capabilities[] = {"actions", "body", "body-markup", nullptr};
 			return g_variant_new("(^as)", capabilities);
 		}
@@ -99,6 +116,8 @@ private:
 	}
 
 	std::mutex mutex_;
+	std::condition_variable released_;
+	bool held_ = false;
 	std::vector<Notification> notified_;
 	std::vector<uint32_t> closed_;
 	uint32_t last_id_ = 0;

@@ -16,6 +16,7 @@
 #include <memory>
 #include <set>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tarnwick {
@@ -38,33 +39,34 @@ public:
 	explicit FreedesktopNotifier(BringBack bring_back) : bring_back_(std::move(bring_back)) {}
 
 	~FreedesktopNotifier() override {
+		g_cancellable_cancel(asking_);
+		g_object_unref(asking_);
 		if (bus_ == nullptr) return;
 		for (guint subscription : subscriptions_) g_dbus_connection_signal_unsubscribe(bus_, subscription);
 		g_object_unref(bus_);
 	}
 
+	// Asked while the window is built: a service that hangs must not hold the page back. Where the
+	// service's name is on the bus the answer is yes at once, and its capabilities are asked
+	// meanwhile; after a failed ask the answer is no until an ask succeeds.
 	bool available(std::string& why) override {
-		if (capable_) return true;
+		if (capabilities_ == Capabilities::Known) return true;
 		if (bus_ == nullptr && !connect(why)) return false;
-		GError* error = nullptr;
-		GVariant* reply = g_dbus_connection_call_sync(bus_, service, object_path, service, "GetCapabilities", nullptr, G_VARIANT_TYPE("(as)"),
-		                                              G_DBUS_CALL_FLAGS_NONE, call_limit_ms, nullptr, &error);
-		if (reply == nullptr) {
-			why = "no notification service on the session bus (" + error_text(error) + ")";
-			return false;
-		}
-		GVariantIter* capabilities = nullptr;
-		g_variant_get(reply, "(as)", &capabilities);
-		const char* capability = nullptr;
-		while (g_variant_iter_loop(capabilities, "&s", &capability)) markup_ = markup_ || std::string_view(capability) == "body-markup";
-		g_variant_iter_free(capabilities);
-		g_variant_unref(reply);
-		capable_ = true;
-		return true;
+		if (capabilities_ == Capabilities::Asking) return true;
+		if (!on_the_bus(why)) return false;
+		bool failed_before = !last_failure_.empty();
+		ask_capabilities();
+		if (!failed_before) return true;
+		why = last_failure_;
+		return false;
 	}
 
 	void show(const bw::WindowHandle& window, std::shared_ptr<bw::PageNotification> notification) override {
-		if (!capable_) return;
+		if (capabilities_ == Capabilities::Asking) {
+			awaiting_capabilities_.emplace_back(window, std::move(notification));
+			return;
+		}
+		if (capabilities_ != Capabilities::Known) return;
 		const bw::NotificationContent& content = notification->content();
 		guint32 replaces = 0;
 		if (!content.tag.empty()) {
@@ -129,6 +131,74 @@ private:
 		subscriptions_.push_back(subscribe("ActivationToken", on_token));
 		subscriptions_.push_back(subscribe("NotificationClosed", on_closed));
 		return true;
+	}
+
+	// Whether the service runs or the bus starts it when called: the bus itself answers this.
+	bool on_the_bus(std::string& why) {
+		for (const char* method : {"NameHasOwner", "ListActivatableNames"}) {
+			GError* error = nullptr;
+			GVariant* reply = g_dbus_connection_call_sync(bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", method,
+			                                              method == std::string_view("NameHasOwner") ? g_variant_new("(s)", service) : nullptr, nullptr,
+			                                              G_DBUS_CALL_FLAGS_NONE, call_limit_ms, nullptr, &error);
+			if (reply == nullptr) {
+				why = "no notification service on the session bus (" + error_text(error) + ")";
+				return false;
+			}
+			bool found = false;
+			if (g_variant_is_of_type(reply, G_VARIANT_TYPE("(b)"))) {
+				gboolean owned = FALSE;
+				g_variant_get(reply, "(b)", &owned);
+				found = owned != FALSE;
+			} else if (g_variant_is_of_type(reply, G_VARIANT_TYPE("(as)"))) {
+				GVariantIter* names = nullptr;
+				g_variant_get(reply, "(as)", &names);
+				const char* name = nullptr;
+				while (g_variant_iter_loop(names, "&s", &name)) found = found || std::string_view(name) == service;
+				g_variant_iter_free(names);
+			}
+			g_variant_unref(reply);
+			if (found) return true;
+		}
+		why = "no notification service on the session bus";
+		return false;
+	}
+
+	void ask_capabilities() {
+		capabilities_ = Capabilities::Asking;
+		g_dbus_connection_call(bus_, service, object_path, service, "GetCapabilities", nullptr, G_VARIANT_TYPE("(as)"), G_DBUS_CALL_FLAGS_NONE,
+		                       call_limit_ms, asking_, on_capabilities, this);
+	}
+
+	static void on_capabilities(GObject* bus, GAsyncResult* result, gpointer data) {
+		GError* error = nullptr;
+		GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, &error);
+		// Cancelled: the notifier is gone.
+		if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
+			g_error_free(error);
+			return;
+		}
+		auto& self = *static_cast<FreedesktopNotifier*>(data);
+		if (reply != nullptr) {
+			GVariantIter* capabilities = nullptr;
+			g_variant_get(reply, "(as)", &capabilities);
+			const char* capability = nullptr;
+			while (g_variant_iter_loop(capabilities, "&s", &capability)) self.markup_ = self.markup_ || std::string_view(capability) == "body-markup";
+			g_variant_iter_free(capabilities);
+			g_variant_unref(reply);
+			self.capabilities_ = Capabilities::Known;
+			self.last_failure_.clear();
+		} else {
+			self.capabilities_ = Capabilities::Unknown;
+			self.last_failure_ = "the notification service did not answer (" + error_text(error) + ")";
+			launcher_log::write(self.last_failure_);
+		}
+		auto awaiting = std::exchange(self.awaiting_capabilities_, {});
+		for (auto& [window, notification] : awaiting) {
+			if (self.capabilities_ != Capabilities::Known)
+				launcher_log::write("not shown: a notification of " + notification->content().origin);
+			else if (!notification->page_closed())
+				self.show(window, std::move(notification));
+		}
 	}
 
 	guint subscribe(const char* member, GDBusSignalCallback callback) {
@@ -246,8 +316,14 @@ private:
 	BringBack bring_back_;
 	GDBusConnection* bus_ = nullptr;
 	std::vector<guint> subscriptions_;
-	bool capable_ = false;
+	GCancellable* asking_ = g_cancellable_new();
+	// Unknown: not asked, or the last ask failed (last_failure_ says how).
+	enum class Capabilities { Unknown, Asking, Known };
+	Capabilities capabilities_ = Capabilities::Unknown;
+	std::string last_failure_;
 	bool markup_ = false;
+	// Shown once the capabilities are known.
+	std::vector<std::pair<bw::WindowHandle, std::shared_ptr<bw::PageNotification>>> awaiting_capabilities_;
 	std::map<guint32, Shown> shown_;
 	std::map<std::string, guint32> by_tag_;
 	std::set<std::string> tags_in_flight_;
