@@ -133,34 +133,31 @@ private:
 		return true;
 	}
 
-	// Whether the service runs or the bus starts it when called: the bus itself answers this.
+	// Whether the service runs, or the bus starts it when it is called: the bus itself answers this.
 	bool on_the_bus(std::string& why) {
-		for (const char* method : {"NameHasOwner", "ListActivatableNames"}) {
-			GError* error = nullptr;
-			GVariant* reply = g_dbus_connection_call_sync(bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", method,
-			                                              method == std::string_view("NameHasOwner") ? g_variant_new("(s)", service) : nullptr, nullptr,
-			                                              G_DBUS_CALL_FLAGS_NONE, call_limit_ms, nullptr, &error);
-			if (reply == nullptr) {
-				why = "no notification service on the session bus (" + error_text(error) + ")";
-				return false;
-			}
-			bool found = false;
-			if (g_variant_is_of_type(reply, G_VARIANT_TYPE("(b)"))) {
-				gboolean owned = FALSE;
-				g_variant_get(reply, "(b)", &owned);
-				found = owned != FALSE;
-			} else if (g_variant_is_of_type(reply, G_VARIANT_TYPE("(as)"))) {
-				GVariantIter* names = nullptr;
-				g_variant_get(reply, "(as)", &names);
-				const char* name = nullptr;
-				while (g_variant_iter_loop(names, "&s", &name)) found = found || std::string_view(name) == service;
-				g_variant_iter_free(names);
-			}
-			g_variant_unref(reply);
-			if (found) return true;
-		}
-		why = "no notification service on the session bus";
-		return false;
+		GVariant* owned = ask_bus("NameHasOwner", g_variant_new("(s)", service), "(b)", why);
+		if (owned == nullptr) return false;
+		gboolean has_owner = FALSE;
+		g_variant_get(owned, "(b)", &has_owner);
+		g_variant_unref(owned);
+		if (has_owner) return true;
+		GVariant* activatable = ask_bus("ListActivatableNames", nullptr, "(as)", why);
+		if (activatable == nullptr) return false;
+		const gchar** names = nullptr;
+		g_variant_get(activatable, "(^a&s)", &names);
+		bool startable = g_strv_contains(names, service);
+		g_free(names);
+		g_variant_unref(activatable);
+		if (!startable) why = "no notification service on the session bus";
+		return startable;
+	}
+
+	GVariant* ask_bus(const char* method, GVariant* arguments, const char* answer_type, std::string& why) {
+		GError* error = nullptr;
+		GVariant* reply = g_dbus_connection_call_sync(bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", method, arguments,
+		                                              G_VARIANT_TYPE(answer_type), G_DBUS_CALL_FLAGS_NONE, call_limit_ms, nullptr, &error);
+		if (reply == nullptr) why = "no notification service on the session bus (" + error_text(error) + ")";
+		return reply;
 	}
 
 	void ask_capabilities() {
