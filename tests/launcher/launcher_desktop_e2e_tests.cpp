@@ -169,6 +169,19 @@ TEST_F(LauncherDesktop, ANotificationReachesTheServiceItsClickBringsTheHiddenWin
 	close_and_expect_zero(*window(), launcher);
 }
 
+TEST_F(LauncherDesktop, ANotificationServiceThatNeverAnswersCostsThePageItsNotificationsAndTheLogSaysSo) {
+	NotificationServer server;
+	server.hold_capabilities();
+	serve_page(notifying_page);
+	Child& launcher = launch();
+	auto top = window();
+	ASSERT_TRUE(top) << errors();
+	EXPECT_TRUE(logged("the notification service did not answer", 15s)) << log();
+	EXPECT_TRUE(logged("not shown: a notification of http://127.0.0.1:37338", 5s)) << log();
+	EXPECT_TRUE(server.notified().empty());
+	close_and_expect_zero(*top, launcher);
+}
+
 TEST_F(LauncherDesktop, PagesAreAskedForInTheUsersLanguagesAndInEnglishInTheCLocale) {
 	serve_page(R"html(<!DOCTYPE html><title>Tarnwick</title><h1>Languages</h1><script>
 addEventListener("load", async () => {

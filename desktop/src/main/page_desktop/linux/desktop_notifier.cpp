@@ -52,11 +52,11 @@ public:
 	bool available(std::string& why) override {
 		if (capabilities_ == Capabilities::Known) return true;
 		if (bus_ == nullptr && !connect(why)) return false;
-		if (capabilities_ == Capabilities::Asking) return true;
-		if (!on_the_bus(why)) return false;
-		bool failed_before = !last_failure_.empty();
-		ask_capabilities();
-		if (!failed_before) return true;
+		if (capabilities_ == Capabilities::Unknown) {
+			if (!on_the_bus(why)) return false;
+			ask_capabilities();
+		}
+		if (last_failure_.empty()) return true;
 		why = last_failure_;
 		return false;
 	}
