@@ -1,9 +1,9 @@
 // The stand-in daemon as the launcher's browser meets it: HTTP on the loopback interface only.
 #include "daemon_fixture.hpp"
 
-#include <boost/asio/connect.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
+#include <boost/beast/core/tcp_stream.hpp>
 #include <boost/beast/http.hpp>
 #include <gtest/gtest.h>
 
@@ -33,33 +33,49 @@ struct Reply {
 	std::string body;
 };
 
-// Nothing when no connection can be made.
+// Nothing when no connection can be made. Bounded: a connection that is never answered fails the
+// case, saying so, instead of holding the whole run.
 std::optional<Reply> get(unsigned short port, const std::string& target, const std::string& cookie = {},
                          const asio::ip::address& address = asio::ip::address_v4::loopback()) {
 	asio::io_context io;
-	tcp::socket socket(io);
-	boost::system::error_code error;
-	socket.connect(tcp::endpoint(address, port), error);
-	if (error) return std::nullopt;
+	boost::beast::tcp_stream stream(io);
+	stream.expires_after(10s);
 	http::request<http::empty_body> request(http::verb::get, target, 11);
 	request.set(http::field::host, "127.0.0.1:" + std::to_string(port));
 	if (!cookie.empty()) request.set(http::field::cookie, cookie);
-	http::write(socket, request);
 	boost::beast::flat_buffer buffer;
 	http::response<http::string_body> response;
-	http::read(socket, buffer, response);
+	bool connected = false;
+	boost::system::error_code error;
+	stream.async_connect(tcp::endpoint(address, port), [&](boost::system::error_code connecting) {
+		error = connecting;
+		if (error) return;
+		connected = true;
+		http::async_write(stream, request, [&](boost::system::error_code writing, std::size_t) {
+			error = writing;
+			if (!error) http::async_read(stream, buffer, response, [&](boost::system::error_code reading, std::size_t) { error = reading; });
+		});
+	});
+	io.run();
+	if (!connected) return std::nullopt;
+	if (error) {
+		ADD_FAILURE() << "GET " << target << " on port " << port << ": " << error.message();
+		return std::nullopt;
+	}
 	return Reply{response.result_int(), std::string(response[http::field::content_type]), std::string(response[http::field::set_cookie]),
 	             response.body()};
 }
 
-bool wait_until_listening(unsigned short port, std::chrono::seconds timeout) {
+// The daemon says so once it listens. A connection could not tell it from another program that took
+// the port meanwhile, nor from a connection of the test's own that met itself on that port.
+bool wait_until_serving(const std::filesystem::path& output, unsigned short port, std::chrono::seconds timeout) {
+	const std::string serving = "tarnwickd: serving http://127.0.0.1:" + std::to_string(port);
 	auto deadline = std::chrono::steady_clock::now() + timeout;
 	while (std::chrono::steady_clock::now() < deadline) {
-		asio::io_context io;
-		tcp::socket socket(io);
-		boost::system::error_code error;
-		socket.connect(tcp::endpoint(asio::ip::address_v4::loopback(), port), error);
-		if (!error) return true;
+		// The whole line: the port, not a port it begins.
+		std::string said = read_file(output);
+		std::size_t at = said.find(serving);
+		if (at != std::string::npos && at + serving.size() < said.size() && (said[at + serving.size()] == '\n' || said[at + serving.size()] == '\r')) return true;
 		std::this_thread::sleep_for(50ms);
 	}
 	return false;
@@ -70,7 +86,7 @@ TEST_F(DaemonTest, TarnwickdServesTheInterfaceOnLoopbackOnly) {
 	auto log = temporary_ / "requests.log";
 	auto output = temporary_ / "output.txt";
 	Child tarnwickd(tarnwickd_program(), {.arguments = {"--port", std::to_string(port), "--log", utf8(log)}, .output_file = output});
-	ASSERT_TRUE(wait_until_listening(port, 30s)) << read_file(output);
+	ASSERT_TRUE(wait_until_serving(output, port, 30s)) << read_file(output);
 
 	auto page = get(port, "/");
 	ASSERT_TRUE(page);
@@ -98,7 +114,7 @@ TEST_F(DaemonTest, TarnwickdServesTheInterfaceOnLoopbackOnly) {
 TEST_F(DaemonTest, TarnwickdOnATakenPortEndsWithAMessage) {
 	auto port = free_port();
 	Child first(tarnwickd_program(), {.arguments = {"--port", std::to_string(port)}, .output_file = temporary_ / "first.txt"});
-	ASSERT_TRUE(wait_until_listening(port, 30s));
+	ASSERT_TRUE(wait_until_serving(temporary_ / "first.txt", port, 30s)) << read_file(temporary_ / "first.txt");
 
 	auto output = temporary_ / "second.txt";
 	Child second(tarnwickd_program(), {.arguments = {"--port", std::to_string(port)}, .output_file = output});
@@ -114,7 +130,7 @@ TEST_F(DaemonTest, TarnwickdListensOnlyAfterTheDelay) {
 	auto start = std::chrono::steady_clock::now();
 	Child tarnwickd(tarnwickd_program(), {.arguments = {"--port", std::to_string(port), "--delay-listen", "2"}, .output_file = temporary_ / "output.txt"});
 	EXPECT_FALSE(get(port, "/"));
-	ASSERT_TRUE(wait_until_listening(port, 30s));
+	ASSERT_TRUE(wait_until_serving(temporary_ / "output.txt", port, 30s)) << read_file(temporary_ / "output.txt");
 	EXPECT_GE(std::chrono::steady_clock::now() - start, 2s);
 }
 
@@ -126,7 +142,7 @@ TEST_F(DaemonTest, TarnwickdLogsMonotonicTimesAndThePageAnnouncesItsLoad) {
 	auto output = temporary_ / "output.txt";
 	Child tarnwickd(tarnwickd_program(),
 	                {.arguments = {"--port", std::to_string(port), "--log", utf8(log), "--log-times"}, .output_file = output});
-	ASSERT_TRUE(wait_until_listening(port, 30s)) << read_file(output);
+	ASSERT_TRUE(wait_until_serving(output, port, 30s)) << read_file(output);
 
 	auto seconds = [] { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); };
 	double before = seconds();
