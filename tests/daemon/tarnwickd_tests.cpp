@@ -7,7 +7,7 @@
 #include <boost/beast/http.hpp>
 #include <gtest/gtest.h>
 
-#include <thread>
+#include <algorithm>
 
 namespace tarnwick::test {
 namespace {
@@ -69,16 +69,9 @@ std::optional<Reply> get(unsigned short port, const std::string& target, const s
 // The daemon says so once it listens. A connection could not tell it from another program that took
 // the port meanwhile, nor from a connection of the test's own that met itself on that port.
 bool wait_until_serving(const std::filesystem::path& output, unsigned short port, std::chrono::seconds timeout) {
+	// The whole line: the port, not a port it begins.
 	const std::string serving = "tarnwickd: serving http://127.0.0.1:" + std::to_string(port);
-	auto deadline = std::chrono::steady_clock::now() + timeout;
-	while (std::chrono::steady_clock::now() < deadline) {
-		// The whole line: the port, not a port it begins.
-		std::string said = read_file(output);
-		std::size_t at = said.find(serving);
-		if (at != std::string::npos && at + serving.size() < said.size() && (said[at + serving.size()] == '\n' || said[at + serving.size()] == '\r')) return true;
-		std::this_thread::sleep_for(50ms);
-	}
-	return false;
+	return wait_until([&] { return std::ranges::count(lines(read_file(output)), serving) > 0; }, timeout);
 }
 
 TEST_F(DaemonTest, TarnwickdServesTheInterfaceOnLoopbackOnly) {
